@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the benchmarks need.
+# Quick when everything is already there: it only calls apt-get for what is missing.
+set -euo pipefail
+
+build_packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev
+  libxlsxwriter-dev libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
+  libgtest-dev libgmock-dev
+)
+test_packages=(python3 python3-openpyxl xauth xvfb)
+run_packages=(xdg-utils fonts-noto-cjk)
+bench_packages=(libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang)
+
+case "${1:-test}" in
+  build) wanted=("${build_packages[@]}") ;;
+  test)  wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  run)   wanted=("${build_packages[@]}" "${run_packages[@]}") ;;
+  bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
+  all)   wanted=("${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}" "${bench_packages[@]}") ;;
+  *) echo "usage: $0 [build|test|run|bench|all]" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+((${#missing[@]} == 0)) && exit 0
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "install-deps: missing packages: ${missing[*]}; run as root or install them with apt-get" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"
