@@ -1,0 +1,35 @@
+#pragma once
+// The window's three event handlers: created, 选择文件夹按钮 clicked and
+// 开始提取按钮 clicked. They also keep a second run out while one is going.
+
+#include "runtime/file_system.h"
+#include "sheet/excel_controls.h"
+#include "workflow/extraction_run.h"
+#include "workflow/window_port.h"
+
+namespace quillmere::workflow {
+
+class WindowHandlers {
+public:
+    WindowHandlers(WindowPort& window, const FileSystem& fs, sheet::ExcelApp& app, sheet::ExcelWorkbooks& workbook,
+                   RunSettings settings);
+
+    void ShowNotesText();
+    void ChooseImageFolder();
+    // Runs one extraction to its end; a click during a run does nothing.
+    RunResult StartExtraction();
+
+    bool RunInProgress() const { return runInProgress_; }
+
+private:
+    WindowPort& window_;
+    const FileSystem& fs_;
+    sheet::ExcelApp& app_;
+    sheet::ExcelWorkbooks& workbook_;
+    RunSettings settings_;
+    bool runInProgress_ = false;
+    // A folder chosen during a run enables 开始提取按钮 only once the run is over.
+    bool folderChosenDuringRun_ = false;
+};
+
+}  // namespace quillmere::workflow
