@@ -40,6 +40,11 @@ struct FileStatus {
     bool readOnly = false;            // the owner lacks write permission
     std::int64_t size = -1;
     std::time_t lastWriteTime = 0;    // seconds since 1970-01-01 UTC
+    DirectoryIdentity identity;       // device and inode
+    // Differs after any later change of the entry; for a directory, any
+    // entry added, removed or renamed. 0 when no such promise can be made
+    // (on disk: changed in the last seconds, within the clock's granularity).
+    std::int64_t changeStamp = 0;
 };
 
 class FileSystem {
@@ -60,5 +65,7 @@ public:
 // Directory order: byte values after ASCII upper-casing, then the raw bytes,
 // so zero-padded numbers come in sequence and 'a' sits beside 'A'.
 bool NameOrderLess(std::string_view left, std::string_view right) noexcept;
+// Sorts entries with NameOrderLess, upper-casing each name once.
+void SortInNameOrder(std::vector<DirectoryEntry>& entries);
 
 }  // namespace quillmere

@@ -96,41 +96,65 @@ int AttributesOf(const FileSystem& fs, const std::string& directory, std::string
 
 }  // namespace
 
-FindHandle::FindHandle(FindHandle&& other) noexcept : enumeration_(std::move(other.enumeration_)) {
+FindHandle::FindHandle(FindHandle&& other) noexcept
+    : enumeration_(std::move(other.enumeration_)), lastListing_(std::move(other.lastListing_)) {
     other.enumeration_.reset();
+    other.lastListing_.reset();
 }
 
 FindHandle& FindHandle::operator=(FindHandle&& other) noexcept {
     if (this != &other) {
         enumeration_ = std::move(other.enumeration_);
+        lastListing_ = std::move(other.lastListing_);
         other.enumeration_.reset();
+        other.lastListing_.reset();
     }
     return *this;
 }
 
+// Ends the enumeration but keeps its listing for a search of the same directory.
+void FindHandle::Close() noexcept {
+    if (!enumeration_) return;
+    if (enumeration_->listing.whole) lastListing_ = std::move(enumeration_->listing);
+    enumeration_.reset();
+}
+
 Text FindFile(const FileSystem& fs, const Text& pattern, std::optional<int> attributes, FindHandle& handle) {
     if (!pattern.empty()) {
-        handle.enumeration_.reset();
+        handle.Close();
         std::string native = TextToNativeName(pattern);
         const std::size_t slash = native.rfind('/');
         FindHandle::Enumeration started;
         if (slash != std::string::npos) {
-            started.directory = native.substr(0, slash + 1);
+            started.listing.directory = native.substr(0, slash + 1);
             started.namePattern = native.substr(slash + 1);
         } else {
             started.namePattern = std::move(native);
         }
-        const std::string listed = started.directory.empty() ? std::string(".") : started.directory;
+        const std::string& directory = started.listing.directory;
         if (HasWildcard(started.namePattern)) {
-            auto entries = fs.ListDirectory(listed);
-            if (!entries) return Text();
-            started.entries = std::move(*entries);
+            const FileStatus status = fs.Status(directory.empty() ? std::string(".") : directory);
+            if (status.type != EntryType::Directory) return Text();
+            std::optional<FindHandle::Listing>& kept = handle.lastListing_;
+            if (kept && status.changeStamp != 0 && kept->directory == directory &&
+                kept->identity == status.identity && kept->changeStamp == status.changeStamp) {
+                started.listing.entries = std::move(kept->entries);
+            } else {
+                kept.reset();  // a stale listing is not worth its memory
+                auto entries = fs.ListDirectory(directory.empty() ? std::string(".") : directory);
+                if (!entries) return Text();
+                started.listing.entries = std::move(*entries);
+            }
+            kept.reset();
+            started.listing.identity = status.identity;
+            started.listing.changeStamp = status.changeStamp;
+            started.listing.whole = true;
             started.dotEntriesLeft = 2;
         } else if (!started.namePattern.empty()) {
             // A plain name needs no listing: it names at most one entry.
-            const FileStatus status = fs.Status(started.directory + started.namePattern);
+            const FileStatus status = fs.Status(directory + started.namePattern);
             if (!status.exists) return Text();
-            started.entries.push_back(DirectoryEntry{started.namePattern, status.type});
+            started.listing.entries.push_back(DirectoryEntry{started.namePattern, status.type});
         } else {
             return Text();
         }
@@ -140,28 +164,33 @@ Text FindFile(const FileSystem& fs, const Text& pattern, std::optional<int> attr
     }
 
     FindHandle::Enumeration& enumeration = *handle.enumeration_;
+    const std::string& directory = enumeration.listing.directory;
     const bool withReadOnly = FilterNeedsReadOnly(attributes);
     const bool everyName = MatchesEverything(enumeration.namePattern);
     while (enumeration.dotEntriesLeft > 0) {
         const std::string_view name = enumeration.dotEntriesLeft == 2 ? "." : "..";
         --enumeration.dotEntriesLeft;
         if (!everyName && !MatchesWildcard(enumeration.namePattern, name)) continue;
-        const std::string listed = enumeration.directory.empty() ? std::string("./") : enumeration.directory;
+        const std::string listed = directory.empty() ? std::string("./") : directory;
         if (Passes(attributes, AttributesOf(fs, listed, name, EntryType::Directory, withReadOnly))) {
             return Text(name);
         }
     }
-    while (enumeration.next < enumeration.entries.size()) {
-        const DirectoryEntry& entry = enumeration.entries[enumeration.next++];
+    const std::vector<DirectoryEntry>& entries = enumeration.listing.entries;
+    while (enumeration.next < entries.size()) {
+        const DirectoryEntry& entry = entries[enumeration.next++];
         if (!everyName && !MatchesWildcard(enumeration.namePattern, entry.name)) continue;
-        if (Passes(attributes, AttributesOf(fs, enumeration.directory, entry.name, entry.type, withReadOnly))) {
+        if (Passes(attributes, AttributesOf(fs, directory, entry.name, entry.type, withReadOnly))) {
             return TextFromUtf8(entry.name);
         }
     }
-    handle.enumeration_.reset();
+    handle.Close();
     return Text();
 }
 
-void CloseFind(FindHandle& handle) { handle.enumeration_.reset(); }
+void CloseFind(FindHandle& handle) {
+    handle.enumeration_.reset();
+    handle.lastListing_.reset();
+}
 
 }  // namespace quillmere

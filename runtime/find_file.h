@@ -8,6 +8,7 @@
 // 32 archive (a regular file). A filter uses only the bits in 0x37.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,12 @@ namespace quillmere {
 
 // The caller's state of one enumeration, or of none. Move-only; moving
 // leaves the source with none.
+//
+// A handle also keeps the listing of the last directory it enumerated, so
+// that listing the same directory again (the scan lists each one twice: for
+// files, then for subdirectories) reads it from the disk once. The listing is
+// used again only while the directory's change stamp is the same, and
+// CloseFind drops it.
 class FindHandle {
 public:
     FindHandle() = default;
@@ -35,14 +42,24 @@ private:
                          FindHandle& handle);
     friend void CloseFind(FindHandle& handle);
 
+    struct Listing {
+        std::string directory;                // native, as the pattern spelled it
+        DirectoryIdentity identity;
+        std::int64_t changeStamp = 0;
+        std::vector<DirectoryEntry> entries;  // sorted; "." and ".." left out
+        bool whole = false;                   // every entry, not one looked up by name
+    };
     struct Enumeration {
-        std::string directory;          // native, ends in "/" unless empty
-        std::string namePattern;        // native last component, may hold * and ?
-        std::vector<DirectoryEntry> entries;
-        int dotEntriesLeft = 0;         // "." and ".." come first
+        Listing listing;
+        std::string namePattern;              // native last component, may hold * and ?
+        int dotEntriesLeft = 0;               // "." and ".." come first
         std::size_t next = 0;
     };
+
+    void Close() noexcept;
+
     std::optional<Enumeration> enumeration_;
+    std::optional<Listing> lastListing_;
 };
 
 // A non-empty pattern ("dir/*.jpg": wildcards * and ? in the last component)

@@ -54,6 +54,7 @@ std::size_t MemoryFileSystem::AddNode(const std::string& path, Node node) {
         const std::size_t index = nodes_.size();
         nodes_.push_back(std::move(made));
         nodes_[current].children[name] = index;
+        ++nodes_[current].version;
         current = index;
     }
     return current;
@@ -85,7 +86,10 @@ void MemoryFileSystem::AddSymbolicLink(const std::string& path, const std::strin
 }
 
 void MemoryFileSystem::MakeUnreadable(const std::string& path) {
-    if (auto node = Find(path)) nodes_[*node].readable = false;
+    if (auto node = Find(path)) {
+        nodes_[*node].readable = false;
+        ++nodes_[*node].version;
+    }
 }
 
 std::optional<std::size_t> MemoryFileSystem::Resolve(std::size_t start, std::string_view path, bool followLast,
@@ -156,6 +160,8 @@ FileStatus MemoryFileSystem::Status(const std::string& path) const {
     status.readOnly = found.readOnly;
     status.size = found.kind == Kind::RegularFile ? found.size : 0;
     status.lastWriteTime = found.lastWriteTime;
+    status.identity = DirectoryIdentity{1, static_cast<std::uint64_t>(*node)};
+    status.changeStamp = found.version;
     return status;
 }
 

@@ -51,6 +51,7 @@ private:
         std::time_t lastWriteTime = 0;
         bool readOnly = false;
         bool readable = true;
+        std::int64_t version = 1;  // counts changes to the children; never 0
     };
 
     std::size_t AddNode(const std::string& path, Node node);

@@ -4,10 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <utility>
+#include <ctime>
 
 namespace quillmere {
 
@@ -62,6 +59,21 @@ bool IsDotOrDotDot(const char* name) noexcept {
 
 const char* NativePath(const std::string& path) noexcept { return path.empty() ? "." : path.c_str(); }
 
+// The kernel stamps changes with a clock that ticks in milliseconds, so two
+// changes close together can share a status-change time. A time that lies
+// well in the past is safe: any later change gets a later time.
+std::int64_t ChangeStamp(const struct stat& info) noexcept {
+    constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
+    constexpr std::int64_t kSettledAfter = 2 * kNanosecondsPerSecond;
+    timespec now{};
+    if (clock_gettime(CLOCK_REALTIME, &now) != 0) return 0;
+    const std::int64_t changed = static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNanosecondsPerSecond +
+                                 info.st_ctim.tv_nsec;
+    const std::int64_t current = static_cast<std::int64_t>(now.tv_sec) * kNanosecondsPerSecond + now.tv_nsec;
+    if (changed == 0 || current - changed < kSettledAfter) return 0;
+    return changed;
+}
+
 }  // namespace
 
 std::optional<std::vector<DirectoryEntry>> RealFileSystem::ListDirectory(const std::string& path) const {
@@ -74,9 +86,7 @@ std::optional<std::vector<DirectoryEntry>> RealFileSystem::ListDirectory(const s
             entries.push_back(DirectoryEntry{entry->d_name, *type});
         }
     }
-    std::sort(entries.begin(), entries.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) {
-        return NameOrderLess(a.name, b.name);
-    });
+    SortInNameOrder(entries);
     return entries;
 }
 
@@ -95,6 +105,8 @@ FileStatus RealFileSystem::Status(const std::string& path) const {
     status.readOnly = (info.st_mode & S_IWUSR) == 0;
     status.size = static_cast<std::int64_t>(info.st_size);
     status.lastWriteTime = info.st_mtime;
+    status.identity = DirectoryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    status.changeStamp = ChangeStamp(info);
     return status;
 }
 

@@ -9,6 +9,7 @@
 #include "runtime/memory_file_system.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
+#include "tests/support/counting_file_system.h"
 #include "tests/support/temp_directory.h"
 
 namespace quillmere {
@@ -168,6 +169,63 @@ TEST(FindFile, NamesThatAreNotUtf8RoundTrip) {
     EXPECT_EQ(TextToUtf8(found), "中文.jpg");
     // The character itself means its UTF-8 spelling, which is another name.
     EXPECT_TRUE(FindFile(fs, TextFromUtf8("/d/中*"), std::nullopt, handle).empty());
+}
+
+TEST(FindFile, ReadsAnUnchangedDirectoryOnceForTwoSearches) {
+    MemoryFileSystem memory;
+    memory.AddFile("/d/a.jpg");
+    memory.AddDirectory("/d/sub");
+    testing::CountingFileSystem fs(memory);
+    FindHandle handle;
+    EXPECT_EQ(FindFile(fs, Text("/d/*"), std::nullopt, handle), Text("a.jpg"));
+    EXPECT_TRUE(FindFile(fs, Text(), std::nullopt, handle).empty());
+    EXPECT_EQ(FindFile(fs, Text("/d/*"), 16, handle), Text("."));
+    EXPECT_EQ(FindFile(fs, Text(), 16, handle), Text(".."));
+    EXPECT_EQ(FindFile(fs, Text(), 16, handle), Text("sub"));
+    EXPECT_EQ(fs.listings(), 1);
+    // Also when the first search was abandoned half-way.
+    EXPECT_EQ(FindFile(fs, Text("/d/*"), 16, handle), Text("."));
+    EXPECT_EQ(FindFile(fs, Text("/d/*"), std::nullopt, handle), Text("a.jpg"));
+    EXPECT_EQ(fs.listings(), 1);
+}
+
+TEST(FindFile, ReadsTheDirectoryAgainWhenItChangedOrWasClosed) {
+    MemoryFileSystem memory;
+    memory.AddFile("/d/a.jpg");
+    memory.AddFile("/other/o.jpg");
+    testing::CountingFileSystem fs(memory);
+    FindHandle handle;
+    EXPECT_EQ(FindFile(fs, Text("/d/*"), std::nullopt, handle), Text("a.jpg"));
+    EXPECT_TRUE(FindFile(fs, Text(), std::nullopt, handle).empty());
+    memory.AddDirectory("/d/new");
+    EXPECT_EQ(FindFile(fs, Text("/d/*"), 16, handle), Text("."));
+    EXPECT_EQ(FindFile(fs, Text(), 16, handle), Text(".."));
+    EXPECT_EQ(FindFile(fs, Text(), 16, handle), Text("new"));
+    EXPECT_EQ(fs.listings(), 2);
+
+    CloseFind(handle);
+    EXPECT_EQ(FindFile(fs, Text("/d/*"), std::nullopt, handle), Text("a.jpg"));
+    EXPECT_EQ(fs.listings(), 3);
+    // Another directory in between, then the first again: only the last listing is kept.
+    EXPECT_EQ(FindFile(fs, Text("/other/*"), std::nullopt, handle), Text("o.jpg"));
+    EXPECT_EQ(FindFile(fs, Text("/d/*"), std::nullopt, handle), Text("a.jpg"));
+    EXPECT_EQ(fs.listings(), 5);
+}
+
+TEST(FindFileOnDisk, SeesADirectoryMadeBetweenTwoSearches) {
+    testing::TempDirectory temp;
+    ASSERT_FALSE(temp.path().empty());
+    const std::string d = temp.path() + "/";
+    testing::MakeFile(d + "a.jpg");
+    RealFileSystem fs;
+    EXPECT_EQ(Drain(fs, d + "*", std::nullopt), (Names{"a.jpg"}));
+    FindHandle handle;
+    EXPECT_EQ(FindFile(fs, TextFromUtf8(d + "*"), std::nullopt, handle), Text("a.jpg"));
+    EXPECT_TRUE(FindFile(fs, Text(), std::nullopt, handle).empty());
+    testing::MakeDirectory(d + "made");
+    EXPECT_EQ(FindFile(fs, TextFromUtf8(d + "*"), 16, handle), Text("."));
+    EXPECT_EQ(FindFile(fs, Text(), 16, handle), Text(".."));
+    EXPECT_EQ(FindFile(fs, Text(), 16, handle), Text("made"));
 }
 
 TEST(FindFileOnDisk, ReportsAttributesOfRealEntries) {

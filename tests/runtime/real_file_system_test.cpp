@@ -105,6 +105,30 @@ TEST_F(RealFileSystemTest, StatusReportsSizeTimeAndWritePermission) {
     EXPECT_FALSE(fs_.Status(root_ + "missing").exists);
 }
 
+TEST_F(RealFileSystemTest, RecentChangesGiveNoChangeStamp) {
+    // Changed just now: a further change within the clock's granularity could
+    // leave the status-change time as it is, so no stamp is promised.
+    testing::MakeDirectory(root_ + "fresh");
+    const FileStatus fresh = fs_.Status(root_ + "fresh");
+    EXPECT_TRUE(fresh.exists);
+    EXPECT_EQ(fresh.changeStamp, 0);
+    EXPECT_EQ(fresh.identity, fs_.IdentifyDirectory(root_ + "fresh"));
+}
+
+TEST(SortInNameOrder, AgreesWithNameOrderLess) {
+    std::vector<DirectoryEntry> entries;
+    for (const char* name : {"b", "B", "a", "_", "Z", "ab", "AB", "aB", "Ab", "a1", "", "\xFF", "z\x80"}) {
+        entries.push_back(DirectoryEntry{name, EntryType::RegularFile});
+    }
+    std::vector<DirectoryEntry> expected = entries;
+    std::sort(expected.begin(), expected.end(),
+              [](const DirectoryEntry& a, const DirectoryEntry& b) { return NameOrderLess(a.name, b.name); });
+    SortInNameOrder(entries);
+    EXPECT_EQ(NamesOf(entries), NamesOf(expected));
+    EXPECT_EQ(NamesOf(entries), (std::vector<std::string>{"", "a", "a1", "AB", "Ab", "aB", "ab", "B", "b", "Z",
+                                                          "z\x80", "_", "\xFF"}));
+}
+
 TEST(NameOrderLess, ComparesUpperCasedBytesThenRawBytes) {
     EXPECT_TRUE(NameOrderLess("a", "B"));
     EXPECT_TRUE(NameOrderLess("A", "a"));

@@ -11,6 +11,7 @@
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "runtime/to_text.h"
+#include "tests/support/counting_file_system.h"
 #include "tests/support/temp_directory.h"
 
 namespace quillmere::workflow {
@@ -229,6 +230,20 @@ TEST(ScanImageFolder, UnreadableSubfolderIsListedButNotItsContents) {
     TextArray entries;
     ScanImageFolder(fs, folder, entries, [] {});
     EXPECT_EQ(entries, (TextArray{Text("/scan/"), Text("/scan/b/"), Text("/scan/b/open.jpg"), Text("/scan/a/")}));
+}
+
+TEST(ScanImageFolder, ReadsEachDirectoryOnce) {
+    MemoryFileSystem memory;
+    memory.AddFile("/scan/a.jpg");
+    memory.AddFile("/scan/X/x1.jpg");
+    memory.AddFile("/scan/Y/Z/z1.jpg");
+    memory.AddDirectory("/scan/Y/empty");
+    testing::CountingFileSystem fs(memory);
+    Text folder("/scan");
+    TextArray entries;
+    ScanImageFolder(fs, folder, entries, [] {});
+    EXPECT_EQ(entries.size(), 8u);
+    EXPECT_EQ(fs.listings(), 5);
 }
 
 TEST(ScanImageFolder, ChineseFolderNamesGetExactlyOneSeparator) {
