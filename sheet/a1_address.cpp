@@ -50,6 +50,7 @@ std::optional<CellAddress> ParseA1(std::string_view text) noexcept {
 std::optional<CellRange> ParseA1Range(std::string_view cell1, std::string_view cell2) noexcept {
     const auto a = ParseA1(cell1);
     if (!a) return std::nullopt;
+    if (cell2 == cell1) return CellRange{*a, *a};
     const auto b = ParseA1(cell2);
     if (!b) return std::nullopt;
     return CellRange{

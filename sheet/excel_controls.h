@@ -11,6 +11,7 @@
 #include <string>
 
 #include "runtime/text.h"
+#include "sheet/utf8_text_cache.h"
 
 namespace quillmere::sheet {
 
@@ -76,6 +77,7 @@ private:
     std::shared_ptr<SpreadsheetRange> range_;  // of the last successful lookup
     Text rangeStartText_;
     Text rangeEndText_;
+    Utf8TextCache values_;  // conversions of the values written
 };
 
 }  // namespace quillmere::sheet

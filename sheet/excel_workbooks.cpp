@@ -5,6 +5,22 @@
 
 namespace quillmere::sheet {
 
+namespace {
+
+// The UTF-8 form of text: its own bytes when they are ASCII, else a
+// conversion kept in storage.
+std::string_view AsUtf8(const Text& text, std::string& storage) {
+    for (const char c : text.bytes()) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            storage = TextToUtf8(text);
+            return storage;
+        }
+    }
+    return text.bytes();
+}
+
+}  // namespace
+
 ExcelWorkbooks::ExcelWorkbooks() = default;
 
 ExcelWorkbooks::~ExcelWorkbooks() {
@@ -58,11 +74,18 @@ void ExcelWorkbooks::SetRangeEnd(const Text& cell) {
     rangeEndText_ = cell;
     // A lookup the sheet refuses leaves no range held, so the Value that
     // follows is dropped instead of overwriting the previously looked-up
-    // cell. Giving the old range up first also lets the application reuse
-    // what it held.
+    // cell.
     range_.reset();
     try {
-        range_ = sheet_->Range(TextToUtf8(rangeStartText_), TextToUtf8(rangeEndText_));
+        // Every cell the run writes is a one-cell range: its address is
+        // converted once, and not at all when it is ASCII, as addresses are.
+        if (rangeEndText_ == rangeStartText_) {
+            std::string converted;
+            const std::string_view cell = AsUtf8(rangeStartText_, converted);
+            range_ = sheet_->Range(cell, cell);
+        } else {
+            range_ = sheet_->Range(TextToUtf8(rangeStartText_), TextToUtf8(rangeEndText_));
+        }
     } catch (...) {
         range_.reset();
     }
@@ -72,7 +95,7 @@ void ExcelWorkbooks::SetValue(const Text& value) {
     if (!range_) return;
     try {
         // A refused value is not reported; the run goes on with the next cell.
-        static_cast<void>(range_->SetValue(TextToUtf8(value)));
+        static_cast<void>(range_->SetValue(values_.Convert(value)));
     } catch (...) {
     }
 }
