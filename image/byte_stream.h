@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace quillmere::image {
 
@@ -73,6 +74,8 @@ private:
 class MemoryStream final : public ByteStream {
 public:
     explicit MemoryStream(std::span<const unsigned char> bytes) : bytes_(bytes) {}
+    // A temporary buffer would be gone before the first read.
+    explicit MemoryStream(std::vector<unsigned char>&&) = delete;
 
     std::size_t Read(void* buffer, std::size_t size, std::size_t count) override;
     bool Seek(std::int64_t offset, SeekOrigin origin) override;
