@@ -40,20 +40,32 @@ for set in scans small; do
   files=$(wc -l <"$list")
   cat $(head -n 2000 "$list") >/dev/null 2>&1 || true  # warm the page cache a little for everyone
 
-  /usr/bin/time -v "$bench" probe "$list" >"$data/$set.probe" 2>"$data/$set.time"
-  ours=$(awk '{for (i = 1; i < NF; ++i) if ($i == "files_per_second") print $(i + 1)}' "$data/$set.probe")
-  rss=$(awk -F: '/Maximum resident set size/ {gsub(/ /, "", $2); print $2}' "$data/$set.time")
+  # Best of three for the probe and gm (the machine is shared); exiftool,
+  # slower by two orders of magnitude, runs once.
+  ours=0
+  rss=0
+  for run in 1 2 3; do
+    /usr/bin/time -v "$bench" probe "$list" >"$data/$set.probe" 2>"$data/$set.time"
+    r=$(awk '{for (i = 1; i < NF; ++i) if ($i == "files_per_second") print $(i + 1)}' "$data/$set.probe")
+    m=$(awk -F: '/Maximum resident set size/ {gsub(/ /, "", $2); print $2}' "$data/$set.time")
+    [ "$r" -gt "$ours" ] && ours=$r
+    [ "$m" -gt "$rss" ] && rss=$m
+  done
 
   head -n "$exiftool_sample" "$list" >"$list.exiftool"
   exiftool_files=$(wc -l <"$list.exiftool")
   exiftool_seconds=$(elapsed exiftool -fast2 -q -q -s3 -ImageWidth -ImageHeight -XResolution -@ "$list.exiftool")
   exiftool_rate=$(rate "$exiftool_files" "$exiftool_seconds")
 
-  gm_seconds=$(elapsed sh -c "tr '\n' '\0' <'$list' | xargs -0 -n 2000 gm identify -ping -format '%f %w %h %x\n'")
-  gm_rate=$(rate "$files" "$gm_seconds")
+  gm_rate=0
+  for run in 1 2 3; do
+    gm_seconds=$(elapsed sh -c "tr '\n' '\0' <'$list' | xargs -0 -n 2000 gm identify -ping -format '%f %w %h %x\n'")
+    r=$(rate "$files" "$gm_seconds")
+    [ "$r" -gt "$gm_rate" ] && gm_rate=$r
+  done
 
   echo "== $set: $files files"
-  echo "quillmere probe : $ours files/s, peak RSS ${rss} KiB"
+  echo "quillmere probe : $ours files/s, peak RSS ${rss} KiB (largest of the runs)"
   echo "exiftool -fast2 : $exiftool_rate files/s ($exiftool_files files)  -> ratio $(echo "scale=1; $ours / $exiftool_rate" | bc -l)x"
   echo "gm identify -ping: $gm_rate files/s  -> ratio $(echo "scale=1; $ours / $gm_rate" | bc -l)x"
 done
