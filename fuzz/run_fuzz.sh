@@ -30,6 +30,32 @@ max_len_for() {
 bash "$here/build_fuzz.sh"
 [[ -d "$here/seeds" ]] || bash "$here/make_seeds.sh" >/dev/null
 
+# Prefixes each line with the seconds since the start, so the log shows when
+# coverage stopped growing.
+timestamp() { perl -MTime::HiRes=time -ne 'BEGIN { $| = 1; $start = time } printf "%7.1f %s", time - $start, $_'; }
+
+# cov/ft at the end of each minute, the executions, the final status line,
+# and how many lines the target itself printed other than the EXIF reader's
+# two operator diagnostics (a library printing on the terminal shows here).
+summarise() {
+  perl -ne '
+    if (/^\s*([\d.]+) (#(\d+)\s+\S+\s+cov: (\d+) ft: (\d+).*)$/) {
+      $last = $2; $minute = int($1 / 60) + 1; $at{$minute} = "$4/$5";
+    }
+    $runs = $1 if /stat::number_of_executed_units: (\d+)/;
+    if (/^\s*[\d.]+ (.*)$/) {
+      $line = $1;
+      next if $line =~ /^(#\d|INFO:|stat::|Done |MS:|\s|######|"|Loaded|Dictionary|$)/;
+      next if $line eq "too many padding bytes" || $line eq "No image in jpeg!";
+      $other++;
+    }
+    END {
+      printf "executions: %s\nfinal: %s\n", $runs // "?", $last // "none";
+      print "cov/ft by minute:", join(",", map { " $_: $at{$_}" } sort { $a <=> $b } keys %at), "\n";
+      printf "other output lines: %d\n", $other // 0;
+    }' "$1"
+}
+
 status=0
 for target in "${targets[@]}"; do
   corpus="$here/corpus/$target"
@@ -39,15 +65,14 @@ for target in "${targets[@]}"; do
   set +e
   "$here/../$build_dir/fuzz/${target}_fuzzer" "$corpus" "$here/seeds/$target" \
     -max_total_time="$seconds" -max_len="$(max_len_for "$target")" -timeout=5 -rss_limit_mb=512 \
-    -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1
-  result=$?
+    -artifact_prefix="$findings/" -print_final_stats=1 2>&1 | timestamp >"$log"
+  result=${PIPESTATUS[0]}
   set -e
-  last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
-  runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}' || true)
-  echo "$target: ${runs:-?} executions; last status: ${last:-none}"
+  echo "== $target ($seconds s)"
+  summarise "$log"
   if ((result != 0)); then
     echo "$target: stopped with a finding (exit $result); see $log and $findings/" >&2
-    grep -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error|fuzz check failed|ALARM|artifact_prefix|Test unit written)' "$log" | head -n 8 >&2 || true
+    grep -E '(==[0-9]+==ERROR|SUMMARY|runtime error|fuzz check failed|ALARM|Test unit written)' "$log" | head -n 8 >&2 || true
     status=1
   fi
 done
