@@ -170,6 +170,58 @@ void AppendGb18030AsUtf8(std::string& out, std::string_view run) {
     }
 }
 
+void AppendEscaped(std::string& out, std::string_view bytes) {
+    for (const char byte : bytes) AppendGb18030FourByte(out, kEscapeBase + static_cast<unsigned char>(byte));
+}
+
+// Converts a run of valid UTF-8 to GB18030. iconv has no mapping for a few
+// private-use code points (those GB18030-2022 moved), and it refuses a whole
+// run for one of them: then the run goes character by character, and only
+// the characters it refuses are escaped, byte by byte.
+void AppendUtf8RunAsGb18030(std::string& out, std::string_view run) {
+    if (auto converted = Utf8ToGb18030().Convert(run)) {
+        out += *converted;
+        return;
+    }
+    std::size_t at = 0;
+    while (at < run.size()) {
+        char32_t cp = 0;
+        std::size_t length = DecodeUtf8(run.substr(at), cp);
+        if (length == 0) length = 1;  // cannot happen in a valid run; never lose bytes if it does
+        const std::string_view one = run.substr(at, length);
+        if (auto converted = Utf8ToGb18030().Convert(one)) {
+            out += *converted;
+        } else {
+            AppendEscaped(out, one);
+        }
+        at += length;
+    }
+}
+
+// Shows a run of escaped bytes. It holds bytes that were not UTF-8 (a GBK
+// name from another system), shown as GB18030 reads them, and whole UTF-8
+// characters that GB18030 text does not carry (the reserved escape code
+// points, the few iconv cannot map), shown as they were. Walking the run
+// as TextFromUtf8 walked the name tells the two apart: a valid sequence
+// where it starts was escaped whole.
+void AppendEscapedRunAsUtf8(std::string& out, std::string_view run) {
+    std::size_t foreignStart = 0;
+    std::size_t at = 0;
+    while (at < run.size()) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(run.substr(at), cp);
+        if (length == 0) {
+            ++at;
+            continue;
+        }
+        AppendGb18030AsUtf8(out, run.substr(foreignStart, at - foreignStart));
+        out.append(run.substr(at, length));
+        at += length;
+        foreignStart = at;
+    }
+    AppendGb18030AsUtf8(out, run.substr(foreignStart));
+}
+
 }  // namespace
 
 Text TextFromUtf8(std::string_view utf8) {
@@ -179,17 +231,7 @@ Text TextFromUtf8(std::string_view utf8) {
     std::size_t runStart = 0;
     std::size_t at = 0;
     const auto flush = [&](std::size_t end) {
-        if (end > runStart) {
-            auto converted = Utf8ToGb18030().Convert(utf8.substr(runStart, end - runStart));
-            if (converted) {
-                out += *converted;
-            } else {
-                // iconv refuses nothing valid, but never lose bytes if it does.
-                for (std::size_t i = runStart; i < end; ++i) {
-                    AppendGb18030FourByte(out, kEscapeBase + static_cast<unsigned char>(utf8[i]));
-                }
-            }
-        }
+        if (end > runStart) AppendUtf8RunAsGb18030(out, utf8.substr(runStart, end - runStart));
     };
     while (at < utf8.size()) {
         char32_t cp = 0;
@@ -257,7 +299,7 @@ std::string TextToUtf8(const Text& text) {
         AppendGb18030AsUtf8(out, bytes.substr(runStart, end - runStart));
     };
     const auto flushEscaped = [&] {
-        AppendGb18030AsUtf8(out, escapedRun);
+        AppendEscapedRunAsUtf8(out, escapedRun);
         escapedRun.clear();
     };
     while (at < bytes.size()) {

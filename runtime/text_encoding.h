@@ -20,7 +20,8 @@ namespace quillmere {
 Text TextFromUtf8(std::string_view utf8);
 // Back to the exact bytes the name had on disk.
 std::string TextToNativeName(const Text& text);
-// Valid UTF-8 for display and the workbook. Escaped bytes that together
+// Valid UTF-8 for display and the workbook. A name that was valid UTF-8
+// shows exactly as it was; escaped bytes that were not UTF-8 but together
 // read as GB18030 show as those characters; anything else undecodable
 // shows as U+FFFD.
 std::string TextToUtf8(const Text& text);
