@@ -10,5 +10,5 @@ if [[ ! -f "$build_dir/build.ninja" ]]; then
     -DQUILLMERE_BUILD_FUZZ=ON -DQUILLMERE_BUILD_APP=OFF -DQUILLMERE_BUILD_TESTS=OFF >/dev/null
 fi
 targets=("$@")
-((${#targets[@]} > 0)) || targets=(decode_fuzzer exif_fuzzer text_fuzzer quillmere_make_seeds)
+((${#targets[@]} > 0)) || targets=(decode_fuzzer exif_fuzzer text_fuzzer stream_fuzzer quillmere_make_seeds)
 ninja -C "$build_dir" -j2 "${targets[@]}" >/dev/null

@@ -5,7 +5,8 @@
 //
 // OUT/decode: each file after a format byte (its own code, and 3, the code
 // the extraction run passes); OUT/exif: JPEG files for the segment scan and
-// bare APP1 payloads for the block parser; OUT/text: names and values.
+// bare APP1 payloads for the block parser; OUT/text: names and values;
+// OUT/stream: read and seek scripts.
 
 #include <cstdint>
 #include <cstdio>
@@ -387,6 +388,26 @@ void WriteTextSeeds(const SeedWriter& out) {
     out.Write("far-future-time", farFuture);
 }
 
+void WriteStreamSeeds(const SeedWriter& out) {
+    // Content seed, length / 2 (16-bit), then operations of five bytes:
+    // kind (low two bits: read, seek, one GetC, a run of GetC) and argument.
+    const auto script = [](std::uint32_t halfLength, std::initializer_list<std::pair<std::uint8_t, std::uint32_t>> ops) {
+        ByteBuilder bytes;
+        bytes.U8(0x5A).U16Le(halfLength);
+        for (const auto& [kind, argument] : ops) bytes.U8(kind).U32Le(argument);
+        return Bytes(bytes);
+    };
+    // Header-sized reads and GetC runs near the start, as the decoders do.
+    out.Write("headers", script(8192, {{0, 14}, {0 | 4 * 3, 10}, {3, 40}, {1, 0}, {0, 128}, {2, 0}}));
+    // Reads across the 8 KiB buffer, a large read straight to the caller,
+    // then seeks from the end and back.
+    out.Write("buffer-edges", script(20000, {{1, 8190}, {0, 5}, {0, 20000}, {1 | 4 * 2, static_cast<std::uint32_t>(-3)},
+                                            {3, 10}, {1 | 4 * 1, static_cast<std::uint32_t>(-9000)}, {0 | 4 * 7, 3000}}));
+    // Past the end: reads come short, Eof is set, a seek clears it.
+    out.Write("past-the-end", script(10, {{1, 30}, {0, 4}, {2, 0}, {1 | 4 * 1, static_cast<std::uint32_t>(-25)}, {0, 8}}));
+    out.Write("empty-file", script(0, {{2, 0}, {0, 1}, {1 | 4 * 2, 0}}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -398,5 +419,6 @@ int main(int argc, char** argv) {
     WriteDecodeSeeds(SeedWriter(root / "decode"));
     WriteExifSeeds(SeedWriter(root / "exif"));
     WriteTextSeeds(SeedWriter(root / "text"));
+    WriteStreamSeeds(SeedWriter(root / "stream"));
     return 0;
 }

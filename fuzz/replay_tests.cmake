@@ -8,7 +8,7 @@ set(quillmere_fuzz_seeds ${PROJECT_BINARY_DIR}/fuzz-seeds)
 add_test(NAME fuzz_replay.make_seeds COMMAND quillmere_make_seeds ${quillmere_fuzz_seeds})
 set_tests_properties(fuzz_replay.make_seeds PROPERTIES FIXTURES_SETUP quillmere_fuzz_seeds)
 
-foreach(name decode exif text)
+foreach(name decode exif text stream)
   add_executable(${name}_replay ${CMAKE_CURRENT_LIST_DIR}/replay_main.cpp ${CMAKE_CURRENT_LIST_DIR}/${name}_fuzzer.cpp)
   target_link_libraries(${name}_replay PRIVATE quillmere_image)
   set(inputs ${quillmere_fuzz_seeds}/${name})

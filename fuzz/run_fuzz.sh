@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs one fuzz target, or all of them one after another, for a given time:
-#   run_fuzz.sh decode|exif|text|all SECONDS
+#   run_fuzz.sh decode|exif|text|stream|all SECONDS
 # The corpus grows in fuzz/corpus/<target> (kept between runs, not committed),
-# starting from the generated seeds. A crash, leak, sanitizer report, hang
+# starting from the generated seeds and fuzz/<target>.dict. A crash, leak, sanitizer report, hang
 # (over 5 s on one input) or memory blow-up (over 512 MB) stops the run and
 # leaves the input in fuzz/findings/<target>/. The log is kept beside it.
 set -euo pipefail
@@ -10,19 +10,19 @@ here=$(cd "$(dirname "$0")" && pwd)
 build_dir=${QUILLMERE_FUZZ_BUILD_DIR:-build-fuzz}
 
 if (($# != 2)) || ! [[ "$2" =~ ^[0-9]+$ ]]; then
-  echo "usage: $0 decode|exif|text|all SECONDS" >&2
+  echo "usage: $0 decode|exif|text|stream|all SECONDS" >&2
   exit 2
 fi
 case "$1" in
-  all) targets=(decode exif text) ;;
-  decode|exif|text) targets=("$1") ;;
+  all) targets=(decode exif text stream) ;;
+  decode|exif|text|stream) targets=("$1") ;;
   *) echo "run_fuzz: unknown target $1" >&2; exit 2 ;;
 esac
 seconds=$2
 
 max_len_for() {
   case "$1" in
-    text) echo 4096 ;;
+    text|stream) echo 4096 ;;
     *) echo 65536 ;;  # headers, tables and EXIF blocks fit well inside
   esac
 }
@@ -62,10 +62,12 @@ for target in "${targets[@]}"; do
   findings="$here/findings/$target"
   log="$here/findings/$target.log"
   mkdir -p "$corpus" "$findings"
+  options=(-max_total_time="$seconds" -max_len="$(max_len_for "$target")" -timeout=5 -rss_limit_mb=512
+           -artifact_prefix="$findings/" -print_final_stats=1 -use_value_profile=1)
+  [[ -f "$here/$target.dict" ]] && options+=(-dict="$here/$target.dict")
   set +e
-  "$here/../$build_dir/fuzz/${target}_fuzzer" "$corpus" "$here/seeds/$target" \
-    -max_total_time="$seconds" -max_len="$(max_len_for "$target")" -timeout=5 -rss_limit_mb=512 \
-    -artifact_prefix="$findings/" -print_final_stats=1 2>&1 | timestamp >"$log"
+  "$here/../$build_dir/fuzz/${target}_fuzzer" "$corpus" "$here/seeds/$target" "${options[@]}" 2>&1 |
+    timestamp >"$log"
   result=${PIPESTATUS[0]}
   set -e
   echo "== $target ($seconds s)"

@@ -130,6 +130,43 @@ void CheckConversion(std::string_view bytes) {
     }
 }
 
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Valid UTF-8 built from the bytes, three per character, so the conversion
+// sees names mixing any code points (mutated bytes alone are rarely valid
+// UTF-8 beyond ASCII). A first byte below 0x20 gives an ASCII character.
+std::string ValidUtf8From(std::string_view bytes) {
+    std::string name;
+    for (std::size_t at = 0; at + 3 <= bytes.size(); at += 3) {
+        const auto b0 = static_cast<unsigned char>(bytes[at]);
+        const auto b1 = static_cast<unsigned char>(bytes[at + 1]);
+        const auto b2 = static_cast<unsigned char>(bytes[at + 2]);
+        if (b0 < 0x20) {
+            AppendUtf8(name, (b1 & 0x7F) == 0 ? '_' : (b1 & 0x7F));
+            continue;
+        }
+        const char32_t cp = ((char32_t{b0} << 16) | (char32_t{b1} << 8) | b2) % 0x110000;
+        if (cp != 0 && (cp < 0xD800 || cp > 0xDFFF)) AppendUtf8(name, cp);
+    }
+    return name;
+}
+
 template <typename T>
 T Take(std::span<const std::uint8_t> bytes) {
     T value{};
@@ -170,6 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckPrimitives(text, search, caseInsensitive, n);
     CheckPrimitives(Text(rest), search, caseInsensitive, n * 4);
     CheckConversion(rest);
+    CheckConversion(ValidUtf8From(rest));
     CheckToText(std::span<const std::uint8_t>(data + 2, size - 2));
     return 0;
 }
