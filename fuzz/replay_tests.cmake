@@ -1,7 +1,8 @@
 # The fuzz targets' checks in the normal build: each target's entry point is
-# linked with a small driver and replayed over freshly generated seeds and
-# the findings kept in fuzz/regressions/<target>. The two EXIF diagnostics
-# are the only lines a damaged file may print.
+# linked with a small driver and replayed over freshly generated seeds (each
+# also in 24 damaged copies, the same on every run) and the findings kept in
+# fuzz/regressions/<target>. The two EXIF diagnostics are the only lines a
+# damaged file may print.
 include(${CMAKE_CURRENT_LIST_DIR}/seed_generator.cmake)
 
 set(quillmere_fuzz_seeds ${PROJECT_BINARY_DIR}/fuzz-seeds)
@@ -16,6 +17,6 @@ foreach(name decode exif text stream)
     list(APPEND inputs ${CMAKE_CURRENT_LIST_DIR}/regressions/${name})
   endif()
   add_test(NAME fuzz_replay.${name}
-           COMMAND ${name}_replay --allow-output "No image in jpeg!" --allow-output "too many padding bytes" ${inputs})
+           COMMAND ${name}_replay --damage 24 --allow-output "No image in jpeg!" --allow-output "too many padding bytes" ${inputs})
   set_tests_properties(fuzz_replay.${name} PROPERTIES FIXTURES_REQUIRED quillmere_fuzz_seeds)
 endforeach()
