@@ -72,5 +72,36 @@ TEST(FuzzRegression, J2kTileSizeAboveInt32FailsWithoutHugeAllocation) {
     EXPECT_LT(*peak - *baseline, 64 * 1024) << "KiB touched by the probe";
 }
 
+// A JPEG that libjpeg refuses must not be taken for a WBMP. The WBMP type
+// field is a multi-byte integer, and FF D8 FF E0 00 (or FF D8 FF E1 and the
+// length's high byte) reads as a value beyond 32 bits, which was cut to 0,
+// the one type WBMP accepts: the JFIF letters then read as a 74 x 70
+// bilevel picture, the Exif ones as 69 x 120.
+struct DamagedJpegCase {
+    const char* name;
+    Bytes file;
+};
+
+TEST(FuzzRegression, DamagedJpegIsNotAWbmp) {
+    const DamagedJpegCase cases[] = {
+        {"jfif then end of image",
+         {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01,
+          0x00, 0x00, 0xFF, 0xD9}},
+        {"exif cut short",
+         {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x40, 'E', 'x', 'i', 'f', 0x00, 0x00, 'M', 'M', 0x00, 0x2A}},
+    };
+    for (const DamagedJpegCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::int32_t format : {3, 0}) {
+            const ImageProbe probe = Probe(c.file, format);
+            EXPECT_FALSE(probe.decoded);
+            EXPECT_EQ(probe.width, 0);
+            EXPECT_EQ(probe.colorCount, 0u);
+        }
+        // The run's hint is JPEG: libjpeg's message stands.
+        EXPECT_EQ(Probe(c.file, 3).lastError, "JPEG datastream contains no image");
+    }
+}
+
 }  // namespace
 }  // namespace quillmere::image

@@ -59,6 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
         WbmpCase{"SideBeyond32Bits", ByteBuilder().U8(0).U8(0).Fill(4, 0xFF).U8(0x7F).U8(5), false, 0, 0,
                  "Corrupted WBMP"},
         WbmpCase{"TypeOne", ByteBuilder().U8(1).U8(0).U8(10).U8(10), false, 0, 0, "Unsupported WBMP type"},
+        // The start of a JFIF file: the type runs FF D8 FF E0 00, beyond 32 bits.
+        WbmpCase{"TypeBeyond32Bits", ByteBuilder().U8(0xFF).U8(0xD8).U8(0xFF).U8(0xE0).U8(0).U8(0x10).Text("JFIF"),
+                 false, 0, 0, "Unsupported WBMP type"},
+        WbmpCase{"TypeStillGoingAfterFiveBytes", ByteBuilder().Fill(5, 0x80).U8(0).U8(0).U8(10).U8(10), false, 0, 0,
+                 "Unsupported WBMP type"},
         WbmpCase{"ThreeBytes", ByteBuilder().U8(0).U8(0).U8(10), false, 0, 0, "Not a WBMP"},
         WbmpCase{"EndsInsideAMultiByteSide", ByteBuilder().U8(0).U8(0).U8(10).U8(0x81), false, 0, 0, "Not a WBMP"},
         WbmpCase{"Empty", Bytes{}, false, 0, 0, "Not a WBMP"}),
