@@ -6,15 +6,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTextDocument>
-#include <QTextOption>
 
 #include <limits>
 
 #include "app/control_table.h"
+#include "app/notes_box.h"
 #include "workflow/window_port.h"
 
 namespace quillmere::app {
@@ -73,19 +71,7 @@ QWidget* CreateCheckBox(const ControlSpec& spec, QWidget* parent) {
 }
 
 QWidget* CreateNotesBox(QWidget* parent) {
-    auto* box = new QPlainTextEdit(parent);
-    box->setReadOnly(true);
-    // Read-only text selectable and copyable from the keyboard as well.
-    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    box->setLineWrapMode(QPlainTextEdit::NoWrap);
-    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QTextOption option = box->document()->defaultTextOption();
-    option.setAlignment(Qt::AlignHCenter);
-    option.setWrapMode(QTextOption::NoWrap);
-    box->document()->setDefaultTextOption(option);
-    // The program appends one line per file; nothing of that is for undo.
-    box->document()->setUndoRedoEnabled(false);
+    auto* box = new NotesBox(parent);
     UseWindowBackground(box);
     return box;
 }

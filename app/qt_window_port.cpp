@@ -3,13 +3,10 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include <algorithm>
 
+#include "app/notes_box.h"
 #include "runtime/text_encoding.h"
 
 namespace quillmere::app {
@@ -24,19 +21,6 @@ Text FromQString(const QString& text) { return TextFromUtf8(text.toStdString());
 QString ToWidgetLines(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 QString FromWidgetLines(QString text) { return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n")); }
 
-void AppendToMultiLine(QPlainTextEdit& box, const QString& text) {
-    QTextDocument& document = *box.document();
-    // Appending is not an edit the operator could take back.
-    const bool undo = document.isUndoRedoEnabled();
-    document.setUndoRedoEnabled(false);
-    QTextCursor cursor(&document);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
-    document.setUndoRedoEnabled(undo);
-    box.setTextCursor(cursor);  // collapses any selection, at the end
-    box.ensureCursorVisible();
-}
-
 void AppendToSingleLine(QLineEdit& box, const QString& text) {
     box.setText(box.text() + text);
     box.setCursorPosition(static_cast<int>(box.text().size()));
@@ -49,7 +33,7 @@ QtWindowPort::QtWindowPort(MainWindow& window, UiDialogs& dialogs) : window_(win
 Text QtWindowPort::Content(std::string_view control) const {
     QWidget* widget = window_.control(control);
     if (const auto* line = qobject_cast<QLineEdit*>(widget)) return FromQString(line->text());
-    if (const auto* lines = qobject_cast<QPlainTextEdit*>(widget)) {
+    if (const auto* lines = qobject_cast<NotesBox*>(widget)) {
         return FromQString(FromWidgetLines(lines->toPlainText()));
     }
     return Text();
@@ -59,8 +43,8 @@ void QtWindowPort::SetContent(std::string_view control, const Text& text) {
     QWidget* widget = window_.control(control);
     if (auto* line = qobject_cast<QLineEdit*>(widget)) {
         line->setText(ToQString(text));
-    } else if (auto* lines = qobject_cast<QPlainTextEdit*>(widget)) {
-        lines->setPlainText(ToWidgetLines(ToQString(text)));
+    } else if (auto* lines = qobject_cast<NotesBox*>(widget)) {
+        lines->setLines(ToWidgetLines(ToQString(text)));
     }
 }
 
@@ -100,8 +84,8 @@ void QtWindowPort::ProcessEvents() {
 
 void QtWindowPort::AppendText(std::string_view control, const Text& text) {
     QWidget* widget = window_.control(control);
-    if (auto* lines = qobject_cast<QPlainTextEdit*>(widget)) {
-        AppendToMultiLine(*lines, ToWidgetLines(ToQString(text)));
+    if (auto* lines = qobject_cast<NotesBox*>(widget)) {
+        lines->appendLines(ToWidgetLines(ToQString(text)));
     } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
         AppendToSingleLine(*line, ToQString(text));
     }

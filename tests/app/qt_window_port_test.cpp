@@ -10,6 +10,9 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <memory>
@@ -368,6 +371,39 @@ private slots:
         for (int i = 0; i < 200; ++i) port->AppendText(kNotes, TextFromUtf8("/扫描/" + std::to_string(i) + ".jpg\r\n"));
         QCOMPARE(notes->verticalScrollBar()->value(), notes->verticalScrollBar()->maximum());
         QVERIFY(notes->verticalScrollBar()->maximum() > 0);
+    }
+
+    // Lines are centred, but while a line is wider than the box every line
+    // starts at its left edge: a centred wide line would begin before the
+    // edge, where no scrolling reaches.
+    void everyLineBeginsWhereScrollingReachesIt() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* notes = qobject_cast<QPlainTextEdit*>(window->control(kNotes));
+        const auto lineLeft = [notes](int blockNumber) {
+            const QTextBlock block = notes->document()->findBlockByNumber(blockNumber);
+            notes->document()->documentLayout()->blockBoundingRect(block);  // lays the block out
+            return block.layout()->lineAt(0).naturalTextRect().left();
+        };
+        port->SetContent(kNotes, TextFromUtf8("短行\r\n"));
+        port->AppendText(kNotes, TextFromUtf8("/扫描/0001.jpg\r\n"));
+        const qreal centred = lineLeft(0);
+        QVERIFY2(centred > notes->viewport()->width() / 3, "a short line is centred");
+        QVERIFY(lineLeft(1) > notes->viewport()->width() / 4);
+
+        port->AppendText(kNotes, TextFromUtf8("/扫描/" + std::string(400, 'x') + "/0002.jpg\r\n"));
+
+        const QTextBlock wide = notes->document()->findBlockByNumber(2);
+        notes->document()->documentLayout()->blockBoundingRect(wide);
+        QVERIFY(wide.layout()->lineAt(0).naturalTextWidth() > notes->viewport()->width());
+        for (int block = 0; block < 3; ++block) {
+            QVERIFY(lineLeft(block) >= 0);
+            QVERIFY(lineLeft(block) < 10);
+        }
+        QVERIFY(notes->horizontalScrollBar()->maximum() > 0);
+
+        port->SetContent(kNotes, TextFromUtf8("短行\r\n"));
+        QCOMPARE(lineLeft(0), centred);
     }
 
     void appendTextToAnInputBoxIsNotUndoable() {
