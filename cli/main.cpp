@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
             PrintError(window.messages().empty() ? "the image folder cannot be read" : window.messages().back());
             return kExitFailed;
         case workflow::RunOutcome::CreateFailed:
-            PrintError("cannot create the workbook '" + options.output + "': " + factory.LastCreateFailure());
+            PrintError("cannot create the workbook '" + options.output + "': " + factory.CreateFailure());
             return kExitFailed;
         case workflow::RunOutcome::AssociateFailed:
             PrintError("cannot add a workbook to '" + options.output + "'");

@@ -34,7 +34,6 @@ public:
     bool empty() const noexcept { return object_ == nullptr; }
 
 private:
-    friend bool DecodeFromFile(ImageHandle&, const Text&, std::int32_t);
     friend void Free(ImageHandle&);
     friend void AdoptProbe(ImageHandle&, const ImageProbe&);
     friend const ImageObject* ObjectOf(const ImageHandle&);

@@ -5,19 +5,26 @@
 // Every failure inside them is swallowed, as callers expect; the only
 // results are CreateApplication's and Associate's.
 //
-// (Public surface fixed for the workflow; the implementation decides the rest.)
+// Texts are GB18030 here and UTF-8 towards the application.
 
 #include <memory>
+#include <string>
 
 #include "runtime/text.h"
+#include "sheet/utf8_text_cache.h"
 
 namespace quillmere::sheet {
 
 class SpreadsheetApplication;
 class SpreadsheetApplicationFactory;
+class SpreadsheetRange;
+class SpreadsheetSheet;
+class SpreadsheetSheets;
+class SpreadsheetWorkbooks;
 
 class ExcelApp {
 public:
+    // The factory must outlive the control.
     explicit ExcelApp(SpreadsheetApplicationFactory& factory);
     ~ExcelApp();
     ExcelApp(const ExcelApp&) = delete;
@@ -30,6 +37,13 @@ public:
     void SetVisible(bool visible);
     // Why the last save failed, in UTF-8; empty when it did not fail.
     std::string SaveFailure() const;
+
+private:
+    friend class ExcelWorkbooks;  // Associate reaches the held application.
+
+    SpreadsheetApplicationFactory& factory_;
+    std::shared_ptr<SpreadsheetApplication> application_;
+    std::string saveFailure_;
 };
 
 class ExcelWorkbooks {
@@ -52,6 +66,18 @@ public:
     // Adds a sheet after the last one of the attached workbook and makes it
     // the current sheet; false when no workbook is attached or it refused.
     bool AddSheet();
+
+private:
+    // Each is an automation reference into the application; none (null)
+    // until obtained. No link to the ExcelApp is kept.
+    std::shared_ptr<SpreadsheetWorkbooks> workbooks_;
+    std::shared_ptr<SpreadsheetApplication> application_;
+    std::shared_ptr<SpreadsheetSheets> sheets_;
+    std::shared_ptr<SpreadsheetSheet> sheet_;
+    std::shared_ptr<SpreadsheetRange> range_;  // of the last successful lookup
+    Text rangeStartText_;
+    Text rangeEndText_;
+    Utf8TextCache values_;  // conversions of the values written
 };
 
 }  // namespace quillmere::sheet

@@ -1,6 +1,7 @@
 #pragma once
 // A temporary folder tree for tests, removed with everything in it.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <filesystem>

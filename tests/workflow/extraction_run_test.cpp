@@ -225,14 +225,17 @@ TEST_F(ExtractionRunTest, CheckedBoxListsEachPathUntilTheRunCompletes) {
     tree.File("scan/1.txt", "x");
     tree.File("scan/2.txt", "x");
     window.checked[std::string(control::kShowNames)] = true;
-    std::vector<std::string> notesSeen;
-    window.onProcessEvents = [&] { notesSeen.push_back(window.Get(control::kNotes)); };
+    std::string notesAtSecondFile;
+    window.onProcessEvents = [&] {
+        if (window.statuses.back() == "文件总数：2，正在提取第2个文件的元数据...") {
+            notesAtSecondFile = window.Get(control::kNotes);
+        }
+    };
 
     ASSERT_EQ(Run().outcome, RunOutcome::Completed);
 
-    // The status of the second file is shown after the first file's line was appended.
-    ASSERT_GE(notesSeen.size(), 6u);
-    EXPECT_EQ(notesSeen[5], Scan("1.txt") + "\r\n");
+    // The first file's line was appended after its row, before the second file's status.
+    EXPECT_EQ(notesAtSecondFile, Scan("1.txt") + "\r\n");
     EXPECT_EQ(window.Content(control::kNotes), NotesText());
 }
 

@@ -1,0 +1,93 @@
+#pragma once
+// The byte source every decoder reads from: a file on disk or a buffer in
+// memory, behind one small interface.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quillmere::image {
+
+enum class SeekOrigin { Begin, Current, End };
+
+class ByteStream {
+public:
+    virtual ~ByteStream() = default;
+
+    // Reads up to count items of size bytes; returns the number of whole
+    // items read. Like fread, a partial last item is consumed but not counted.
+    virtual std::size_t Read(void* buffer, std::size_t size, std::size_t count) = 0;
+    // Moves the read position; false (position unchanged) when the target
+    // would be negative. A position past the end is allowed and reads nothing.
+    virtual bool Seek(std::int64_t offset, SeekOrigin origin) = 0;
+    virtual std::int64_t Tell() const = 0;
+    // The next byte, or -1 at the end.
+    virtual int GetC() = 0;
+    // Like feof: true once a read asked for more than was left; Seek clears it.
+    virtual bool Eof() const = 0;
+    // Total size in bytes.
+    virtual std::int64_t Size() const = 0;
+};
+
+// Reads a regular file through its own buffer. Opening never blocks and
+// refuses anything that is not a regular file (FIFO, device, directory).
+class FileStream final : public ByteStream {
+public:
+    // nullopt when the file cannot be opened or is not a regular file.
+    static std::optional<FileStream> Open(const std::string& nativePath);
+
+    FileStream(FileStream&& other) noexcept;
+    FileStream& operator=(FileStream&& other) noexcept;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+    ~FileStream() override;
+
+    std::size_t Read(void* buffer, std::size_t size, std::size_t count) override;
+    bool Seek(std::int64_t offset, SeekOrigin origin) override;
+    std::int64_t Tell() const override { return position_; }
+    int GetC() override;
+    bool Eof() const override { return eof_; }
+    std::int64_t Size() const override { return size_; }
+
+private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    FileStream(int fd, std::int64_t size);
+    // Makes the buffer hold the bytes at position_; false at the end or on a read error.
+    bool Fill();
+    void Close() noexcept;
+
+    int fd_ = -1;
+    std::int64_t size_ = 0;
+    std::int64_t position_ = 0;
+    bool eof_ = false;
+    std::unique_ptr<unsigned char[]> buffer_;
+    std::int64_t bufferStart_ = 0;   // file offset of buffer_[0]
+    std::size_t bufferLength_ = 0;   // valid bytes in buffer_
+};
+
+// Reads bytes the caller keeps alive for the stream's lifetime.
+class MemoryStream final : public ByteStream {
+public:
+    explicit MemoryStream(std::span<const unsigned char> bytes) : bytes_(bytes) {}
+    // A temporary buffer would be gone before the first read.
+    explicit MemoryStream(std::vector<unsigned char>&&) = delete;
+
+    std::size_t Read(void* buffer, std::size_t size, std::size_t count) override;
+    bool Seek(std::int64_t offset, SeekOrigin origin) override;
+    std::int64_t Tell() const override { return position_; }
+    int GetC() override;
+    bool Eof() const override { return eof_; }
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+
+private:
+    std::span<const unsigned char> bytes_;
+    std::int64_t position_ = 0;
+    bool eof_ = false;
+};
+
+}  // namespace quillmere::image

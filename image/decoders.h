@@ -1,0 +1,29 @@
+#pragma once
+// One entry point per format decoder. Each reads the stream from its current
+// position, checks the header and, on success, has called image.Create and
+// stored what the format records (resolution, frame count, offsets). On
+// failure it returns false with image.settings.lastError saying why. No
+// decoder reads or allocates pixel data.
+
+#include <cstdint>
+
+#include "image/byte_stream.h"
+#include "image/codec_image.h"
+
+namespace quillmere::image {
+
+bool DecodeBmp(ByteStream& stream, CodecImage& image);
+bool DecodeJpeg(ByteStream& stream, CodecImage& image);
+bool DecodeIco(ByteStream& stream, CodecImage& image);
+bool DecodeGif(ByteStream& stream, CodecImage& image);
+bool DecodePng(ByteStream& stream, CodecImage& image);
+bool DecodeTiff(ByteStream& stream, CodecImage& image);
+bool DecodeTga(ByteStream& stream, CodecImage& image);
+bool DecodePcx(ByteStream& stream, CodecImage& image);
+bool DecodeWbmp(ByteStream& stream, CodecImage& image);
+bool DecodeWmf(ByteStream& stream, CodecImage& image);
+// format 0 recognises JP2, JPC, PGX, PNM and RAS data itself; 11 to 15
+// accept only that one kind.
+bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, std::int32_t format);
+
+}  // namespace quillmere::image

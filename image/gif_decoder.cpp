@@ -1,0 +1,106 @@
+// GIF: the logical screen descriptor gives the size; the block structure is
+// walked (sub-blocks skipped, never decompressed) to count the frames and to
+// find the colour table of the frame the frame index asks for.
+
+#include <cstdint>
+
+#include "image/decoders.h"
+#include "image/header_fields.h"
+
+namespace quillmere::image {
+namespace {
+
+constexpr std::uint32_t kFormatGif = 2;
+constexpr int kExtensionIntroducer = 0x21;
+constexpr int kImageSeparator = 0x2C;
+constexpr int kTrailer = 0x3B;
+constexpr std::uint8_t kColourTableFlag = 0x80;
+
+// Bytes of a colour table whose size field (low three bits of the packed
+// flags) is n: 3 × 2^(n+1).
+std::int64_t ColourTableBytes(std::uint8_t packedFlags) { return 3LL << ((packedFlags & 7) + 1); }
+std::uint32_t ColourTableEntries(std::uint8_t packedFlags) { return 1u << ((packedFlags & 7) + 1); }
+
+// 1 for up to 2 entries, 4 for up to 16, else 8.
+std::uint32_t DepthForColourTable(std::uint32_t entries) {
+    if (entries <= 2) return 1;
+    if (entries <= 16) return 4;
+    return 8;
+}
+
+// Moves past a chain of data sub-blocks (length byte, data) and its
+// terminator. False when the stream ends inside the chain.
+bool SkipSubBlocks(ByteStream& stream) {
+    for (;;) {
+        const int length = stream.GetC();
+        if (length < 0) return false;
+        if (length == 0) return true;
+        if (!stream.Seek(length, SeekOrigin::Current) || stream.Tell() > stream.Size()) return false;
+    }
+}
+
+struct FrameWalk {
+    std::int32_t frameCount = 0;
+    bool wantedFrameFound = false;
+    std::uint8_t wantedFrameFlags = 0;  // packed flags of the wanted frame's descriptor
+};
+
+// Counts image descriptors up to the trailer, or up to the point where the
+// structure stops making sense (truncation or a stray byte): the frames
+// whose descriptors were read intact are the ones the file has.
+FrameWalk WalkFrames(ByteStream& stream, std::int32_t wantedIndex) {
+    FrameWalk walk;
+    for (;;) {
+        const int introducer = stream.GetC();
+        if (introducer == 0) continue;  // padding some writers leave between blocks
+        if (introducer == kExtensionIntroducer) {
+            if (stream.GetC() < 0 || !SkipSubBlocks(stream)) return walk;
+            continue;
+        }
+        if (introducer != kImageSeparator) return walk;  // trailer, end of data or garbage
+
+        HeaderBytes<9> descriptor;  // left, top, width, height, packed flags
+        if (!descriptor.ReadFrom(stream)) return walk;
+        const std::uint8_t flags = descriptor.U8(8);
+        if (walk.frameCount == wantedIndex) {
+            walk.wantedFrameFound = true;
+            walk.wantedFrameFlags = flags;
+        }
+        ++walk.frameCount;
+        if ((flags & kColourTableFlag) != 0 && !stream.Seek(ColourTableBytes(flags), SeekOrigin::Current)) {
+            return walk;
+        }
+        if (stream.GetC() < 0 || !SkipSubBlocks(stream)) return walk;  // LZW code size, then the data
+    }
+}
+
+}  // namespace
+
+bool DecodeGif(ByteStream& stream, CodecImage& image) {
+    HeaderBytes<13> header;  // signature, version, screen width and height, flags, background, aspect
+    if (!header.ReadFrom(stream) || header.U8(0) != 'G' || header.U8(1) != 'I' || header.U8(2) != 'F' ||
+        header.U8(3) != '8') {
+        image.SetError("Not a GIF");
+        return false;
+    }
+    const std::uint8_t screenFlags = header.U8(10);
+    if ((screenFlags & kColourTableFlag) != 0 &&
+        !stream.Seek(ColourTableBytes(screenFlags), SeekOrigin::Current)) {
+        image.SetError("Not a GIF");
+        return false;
+    }
+
+    const FrameWalk walk = WalkFrames(stream, image.settings.frameIndex);
+    image.settings.frameCount = walk.frameCount;
+    if (!walk.wantedFrameFound) {
+        image.SetError("GIF frame not present");
+        return false;
+    }
+    // The frame's own table when it has one, else the global table.
+    const std::uint8_t tableFlags =
+        (walk.wantedFrameFlags & kColourTableFlag) != 0 ? walk.wantedFrameFlags : screenFlags;
+    return image.Create(header.U16Le(6), header.U16Le(8), DepthForColourTable(ColourTableEntries(tableFlags)),
+                        kFormatGif);
+}
+
+}  // namespace quillmere::image

@@ -1,0 +1,55 @@
+// WBMP (type 0): type, fixed header byte, width, height, then 1-bit rows.
+// The type, width and height are WAP multi-byte integers (7 bits per byte,
+// high bit set on all but the last), which for sides below 128 is one byte.
+
+#include <cstdint>
+#include <optional>
+
+#include "image/decoders.h"
+
+namespace quillmere::image {
+namespace {
+
+constexpr std::uint32_t kFormatWbmp = 9;
+constexpr int kMaxIntegerBytes = 5;  // 35 bits of payload, enough for 32
+
+// Reads one multi-byte integer; nullopt when the stream ends inside it.
+// A value too large for 32 bits comes back as 0, which no header accepts.
+std::optional<std::uint32_t> ReadMultiByteInteger(ByteStream& stream) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < kMaxIntegerBytes; ++i) {
+        const int byte = stream.GetC();
+        if (byte < 0) return std::nullopt;
+        value = (value << 7) | static_cast<std::uint64_t>(byte & 0x7F);
+        if ((byte & 0x80) == 0) return value > UINT32_MAX ? 0u : static_cast<std::uint32_t>(value);
+    }
+    return 0u;
+}
+
+}  // namespace
+
+bool DecodeWbmp(ByteStream& stream, CodecImage& image) {
+    const std::optional<std::uint32_t> type = ReadMultiByteInteger(stream);
+    const int fixedHeader = type ? stream.GetC() : -1;
+    const std::optional<std::uint32_t> width = fixedHeader >= 0 ? ReadMultiByteInteger(stream) : std::nullopt;
+    const std::optional<std::uint32_t> height = width ? ReadMultiByteInteger(stream) : std::nullopt;
+    if (!height) {
+        image.SetError("Not a WBMP");
+        return false;
+    }
+    if (*type != 0) {
+        image.SetError("Unsupported WBMP type");
+        return false;
+    }
+    if (*width == 0 || *height == 0) {
+        image.SetError("Corrupted WBMP");
+        return false;
+    }
+    if (!image.Create(*width, *height, 1, kFormatWbmp)) {
+        image.SetError("WBMP Create failed");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quillmere::image

@@ -1,0 +1,71 @@
+#pragma once
+// The file system as the runtime sees it: directory listings in name order,
+// directory identities and file status, addressed by native byte paths
+// (whatever bytes the names have on disk; TextToNativeName gives them).
+// RealFileSystem reaches the disk, MemoryFileSystem serves tests.
+
+#include <compare>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmere {
+
+// What an entry is once symbolic links are followed: a link to a directory
+// is a directory, a dangling link is Other.
+enum class EntryType : std::uint8_t {
+    Directory,
+    RegularFile,
+    Other,  // FIFO, socket, device, dangling link
+};
+
+struct DirectoryEntry {
+    std::string name;  // native bytes, never "." or ".."
+    EntryType type = EntryType::Other;
+};
+
+// Tells two paths to one directory apart from two directories.
+struct DirectoryIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend auto operator<=>(const DirectoryIdentity&, const DirectoryIdentity&) = default;
+};
+
+struct FileStatus {
+    bool exists = false;
+    EntryType type = EntryType::Other;
+    bool readOnly = false;            // the owner lacks write permission
+    std::int64_t size = -1;
+    std::time_t lastWriteTime = 0;    // seconds since 1970-01-01 UTC
+    DirectoryIdentity identity;       // device and inode
+    // Differs after any later change of the entry; for a directory, any
+    // entry added, removed or renamed. 0 when no such promise can be made
+    // (on disk: changed in the last seconds, within the clock's granularity).
+    std::int64_t changeStamp = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The entries of a directory sorted with NameOrderLess; nullopt when the
+    // directory cannot be opened. An entry that vanishes while being read
+    // is left out.
+    virtual std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const = 0;
+    // The identity of the directory a path leads to (links followed);
+    // nullopt when it is not a directory or cannot be reached.
+    virtual std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const = 0;
+    // The status of what a path leads to (links followed); never opens it.
+    virtual FileStatus Status(const std::string& path) const = 0;
+};
+
+// Directory order: byte values after ASCII upper-casing, then the raw bytes,
+// so zero-padded numbers come in sequence and 'a' sits beside 'A'.
+bool NameOrderLess(std::string_view left, std::string_view right) noexcept;
+// Sorts entries with NameOrderLess, upper-casing each name once.
+void SortInNameOrder(std::vector<DirectoryEntry>& entries);
+
+}  // namespace quillmere

@@ -1,0 +1,168 @@
+#include "runtime/memory_file_system.h"
+
+#include <utility>
+
+namespace quillmere {
+
+namespace {
+
+constexpr int kMaxLinksPerLookup = 40;
+
+// The components of a path, empty ones and "." dropped.
+std::vector<std::string_view> Components(std::string_view path) {
+    std::vector<std::string_view> parts;
+    std::size_t at = 0;
+    while (at <= path.size()) {
+        std::size_t end = path.find('/', at);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view part = path.substr(at, end - at);
+        if (!part.empty() && part != ".") parts.push_back(part);
+        at = end + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+MemoryFileSystem::MemoryFileSystem() : nodes_(1) {}
+
+std::size_t MemoryFileSystem::AddNode(const std::string& path, Node node) {
+    const std::vector<std::string_view> parts = Components(path);
+    std::size_t current = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string name(parts[i]);
+        if (name == "..") {
+            current = nodes_[current].parent;
+            continue;
+        }
+        const bool last = i + 1 == parts.size();
+        auto found = nodes_[current].children.find(name);
+        if (found != nodes_[current].children.end() && !last) {
+            int linksLeft = kMaxLinksPerLookup;
+            const auto next = Resolve(current, name, true, linksLeft);
+            if (next && nodes_[*next].kind == Kind::Directory) {
+                current = *next;
+                continue;
+            }
+        }
+        if (found != nodes_[current].children.end() && last && node.kind == Kind::Directory &&
+            nodes_[found->second].kind == Kind::Directory) {
+            return found->second;
+        }
+        Node made = last ? node : Node{};
+        made.parent = current;
+        const std::size_t index = nodes_.size();
+        nodes_.push_back(std::move(made));
+        nodes_[current].children[name] = index;
+        ++nodes_[current].version;
+        current = index;
+    }
+    return current;
+}
+
+void MemoryFileSystem::AddDirectory(const std::string& path) { AddNode(path, Node{}); }
+
+void MemoryFileSystem::AddFile(const std::string& path, std::int64_t size, std::time_t lastWriteTime, bool readOnly) {
+    Node node;
+    node.kind = Kind::RegularFile;
+    node.size = size;
+    node.lastWriteTime = lastWriteTime;
+    node.readOnly = readOnly;
+    AddNode(path, std::move(node));
+}
+
+void MemoryFileSystem::AddSpecialFile(const std::string& path, std::time_t lastWriteTime) {
+    Node node;
+    node.kind = Kind::Special;
+    node.lastWriteTime = lastWriteTime;
+    AddNode(path, std::move(node));
+}
+
+void MemoryFileSystem::AddSymbolicLink(const std::string& path, const std::string& target) {
+    Node node;
+    node.kind = Kind::SymbolicLink;
+    node.linkTarget = target;
+    AddNode(path, std::move(node));
+}
+
+void MemoryFileSystem::MakeUnreadable(const std::string& path) {
+    if (auto node = Find(path)) {
+        nodes_[*node].readable = false;
+        ++nodes_[*node].version;
+    }
+}
+
+std::optional<std::size_t> MemoryFileSystem::Resolve(std::size_t start, std::string_view path, bool followLast,
+                                                     int& linksLeft) const {
+    std::size_t current = (!path.empty() && path.front() == '/') ? 0 : start;
+    const std::vector<std::string_view> parts = Components(path);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (nodes_[current].kind != Kind::Directory) return std::nullopt;
+        if (parts[i] == "..") {
+            current = nodes_[current].parent;
+            continue;
+        }
+        const auto found = nodes_[current].children.find(std::string(parts[i]));
+        if (found == nodes_[current].children.end()) return std::nullopt;
+        const std::size_t child = found->second;
+        const bool last = i + 1 == parts.size();
+        if (nodes_[child].kind == Kind::SymbolicLink && (!last || followLast)) {
+            if (--linksLeft < 0) return std::nullopt;
+            const auto target = Resolve(current, nodes_[child].linkTarget, true, linksLeft);
+            if (!target) return std::nullopt;
+            current = *target;
+        } else {
+            current = child;
+        }
+    }
+    return current;
+}
+
+std::optional<std::size_t> MemoryFileSystem::Find(const std::string& path) const {
+    int linksLeft = kMaxLinksPerLookup;
+    return Resolve(0, path, true, linksLeft);
+}
+
+EntryType MemoryFileSystem::TypeOf(std::size_t node) const {
+    switch (nodes_[node].kind) {
+        case Kind::Directory: return EntryType::Directory;
+        case Kind::RegularFile: return EntryType::RegularFile;
+        default: return EntryType::Other;
+    }
+}
+
+std::optional<std::vector<DirectoryEntry>> MemoryFileSystem::ListDirectory(const std::string& path) const {
+    const auto directory = Find(path);
+    if (!directory || nodes_[*directory].kind != Kind::Directory || !nodes_[*directory].readable) return std::nullopt;
+    std::vector<DirectoryEntry> entries;
+    entries.reserve(nodes_[*directory].children.size());
+    for (const auto& [name, child] : nodes_[*directory].children) {
+        int linksLeft = kMaxLinksPerLookup;
+        const auto target = Resolve(*directory, name, true, linksLeft);
+        entries.push_back(DirectoryEntry{name, target ? TypeOf(*target) : EntryType::Other});
+    }
+    return entries;
+}
+
+std::optional<DirectoryIdentity> MemoryFileSystem::IdentifyDirectory(const std::string& path) const {
+    const auto directory = Find(path);
+    if (!directory || nodes_[*directory].kind != Kind::Directory) return std::nullopt;
+    return DirectoryIdentity{1, static_cast<std::uint64_t>(*directory)};
+}
+
+FileStatus MemoryFileSystem::Status(const std::string& path) const {
+    const auto node = Find(path);
+    if (!node) return FileStatus{};
+    const Node& found = nodes_[*node];
+    FileStatus status;
+    status.exists = true;
+    status.type = TypeOf(*node);
+    status.readOnly = found.readOnly;
+    status.size = found.kind == Kind::RegularFile ? found.size : 0;
+    status.lastWriteTime = found.lastWriteTime;
+    status.identity = DirectoryIdentity{1, static_cast<std::uint64_t>(*node)};
+    status.changeStamp = found.version;
+    return status;
+}
+
+}  // namespace quillmere

@@ -1,0 +1,113 @@
+#include "runtime/real_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <ctime>
+
+namespace quillmere {
+
+namespace {
+
+// Owns one open DIR*.
+class DirectoryStream {
+public:
+    explicit DirectoryStream(const char* path) : dir_(opendir(path)) {}
+    ~DirectoryStream() {
+        if (dir_ != nullptr) closedir(dir_);
+    }
+    DirectoryStream(const DirectoryStream&) = delete;
+    DirectoryStream& operator=(const DirectoryStream&) = delete;
+
+    bool isOpen() const noexcept { return dir_ != nullptr; }
+    int fd() const noexcept { return dirfd(dir_); }
+    // The next entry, or nullptr at the end (or on a read error, which ends the listing too).
+    const dirent* Next() noexcept { return readdir(dir_); }
+
+private:
+    DIR* dir_;
+};
+
+EntryType TypeOfMode(mode_t mode) noexcept {
+    if (S_ISDIR(mode)) return EntryType::Directory;
+    if (S_ISREG(mode)) return EntryType::RegularFile;
+    return EntryType::Other;
+}
+
+// The type of what a name in an open directory leads to, or nullopt when it is gone.
+std::optional<EntryType> TypeAt(int dirFd, const char* name, unsigned char direntType) {
+    switch (direntType) {
+        case DT_DIR: return EntryType::Directory;
+        case DT_REG: return EntryType::RegularFile;
+        case DT_FIFO:
+        case DT_SOCK:
+        case DT_CHR:
+        case DT_BLK: return EntryType::Other;
+        default: break;  // a link or a file system that does not say
+    }
+    struct stat info {};
+    if (fstatat(dirFd, name, &info, 0) == 0) return TypeOfMode(info.st_mode);
+    // A dangling link still is an entry; anything else that fails has vanished.
+    if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0) return EntryType::Other;
+    return std::nullopt;
+}
+
+bool IsDotOrDotDot(const char* name) noexcept {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+const char* NativePath(const std::string& path) noexcept { return path.empty() ? "." : path.c_str(); }
+
+// The kernel stamps changes with a clock that ticks in milliseconds, so two
+// changes close together can share a status-change time. A time that lies
+// well in the past is safe: any later change gets a later time.
+std::int64_t ChangeStamp(const struct stat& info) noexcept {
+    constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
+    constexpr std::int64_t kSettledAfter = 2 * kNanosecondsPerSecond;
+    timespec now{};
+    if (clock_gettime(CLOCK_REALTIME, &now) != 0) return 0;
+    const std::int64_t changed = static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNanosecondsPerSecond +
+                                 info.st_ctim.tv_nsec;
+    const std::int64_t current = static_cast<std::int64_t>(now.tv_sec) * kNanosecondsPerSecond + now.tv_nsec;
+    if (changed == 0 || current - changed < kSettledAfter) return 0;
+    return changed;
+}
+
+}  // namespace
+
+std::optional<std::vector<DirectoryEntry>> RealFileSystem::ListDirectory(const std::string& path) const {
+    DirectoryStream stream(NativePath(path));
+    if (!stream.isOpen()) return std::nullopt;
+    std::vector<DirectoryEntry> entries;
+    while (const dirent* entry = stream.Next()) {
+        if (IsDotOrDotDot(entry->d_name)) continue;
+        if (auto type = TypeAt(stream.fd(), entry->d_name, entry->d_type)) {
+            entries.push_back(DirectoryEntry{entry->d_name, *type});
+        }
+    }
+    SortInNameOrder(entries);
+    return entries;
+}
+
+std::optional<DirectoryIdentity> RealFileSystem::IdentifyDirectory(const std::string& path) const {
+    struct stat info {};
+    if (stat(NativePath(path), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    return DirectoryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+FileStatus RealFileSystem::Status(const std::string& path) const {
+    struct stat info {};
+    if (stat(NativePath(path), &info) != 0) return FileStatus{};
+    FileStatus status;
+    status.exists = true;
+    status.type = TypeOfMode(info.st_mode);
+    status.readOnly = (info.st_mode & S_IWUSR) == 0;
+    status.size = static_cast<std::int64_t>(info.st_size);
+    status.lastWriteTime = info.st_mtime;
+    status.identity = DirectoryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    status.changeStamp = ChangeStamp(info);
+    return status;
+}
+
+}  // namespace quillmere

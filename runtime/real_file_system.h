@@ -1,0 +1,18 @@
+#pragma once
+// The file system of this machine through POSIX calls. Listing reads the
+// entry type from readdir where the file system gives it and asks fstatat
+// only for links and entries of unknown type, so a plain folder of images
+// costs no stat per file.
+
+#include "runtime/file_system.h"
+
+namespace quillmere {
+
+class RealFileSystem final : public FileSystem {
+public:
+    std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override;
+    std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override;
+    FileStatus Status(const std::string& path) const override;
+};
+
+}  // namespace quillmere

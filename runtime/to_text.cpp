@@ -1,0 +1,103 @@
+#include "runtime/to_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "runtime/text_encoding.h"
+
+namespace quillmere {
+
+namespace {
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    char buffer[64];
+    const int length = std::snprintf(buffer, sizeof buffer, format, args...);
+    if (length < 0) return std::string();
+    return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1));
+}
+
+// The C library writes at least two exponent digits; the tool's texts carry
+// at least three (1e+013).
+std::string WidenExponent(std::string number) {
+    const std::size_t e = number.find('e');
+    if (e == std::string::npos || e + 1 >= number.size()) return number;
+    const std::size_t digitsStart = e + 2;  // past the sign
+    const std::size_t digits = number.size() - digitsStart;
+    if (digits < 3) number.insert(digitsStart, 3 - digits, '0');
+    return number;
+}
+
+// The calendar words, converted once: ToText(DateTime) runs for every row.
+struct CalendarWords {
+    Text year = TextFromUtf8("年");
+    Text month = TextFromUtf8("月");
+    Text day = TextFromUtf8("日");
+    Text hour = TextFromUtf8("时");
+    Text minute = TextFromUtf8("分");
+    Text second = TextFromUtf8("秒");
+};
+
+const CalendarWords& Words() {
+    static const CalendarWords words;
+    return words;
+}
+
+Text Decimal(long long value) { return Text(Format("%lld", value)); }
+
+}  // namespace
+
+Text ToText(int value) { return Decimal(value); }
+Text ToText(short value) { return Decimal(value); }
+Text ToText(std::int64_t value) { return Decimal(value); }
+Text ToText(std::uint8_t value) { return Text(Format("%u", static_cast<unsigned>(value))); }
+
+Text ToText(double value) {
+    if (value == 0.0) return Text("0");
+    return Text(WidenExponent(Format("%.13g", value)));
+}
+
+Text ToText(bool value) {
+    static const Text yes = TextFromUtf8("真");
+    static const Text no = TextFromUtf8("假");
+    return value ? yes : no;
+}
+
+Text ToText(DateTime value) {
+    double v = value.days;
+    // NaN has no date; it reads as the first day rather than as garbage.
+    if (std::isnan(v) || v < kFirstDateTimeDay) v = kFirstDateTimeDay;
+    if (v > kLastDateTimeDay) v = kLastDateTimeDay;
+    constexpr double kHalfSecond = 1.0 / 172800.0;
+    v += v > 0 ? kHalfSecond : -kHalfSecond;
+
+    const double wholeDays = std::trunc(v);
+    const CivilTime date = CivilFromDayNumber(static_cast<long long>(wholeDays));
+    const double magnitude = std::fabs(v);
+    const int seconds = std::clamp(static_cast<int>((magnitude - std::floor(magnitude)) * 86400.0), 0, 86399);
+    const int hour = seconds / 3600;
+    const int minute = (seconds / 60) % 60;
+    const int second = seconds % 60;
+
+    const CalendarWords& words = Words();
+    Text text = Decimal(date.year) + words.year + Decimal(date.month) + words.month + Decimal(date.day) + words.day;
+    if (second != 0) {
+        text += Decimal(hour) + words.hour + Decimal(minute) + words.minute + Decimal(second) + words.second;
+    } else if (minute != 0) {
+        text += Decimal(hour) + words.hour + Decimal(minute) + words.minute;
+    } else if (hour != 0) {
+        text += Decimal(hour) + words.hour;
+    }
+    return text;
+}
+
+Text ToText(const Text& value) { return value; }
+
+Text ToText(std::span<const std::uint8_t> byteSet) {
+    const auto zero = std::find(byteSet.begin(), byteSet.end(), std::uint8_t{0});
+    return Text(std::string(byteSet.begin(), zero));
+}
+
+}  // namespace quillmere

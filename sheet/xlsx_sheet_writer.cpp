@@ -1,0 +1,57 @@
+#include "sheet/xlsx_sheet_writer.h"
+
+#include <cstring>
+
+namespace quillmere::sheet {
+
+namespace {
+
+constexpr bool IsHexDigit(char c) noexcept {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// "_xHHHH_" at the start of text.
+bool StartsWithCharacterEscape(std::string_view text) noexcept {
+    return text.size() >= 7 && text[0] == '_' && (text[1] == 'x' || text[1] == 'X') && IsHexDigit(text[2]) &&
+           IsHexDigit(text[3]) && IsHexDigit(text[4]) && IsHexDigit(text[5]) && text[6] == '_';
+}
+
+}  // namespace
+
+void AppendXlsxLiteralText(std::string& out, std::string_view text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const void* found = std::memchr(text.data() + done, '_', text.size() - done);
+        if (!found) break;
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+        out.append(text, done, at - done);
+        if (StartsWithCharacterEscape(text.substr(at))) out += "_x005F";
+        out += '_';
+        done = at + 1;
+    }
+    out.append(text, done);
+}
+
+bool XlsxSheetWriter::WriteText(const CellRange& cells, std::string_view value) {
+    if (cells.first.row < openRow_ || cells.CellCount() > kMaxCellsPerWrite) return false;
+    cellText_.clear();
+    AppendXlsxLiteralText(cellText_, value);
+    for (std::uint32_t row = cells.first.row; row <= cells.last.row; ++row) {
+        for (std::uint32_t column = cells.first.column; column <= cells.last.column; ++column) {
+            if (!WriteCell(row, static_cast<std::uint16_t>(column))) return false;
+        }
+    }
+    return true;
+}
+
+bool XlsxSheetWriter::WriteCell(std::uint32_t row, std::uint16_t column) {
+    // cellText_ is cut at its first zero byte here, where a text ends anyway.
+    const lxw_error error = cellText_.empty() || cellText_[0] == '\0'
+                                ? worksheet_write_blank(worksheet_, row, column, emptyCellFormat_)
+                                : worksheet_write_string(worksheet_, row, column, cellText_.c_str(), nullptr);
+    if (error != LXW_NO_ERROR) return false;
+    openRow_ = row;
+    return true;
+}
+
+}  // namespace quillmere::sheet

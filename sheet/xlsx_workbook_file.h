@@ -1,0 +1,50 @@
+#pragma once
+// The one owner of an lxw_workbook: a constant-memory workbook that is
+// written to its file only when closed.
+//
+// libxlsxwriter opens the output file inside workbook_close, which also
+// frees the workbook, so Close is the single place where file errors show:
+// call it once, explicitly. The destructor closes only as a last resort
+// (the outcome is lost there) so that written rows are not thrown away.
+
+#include <string>
+
+#include <xlsxwriter.h>
+
+namespace quillmere::sheet {
+
+class XlsxWorkbookFile {
+public:
+    // An empty owner, as left behind by a move or Close.
+    XlsxWorkbookFile() = default;
+    ~XlsxWorkbookFile();
+    XlsxWorkbookFile(const XlsxWorkbookFile&) = delete;
+    XlsxWorkbookFile& operator=(const XlsxWorkbookFile&) = delete;
+    XlsxWorkbookFile(XlsxWorkbookFile&& other) noexcept;
+    XlsxWorkbookFile& operator=(XlsxWorkbookFile&& other) noexcept;
+
+    // A workbook bound for path (bytes as the file system takes them); an
+    // empty owner when libxlsxwriter cannot start one. Rows are streamed to
+    // temporary files as they are completed, so memory does not grow with
+    // the number of rows.
+    static XlsxWorkbookFile Start(const std::string& path);
+
+    bool IsOpen() const noexcept { return workbook_ != nullptr; }
+
+    // A new worksheet owned by the workbook; null on failure.
+    lxw_worksheet* AddWorksheet(const std::string& name);
+    // The default cell format, for blank cells that must overwrite.
+    lxw_format* AddPlainFormat();
+
+    // Writes the file and frees the workbook. Leaves the owner empty.
+    lxw_error Close();
+    // Frees the workbook without writing anything.
+    void Discard() noexcept;
+
+private:
+    explicit XlsxWorkbookFile(lxw_workbook* workbook) noexcept : workbook_(workbook) {}
+
+    lxw_workbook* workbook_ = nullptr;
+};
+
+}  // namespace quillmere::sheet

@@ -1,0 +1,256 @@
+#include "image/exif_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "fixture_writers.h"
+
+namespace quillmere::image {
+namespace {
+
+using fixtures::Bytes;
+using fixtures::ExifBuilder;
+using fixtures::kFormatLong;
+using fixtures::kFormatRational;
+using fixtures::kFormatShort;
+using fixtures::kTagExifDirectory;
+using fixtures::kTagResolutionUnit;
+using fixtures::kTagXResolution;
+using fixtures::kTagYResolution;
+
+// Parses a payload as the scan would hand it over.
+bool Parse(ExifReader& reader, const Bytes& payload) {
+    return reader.ParseExifBlock(payload, payload.size() + 2);
+}
+
+TEST(ExifReaderTest, ReadsResolutionInBothByteOrders) {
+    for (const bool motorola : {true, false}) {
+        SCOPED_TRACE(motorola ? "MM" : "II");
+        ExifReader reader;
+        ASSERT_TRUE(Parse(reader, fixtures::SimpleExifPayload(motorola, 300, 1, 2)));
+        EXPECT_FLOAT_EQ(reader.record().xResolution, 300.0f);
+        EXPECT_FLOAT_EQ(reader.record().resolutionUnitFactor, 1.0f);
+    }
+}
+
+struct UnitCase {
+    std::uint16_t unit;
+    float factor;
+};
+
+TEST(ExifReaderTest, ResolutionUnitFactors) {
+    const UnitCase cases[] = {
+        {1, 1.0f}, {2, 1.0f}, {3, 0.3937007874f}, {4, 0.03937007874f}, {5, 0.00003937007874f},
+        {0, 0.0f}, {6, 0.0f},  // unrecognised units leave the factor as it was
+    };
+    for (const UnitCase& c : cases) {
+        SCOPED_TRACE(c.unit);
+        ExifReader reader;
+        ASSERT_TRUE(Parse(reader, fixtures::SimpleExifPayload(true, 300, 1, c.unit)));
+        EXPECT_FLOAT_EQ(reader.record().resolutionUnitFactor, c.factor);
+    }
+}
+
+TEST(ExifReaderTest, UnrecognisedUnitKeepsEarlierFactor) {
+    ExifBuilder exif(false);
+    // IFD0 at 8 (one entry: unit 3), linking to IFD1 with unit 6.
+    const std::uint32_t ifd1 = 8 + 2 + 12 + 4;
+    exif.AddDirectory({{kTagResolutionUnit, kFormatShort, 1, 3}}, ifd1);
+    exif.AddDirectory({{kTagResolutionUnit, kFormatShort, 1, 6}});
+    ExifReader reader;
+    ASSERT_TRUE(Parse(reader, exif.App1Payload()));
+    EXPECT_FLOAT_EQ(reader.record().resolutionUnitFactor, 0.3937007874f);
+}
+
+TEST(ExifReaderTest, LinkedThumbnailDirectoryOverwritesMainValues) {
+    ExifBuilder exif(true);
+    // IFD0: XResolution -> 300/1, unit 2, next -> IFD1; IFD1: XResolution -> 72/1, unit 2.
+    const std::uint32_t ifd0Size = 2 + 2 * 12 + 4;
+    const std::uint32_t rational300 = 8 + ifd0Size;
+    const std::uint32_t ifd1 = rational300 + 8;
+    const std::uint32_t rational72 = ifd1 + ifd0Size;
+    exif.AddDirectory({{kTagXResolution, kFormatRational, 1, rational300}, {kTagResolutionUnit, kFormatShort, 1, 2}},
+                      ifd1);
+    exif.AddRational(300, 1);
+    exif.AddDirectory({{kTagXResolution, kFormatRational, 1, rational72}, {kTagResolutionUnit, kFormatShort, 1, 2}});
+    exif.AddRational(72, 1);
+    ExifReader reader;
+    ASSERT_TRUE(Parse(reader, exif.App1Payload()));
+    EXPECT_FLOAT_EQ(reader.record().xResolution, 72.0f);
+}
+
+TEST(ExifReaderTest, WalksExifSubdirectory) {
+    ExifBuilder exif(false);
+    const std::uint32_t sub = 8 + 2 + 12 + 4;
+    const std::uint32_t rational = sub + 2 + 12 + 4;
+    exif.AddDirectory({{kTagExifDirectory, kFormatLong, 1, sub}});
+    exif.AddDirectory({{kTagYResolution, kFormatRational, 1, rational}});
+    exif.AddRational(150, 1);
+    ExifReader reader;
+    ASSERT_TRUE(Parse(reader, exif.App1Payload()));
+    EXPECT_FLOAT_EQ(reader.record().yResolution, 150.0f);
+}
+
+TEST(ExifReaderTest, ZeroDenominatorGivesZero) {
+    ExifReader reader;
+    ASSERT_TRUE(Parse(reader, fixtures::SimpleExifPayload(false, 300, 0, 2)));
+    EXPECT_FLOAT_EQ(reader.record().xResolution, 0.0f);
+}
+
+TEST(ExifReaderTest, ValueOffsetBounds) {
+    // The rational's offset placed so that it ends exactly at the end of the
+    // TIFF data (accepted) or one byte past it (the block fails).
+    for (const int pastEnd : {0, 1}) {
+        SCOPED_TRACE(pastEnd);
+        ExifBuilder exif(true);
+        exif.AddDirectory({{kTagXResolution, kFormatRational, 1, 0}});
+        exif.AddRational(300, 1);
+        const std::uint32_t entryValue = 8 + 2 + 8;
+        exif.Patch32(entryValue, exif.size() - 8 + static_cast<std::uint32_t>(pastEnd));
+        ExifReader reader;
+        EXPECT_EQ(Parse(reader, exif.App1Payload()), pastEnd == 0);
+        if (pastEnd == 1) {
+            EXPECT_EQ(reader.error(), "Illegal pointer offset value in EXIF.");
+        }
+    }
+}
+
+struct BrokenBlockCase {
+    const char* name;
+    Bytes payload;
+    const char* error;
+};
+
+TEST(ExifReaderTest, BrokenBlocksFailWithTheirText) {
+    Bytes badOrder = fixtures::SimpleExifPayload(true, 300, 1, 2);
+    badOrder[6] = 'X';
+    Bytes badMagic = fixtures::SimpleExifPayload(true, 300, 1, 2);
+    badMagic[9] = 41;
+    Bytes badHeader = fixtures::SimpleExifPayload(true, 300, 1, 2);
+    badHeader[5] = 1;
+    Bytes hugeCount = fixtures::SimpleExifPayload(true, 300, 1, 2);
+    hugeCount[6 + 8] = 0x7F;  // entry count high byte
+    Bytes badFormat = fixtures::SimpleExifPayload(true, 300, 1, 2);
+    badFormat[6 + 10 + 3] = 13;  // first entry's format low byte
+    const BrokenBlockCase cases[] = {
+        {"byte order", badOrder, "Invalid Exif alignment marker."},
+        {"magic", badMagic, "Invalid Exif start (1)"},
+        {"header", badHeader, "Incorrect Exif header"},
+        {"entry count", hugeCount, "Illegally sized directory"},
+        {"format", badFormat, "Illegal format code in EXIF dir"},
+        {"too short", Bytes{'E', 'x', 'i', 'f'}, "Incorrect Exif header"},
+    };
+    for (const BrokenBlockCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExifReader reader;
+        EXPECT_FALSE(Parse(reader, c.payload));
+        EXPECT_EQ(reader.error(), c.error);
+    }
+}
+
+TEST(ExifReaderTest, LinkOutsideDataFailsBlock) {
+    ExifBuilder exif(false);
+    exif.AddDirectory({{kTagResolutionUnit, kFormatShort, 1, 2}}, 5000);
+    ExifReader reader;
+    EXPECT_FALSE(Parse(reader, exif.App1Payload()));
+    EXPECT_EQ(reader.error(), "Illegal subdirectory link");
+}
+
+TEST(ExifReaderTest, DirectoryLoopsTerminate) {
+    // A directory linking to itself, and two directories linking to each other.
+    ExifBuilder self(true);
+    self.AddDirectory({{kTagResolutionUnit, kFormatShort, 1, 2}}, 8);
+    ExifReader selfReader;
+    EXPECT_TRUE(Parse(selfReader, self.App1Payload()));
+
+    ExifBuilder pair(true);
+    const std::uint32_t second = 8 + 2 + 12 + 4;
+    pair.AddDirectory({{kTagResolutionUnit, kFormatShort, 1, 3}}, second);
+    pair.AddDirectory({{kTagExifDirectory, kFormatLong, 1, 8}}, 8);
+    ExifReader pairReader;
+    EXPECT_TRUE(Parse(pairReader, pair.App1Payload()));
+    EXPECT_FLOAT_EQ(pairReader.record().resolutionUnitFactor, 0.3937007874f);
+}
+
+// ---- the segment scan ----
+
+Bytes JpegWithSegments(const Bytes& exifPayload, int extraSegments) {
+    fixtures::JpegSpec spec;
+    spec.components = 1;  // grey: DQT, SOF and two DHT are kept
+    spec.markers.push_back({JPEG_APP0 + 1, exifPayload});
+    for (int i = 0; i < extraSegments; ++i) spec.markers.push_back({JPEG_APP0 + 2, Bytes{'x', 'y'}});
+    return fixtures::WriteJpeg(spec);
+}
+
+TEST(ExifReaderTest, ScanFindsExifBlock) {
+    const Bytes jpeg = JpegWithSegments(fixtures::SimpleExifPayload(true, 300, 1, 2), 0);
+    MemoryStream stream(jpeg);
+    ExifReader reader;
+    EXPECT_TRUE(reader.ScanExifSegments(stream, true));
+    EXPECT_TRUE(reader.record().isExif);
+    EXPECT_FLOAT_EQ(reader.record().xResolution, 300.0f);
+    EXPECT_EQ(reader.record().frameWidth, 16);
+    EXPECT_EQ(reader.record().frameHeight, 8);
+}
+
+TEST(ExifReaderTest, ScanWithoutApp1LeavesIsExifFalse) {
+    const Bytes jpeg = fixtures::WriteJpeg({});
+    MemoryStream stream(jpeg);
+    ExifReader reader;
+    EXPECT_TRUE(reader.ScanExifSegments(stream, true));
+    EXPECT_FALSE(reader.record().isExif);
+}
+
+TEST(ExifReaderTest, TwentyKeptSegmentsStopTheScanButKeepEarlierExif) {
+    // APP1 + DQT + SOF + 2 DHT = 5 kept; 14 more make 19 (scan reaches SOS),
+    // 15 more make 20 (the scan stops before SOS).
+    for (const int extra : {14, 15}) {
+        SCOPED_TRACE(extra);
+        const Bytes jpeg = JpegWithSegments(fixtures::SimpleExifPayload(true, 300, 1, 2), extra);
+        MemoryStream stream(jpeg);
+        ExifReader reader;
+        EXPECT_EQ(reader.ScanExifSegments(stream, true), extra == 14);
+        EXPECT_TRUE(reader.record().isExif);
+        if (extra == 15) {
+            EXPECT_EQ(reader.error(), "Too many sections in jpg file");
+        }
+    }
+}
+
+TEST(ExifReaderTest, ScanRejectsDamagedStreams) {
+    const Bytes good = fixtures::WriteJpeg({});
+    Bytes notJpeg = good;
+    notJpeg[1] = 0xD9;
+    Bytes padding = {0xFF, 0xD8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xE2, 0x00, 0x04, 0, 0};
+    Bytes badLength = {0xFF, 0xD8, 0xFF, 0xE2, 0x00, 0x01};
+    Bytes shortSegment = {0xFF, 0xD8, 0xFF, 0xE2, 0x00, 0x10, 1, 2};
+    Bytes endOfImage = {0xFF, 0xD8, 0xFF, 0xD9, 0x00, 0x02};
+    struct Case {
+        const char* name;
+        const Bytes& bytes;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"not a JPEG", notJpeg, ""},
+        {"seven padding bytes", padding, "too many padding bytes"},
+        {"length below 2", badLength, "invalid marker"},
+        {"segment cut short", shortSegment, "Premature end of file?"},
+        {"end of image", endOfImage, "No image in jpeg!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryStream stream(c.bytes);
+        ExifReader reader;
+        EXPECT_FALSE(reader.ScanExifSegments(stream, true));
+        EXPECT_EQ(reader.error(), c.error);
+    }
+}
+
+TEST(ExifReaderTest, SixPaddingBytesAreAccepted) {
+    Bytes bytes = {0xFF, 0xD8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xDA, 0x00, 0x02};
+    MemoryStream stream(bytes);
+    ExifReader reader;
+    EXPECT_TRUE(reader.ScanExifSegments(stream, true));
+}
+
+}  // namespace
+}  // namespace quillmere::image

@@ -1,0 +1,300 @@
+#include "image/image_object.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "fixture_writers.h"
+#include "runtime/text_encoding.h"
+
+namespace quillmere::image {
+namespace {
+
+using fixtures::Bytes;
+using fixtures::TempDir;
+
+Text PathText(const std::string& nativePath) { return TextFromUtf8(nativePath); }
+
+struct Properties {
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t xDpi;
+    std::uint32_t colorCount;
+    std::uint8_t quality;
+    friend bool operator==(const Properties&, const Properties&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Properties& p) {
+    return out << p.width << "x" << p.height << " " << p.xDpi << "dpi " << p.colorCount << " colours q"
+               << int{p.quality};
+}
+
+Properties Read(const ImageHandle& handle) {
+    return {GetWidth(handle), GetHeight(handle), GetXDPI(handle), GetNumColors(handle), GetJpegQuality(handle)};
+}
+
+constexpr Properties kStartup = {0, 0, 96, 0, 90};
+
+std::string Gb(const char* utf8) { return TextFromUtf8(utf8).bytes(); }
+
+class ImageObjectTest : public ::testing::Test {
+protected:
+    std::string GreyJpeg300() const {
+        fixtures::JpegSpec spec;
+        spec.width = 2480;
+        spec.height = 35;
+        spec.components = 1;
+        spec.densityUnit = 1;
+        spec.xDensity = spec.yDensity = 300;
+        return dir.Write("grey.jpg", fixtures::WriteJpeg(spec));
+    }
+    std::string RgbTiff() const {
+        fixtures::TiffPage page;
+        page.width = 40;
+        page.height = 30;
+        page.bitsPerSample = 8;
+        page.samplesPerPixel = 3;
+        page.photometric = PHOTOMETRIC_RGB;
+        page.resolution = true;
+        page.xResolution = page.yResolution = 118.11f;
+        page.unit = RESUNIT_CENTIMETER;
+        return dir.Write("page.tif", fixtures::WriteTiff({page}));
+    }
+    std::string TextFile() const { return dir.WriteText("notes.txt", "plain text, not an image\n"); }
+
+    TempDir dir;
+    ImageHandle handle;
+};
+
+TEST_F(ImageObjectTest, EmptyHandleAnswersZero) {
+    EXPECT_TRUE(handle.empty());
+    EXPECT_EQ(Read(handle), (Properties{0, 0, 0, 0, 0}));
+    EXPECT_TRUE(GetLastError(handle).empty());
+}
+
+TEST_F(ImageObjectTest, ShortPathLeavesHandleEmpty) {
+    EXPECT_FALSE(DecodeFromFile(handle, Text("abc"), 3));
+    EXPECT_TRUE(handle.empty());
+    const ImageProbe probe = ProbeImageFile(Text("abc"), 3);
+    EXPECT_FALSE(probe.pathAccepted);
+    AdoptProbe(handle, probe);
+    EXPECT_TRUE(handle.empty());
+}
+
+TEST_F(ImageObjectTest, JpegDecodesOnHintedAttempt) {
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
+    EXPECT_EQ(Read(handle), (Properties{2480, 35, 300, 256, 90}));
+    EXPECT_TRUE(GetLastError(handle).empty());
+}
+
+TEST_F(ImageObjectTest, OtherFormatsDecodeThroughDetection) {
+    fixtures::PngSpec png;
+    png.width = 12;
+    png.height = 9;
+    png.phys = true;
+    png.xPerUnit = png.yPerUnit = 11811;
+    const std::string pngPath = dir.Write("scan.png", fixtures::WritePng(png));
+
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(RgbTiff()), 3));
+    EXPECT_EQ(Read(handle), (Properties{40, 30, 300, 0, 90}));
+    // The hinted decoder's message stays as the last error text.
+    EXPECT_EQ(GetLastError(handle).bytes(), "Not a JPEG file: starts with 0x49 0x49");
+
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(pngPath), 3));
+    EXPECT_EQ(Read(handle), (Properties{12, 9, 300, 0, 90}));
+}
+
+TEST_F(ImageObjectTest, HintedDecoderRunsAloneWhenItSucceeds) {
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(RgbTiff()), 6));
+    EXPECT_EQ(Read(handle), (Properties{40, 30, 300, 0, 90}));
+    EXPECT_TRUE(GetLastError(handle).empty());
+}
+
+TEST_F(ImageObjectTest, UnknownFileLastErrorTexts) {
+    const std::string text = TextFile();
+    struct Case {
+        std::int32_t format;
+        std::string error;
+    };
+    const Case cases[] = {
+        {3, "Not a JPEG file: starts with 0x70 0x6c"},
+        {0, Gb("解码: 未知或错误的图像格式")},
+        {6, "Error encountered while opening TIFF file"},
+        {4, "Not a PNG file"},
+        {99, ""},  // an unknown hint: detection fails and the text from before is put back
+        {-1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        EXPECT_FALSE(DecodeFromFile(handle, PathText(text), c.format));
+        EXPECT_EQ(GetLastError(handle).bytes(), c.error);
+        EXPECT_EQ(Read(handle), kStartup);
+    }
+}
+
+TEST_F(ImageObjectTest, EveryFileStandsAlone) {
+    // A failed decode after a good one reports the defaults, not the previous file.
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
+    EXPECT_FALSE(DecodeFromFile(handle, PathText(TextFile()), 3));
+    EXPECT_EQ(Read(handle), kStartup);
+    EXPECT_EQ(GetLastError(handle).bytes(), "Not a JPEG file: starts with 0x70 0x6c");
+
+    // A TIFF without resolution after a 300-dpi file shows 96.
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
+    const std::string bare = dir.Write("bare.tif", fixtures::WriteTiff({fixtures::TiffPage{}}));
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(bare), 3));
+    EXPECT_EQ(Read(handle), (Properties{8, 4, 96, 256, 90}));
+}
+
+TEST_F(ImageObjectTest, FilesThatCannotBeReadFail) {
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
+    EXPECT_FALSE(DecodeFromFile(handle, PathText(dir.path() + "/missing.jpg"), 3));
+    EXPECT_EQ(Read(handle), kStartup);
+    EXPECT_TRUE(GetLastError(handle).empty());
+
+    // A FIFO is refused without blocking; a directory is not read either.
+    const std::string fifo = dir.path() + "/pipe.jpg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(DecodeFromFile(handle, PathText(fifo), 3));
+    EXPECT_FALSE(DecodeFromFile(handle, PathText(dir.path()), 3));
+    EXPECT_FALSE(handle.empty());
+}
+
+TEST_F(ImageObjectTest, NonUtf8FileNamesAreFound) {
+    const std::string name = "\xB5\xB5\xB0\xB8.jpg";  // GBK bytes, not UTF-8
+    fixtures::JpegSpec spec;
+    const std::string path = dir.Write(name, fixtures::WriteJpeg(spec));
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(path), 3));
+    EXPECT_EQ(GetWidth(handle), 16);
+}
+
+TEST_F(ImageObjectTest, FreeEmptiesHandleAndIsIdempotent) {
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
+    Free(handle);
+    EXPECT_TRUE(handle.empty());
+    Free(handle);
+    EXPECT_TRUE(handle.empty());
+    EXPECT_EQ(GetWidth(handle), 0);
+}
+
+TEST_F(ImageObjectTest, AdoptedProbeEqualsDirectDecode) {
+    const std::string paths[] = {GreyJpeg300(), RgbTiff(), TextFile()};
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        ImageHandle direct;
+        const bool decoded = DecodeFromFile(direct, PathText(path), 3);
+        const ImageProbe probe = ProbeImageFile(PathText(path), 3);
+        EXPECT_EQ(probe.decoded, decoded);
+        ImageHandle adopted;
+        AdoptProbe(adopted, probe);
+        EXPECT_EQ(Read(adopted), Read(direct));
+        EXPECT_EQ(GetLastError(adopted), GetLastError(direct));
+        EXPECT_EQ(GetYDPI(adopted), GetYDPI(direct));
+    }
+}
+
+TEST_F(ImageObjectTest, ProbesOnManyThreadsAgreeWithOneThread) {
+    const std::string paths[] = {GreyJpeg300(), RgbTiff(), TextFile()};
+    std::vector<ImageProbe> expected;
+    for (const std::string& path : paths) expected.push_back(ProbeImageFile(PathText(path), 3));
+    std::vector<std::thread> threads;
+    std::vector<int> mismatches(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 50; ++round) {
+                for (std::size_t i = 0; i < 3; ++i) {
+                    const ImageProbe probe = ProbeImageFile(PathText(paths[i]), 3);
+                    if (probe.width != expected[i].width || probe.xDpi != expected[i].xDpi ||
+                        probe.lastError != expected[i].lastError) {
+                        ++mismatches[static_cast<std::size_t>(t)];
+                    }
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
+TEST_F(ImageObjectTest, HugeHeadersNeedNoLargeAllocation) {
+    // 100000 x 100000 at 24 bits would be 30 GB of pixels; the probe must
+    // succeed with the address space capped far below that.
+    fixtures::TiffPage page;
+    page.bitsPerSample = 8;
+    page.samplesPerPixel = 3;
+    page.photometric = PHOTOMETRIC_RGB;
+    Bytes tiff = fixtures::WriteTiff({page});
+    const std::uint32_t directory = tiff[4] | tiff[5] << 8 | tiff[6] << 16;
+    const std::uint16_t count = static_cast<std::uint16_t>(tiff[directory] | tiff[directory + 1] << 8);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t entry = directory + 2 + 12 * i;
+        const int tag = tiff[entry] | tiff[entry + 1] << 8;
+        if (tag != TIFFTAG_IMAGEWIDTH && tag != TIFFTAG_IMAGELENGTH) continue;
+        tiff[entry + 2] = TIFF_LONG;
+        tiff[entry + 8] = 0xA0; tiff[entry + 9] = 0x86; tiff[entry + 10] = 0x01; tiff[entry + 11] = 0;  // 100000
+    }
+    const std::string path = dir.Write("huge.tif", tiff);
+    EXPECT_EXIT(
+        {
+            rlimit limit{};
+            getrlimit(RLIMIT_AS, &limit);
+            limit.rlim_cur = 1024ul * 1024 * 1024;
+            setrlimit(RLIMIT_AS, &limit);
+            ImageHandle huge;
+            const bool ok = DecodeFromFile(huge, PathText(path), 3);
+            std::exit(ok && GetWidth(huge) == 100000 && GetHeight(huge) == 100000 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// Runs body with standard output and standard error sent to a file; returns what was written.
+template <typename Body>
+std::string CaptureOutput(const TempDir& dir, Body body) {
+    const std::string path = dir.path() + "/captured.txt";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = dup(1);
+    const int savedErr = dup(2);
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(file, 1);
+    dup2(file, 2);
+    body();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(savedOut, 1);
+    dup2(savedErr, 2);
+    ::close(savedOut);
+    ::close(savedErr);
+    ::close(file);
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(ImageObjectTest, DamagedFilesPrintNothing) {
+    const Bytes jpeg = fixtures::WriteJpeg({});
+    const Bytes png = fixtures::WritePng({});
+    const Bytes tiff = fixtures::WriteTiff({fixtures::TiffPage{}});
+    std::vector<std::string> paths;
+    int index = 0;
+    for (const Bytes* whole : {&jpeg, &png, &tiff}) {
+        for (std::size_t cut : {std::size_t{3}, std::size_t{20}, std::size_t{45}, whole->size() - 9}) {
+            Bytes damaged(whole->begin(), whole->begin() + static_cast<std::ptrdiff_t>(std::min(cut, whole->size())));
+            if (damaged.size() > 12) damaged[12] ^= 0x5A;
+            paths.push_back(dir.Write("damaged" + std::to_string(index++), damaged));
+        }
+    }
+    const std::string printed = CaptureOutput(dir, [&] {
+        for (const std::string& path : paths) {
+            for (const std::int32_t format : {0, 3, 4, 6}) DecodeFromFile(handle, PathText(path), format);
+        }
+    });
+    EXPECT_EQ(printed, "");
+}
+
+}  // namespace
+}  // namespace quillmere::image

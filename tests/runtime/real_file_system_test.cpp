@@ -1,0 +1,144 @@
+#include "runtime/real_file_system.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_directory.h"
+
+namespace quillmere {
+namespace {
+
+class RealFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(temp_.path().empty());
+        root_ = temp_.path() + "/";
+    }
+
+    testing::TempDirectory temp_;
+    std::string root_;
+    RealFileSystem fs_;
+};
+
+std::vector<std::string> NamesOf(const std::vector<DirectoryEntry>& entries) {
+    std::vector<std::string> names;
+    for (const DirectoryEntry& entry : entries) names.push_back(entry.name);
+    return names;
+}
+
+TEST_F(RealFileSystemTest, ListsNamesInUpperCasedByteOrder) {
+    for (const char* name : {"b.jpg", "A.jpg", "a.jpg", "_x", "0010.tif", "0002.tif", "Z", "中.jpg", "\xD6\xD0"}) {
+        testing::MakeFile(root_ + name);
+    }
+    const auto entries = fs_.ListDirectory(root_);
+    ASSERT_TRUE(entries.has_value());
+    // '_' (0x5F) sorts after 'Z'; equal names after upper-casing fall back to the raw bytes.
+    EXPECT_EQ(NamesOf(*entries), (std::vector<std::string>{"0002.tif", "0010.tif", "A.jpg", "a.jpg", "b.jpg", "Z",
+                                                           "_x", "\xD6\xD0", "中.jpg"}));
+}
+
+TEST_F(RealFileSystemTest, TypesFollowLinks) {
+    testing::MakeDirectory(root_ + "dir");
+    testing::MakeFile(root_ + "file");
+    testing::MakeFifo(root_ + "fifo");
+    testing::MakeLink(root_ + "to-dir", "dir");
+    testing::MakeLink(root_ + "to-file", "file");
+    testing::MakeLink(root_ + "dangling", "nowhere");
+    testing::MakeLink(root_ + "self", "self");
+    const auto entries = fs_.ListDirectory(root_);
+    ASSERT_TRUE(entries.has_value());
+    const std::vector<std::pair<std::string, EntryType>> expected{
+        {"dangling", EntryType::Other},     {"dir", EntryType::Directory},        {"fifo", EntryType::Other},
+        {"file", EntryType::RegularFile},   {"self", EntryType::Other},           {"to-dir", EntryType::Directory},
+        {"to-file", EntryType::RegularFile},
+    };
+    ASSERT_EQ(entries->size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ((*entries)[i].name, expected[i].first);
+        EXPECT_EQ((*entries)[i].type, expected[i].second) << expected[i].first;
+    }
+}
+
+TEST_F(RealFileSystemTest, ListingSomethingThatIsNoDirectoryFails) {
+    testing::MakeFile(root_ + "file");
+    EXPECT_FALSE(fs_.ListDirectory(root_ + "missing").has_value());
+    EXPECT_FALSE(fs_.ListDirectory(root_ + "file").has_value());
+    const auto empty = fs_.ListDirectory(root_);
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_EQ(empty->size(), 1u);
+}
+
+TEST_F(RealFileSystemTest, IdentifiesADirectoryThroughEveryPathToIt) {
+    testing::MakeDirectory(root_ + "dir");
+    testing::MakeDirectory(root_ + "other");
+    testing::MakeFile(root_ + "file");
+    testing::MakeLink(root_ + "alias", "dir");
+    const auto dir = fs_.IdentifyDirectory(root_ + "dir");
+    ASSERT_TRUE(dir.has_value());
+    EXPECT_EQ(fs_.IdentifyDirectory(root_ + "alias/"), dir);
+    EXPECT_EQ(fs_.IdentifyDirectory(root_ + "dir/../dir/"), dir);
+    EXPECT_NE(fs_.IdentifyDirectory(root_ + "other"), dir);
+    EXPECT_FALSE(fs_.IdentifyDirectory(root_ + "file").has_value());
+    EXPECT_FALSE(fs_.IdentifyDirectory(root_ + "missing").has_value());
+}
+
+TEST_F(RealFileSystemTest, StatusReportsSizeTimeAndWritePermission) {
+    testing::MakeFile(root_ + "plain", 1234, 1425708309);
+    testing::MakeFile(root_ + "locked", 5);
+    ASSERT_EQ(chmod((root_ + "locked").c_str(), 0444), 0);
+    testing::MakeFifo(root_ + "fifo");
+
+    const FileStatus plain = fs_.Status(root_ + "plain");
+    EXPECT_TRUE(plain.exists);
+    EXPECT_EQ(plain.type, EntryType::RegularFile);
+    EXPECT_EQ(plain.size, 1234);
+    EXPECT_EQ(plain.lastWriteTime, 1425708309);
+    EXPECT_FALSE(plain.readOnly);
+    EXPECT_TRUE(fs_.Status(root_ + "locked").readOnly);
+    // A FIFO is reported without being opened (opening one would block).
+    const FileStatus fifo = fs_.Status(root_ + "fifo");
+    EXPECT_TRUE(fifo.exists);
+    EXPECT_EQ(fifo.type, EntryType::Other);
+    EXPECT_FALSE(fs_.Status(root_ + "missing").exists);
+}
+
+TEST_F(RealFileSystemTest, RecentChangesGiveNoChangeStamp) {
+    // Changed just now: a further change within the clock's granularity could
+    // leave the status-change time as it is, so no stamp is promised.
+    testing::MakeDirectory(root_ + "fresh");
+    const FileStatus fresh = fs_.Status(root_ + "fresh");
+    EXPECT_TRUE(fresh.exists);
+    EXPECT_EQ(fresh.changeStamp, 0);
+    EXPECT_EQ(fresh.identity, fs_.IdentifyDirectory(root_ + "fresh"));
+}
+
+TEST(SortInNameOrder, AgreesWithNameOrderLess) {
+    std::vector<DirectoryEntry> entries;
+    for (const char* name : {"b", "B", "a", "_", "Z", "ab", "AB", "aB", "Ab", "a1", "", "\xFF", "z\x80"}) {
+        entries.push_back(DirectoryEntry{name, EntryType::RegularFile});
+    }
+    std::vector<DirectoryEntry> expected = entries;
+    std::sort(expected.begin(), expected.end(),
+              [](const DirectoryEntry& a, const DirectoryEntry& b) { return NameOrderLess(a.name, b.name); });
+    SortInNameOrder(entries);
+    EXPECT_EQ(NamesOf(entries), NamesOf(expected));
+    EXPECT_EQ(NamesOf(entries), (std::vector<std::string>{"", "a", "a1", "AB", "Ab", "aB", "ab", "B", "b", "Z",
+                                                          "z\x80", "_", "\xFF"}));
+}
+
+TEST(NameOrderLess, ComparesUpperCasedBytesThenRawBytes) {
+    EXPECT_TRUE(NameOrderLess("a", "B"));
+    EXPECT_TRUE(NameOrderLess("A", "a"));
+    EXPECT_FALSE(NameOrderLess("a", "A"));
+    EXPECT_FALSE(NameOrderLess("a", "a"));
+    EXPECT_TRUE(NameOrderLess("Z", "_"));
+    EXPECT_TRUE(NameOrderLess("ab", "abc"));
+    EXPECT_TRUE(NameOrderLess("0002", "0010"));
+    EXPECT_TRUE(NameOrderLess("z", "\x80"));  // high bytes after ASCII, unsigned
+}
+
+}  // namespace
+}  // namespace quillmere
