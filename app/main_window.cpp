@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -76,6 +77,8 @@ QWidget* CreateNotesBox(QWidget* parent) {
     return box;
 }
 
+constexpr std::chrono::milliseconds kFrameInterval{16};
+
 bool TakesFocus(ControlKind kind) { return kind != ControlKind::Label && kind != ControlKind::StatusBox; }
 
 }  // namespace
@@ -87,6 +90,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, kWindowFlags) {
     setTabOrderFromTable();
     connectButtons();
     centreOnPrimaryScreen();
+    deferredPaint_.setSingleShot(true);
+    deferredPaint_.setTimerType(Qt::PreciseTimer);
+    connect(&deferredPaint_, &QTimer::timeout, this,
+            [this] { QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority); });
 }
 
 void MainWindow::createControls() {
@@ -159,6 +166,28 @@ void MainWindow::setBusy(bool busy) {
         finished_ = true;
         emit finished();
     }
+}
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::UpdateRequest && deferPaint()) return true;
+    return QWidget::event(event);
+}
+
+// Whether to hold this paint back: one came less than a frame ago. The
+// changed areas stay marked, and a timer asks for them to be painted once
+// the frame is over, run or no run.
+bool MainWindow::deferPaint() {
+    const auto now = std::chrono::steady_clock::now();
+    const auto since = now - lastPaint_;
+    if (since >= kFrameInterval) {
+        lastPaint_ = now;
+        return false;
+    }
+    if (!deferredPaint_.isActive()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(kFrameInterval - since);
+        deferredPaint_.start(left + std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

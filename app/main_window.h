@@ -4,7 +4,10 @@
 // running extraction to stop before the program ends. It holds no logic of
 // the extraction; the session wires its buttons to the window handlers.
 
+#include <QTimer>
 #include <QWidget>
+
+#include <chrono>
 
 #include <map>
 #include <string>
@@ -40,6 +43,7 @@ signals:
     void finished();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,11 +53,16 @@ private:
     QWidget* createControl(const ControlSpec& spec);
     void setTabOrderFromTable();
     void connectButtons();
+    bool deferPaint();
 
     std::map<std::string, QWidget*, std::less<>> controls_;
     bool busy_ = false;
     bool closeRequested_ = false;
     bool finished_ = false;
+    // A run changes the status line and 编辑框1 thousands of times a second;
+    // the window is painted at most once a frame, the latest state.
+    std::chrono::steady_clock::time_point lastPaint_;
+    QTimer deferredPaint_;
 };
 
 }  // namespace quillmere::app
