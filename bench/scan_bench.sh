@@ -38,30 +38,36 @@ PY
 # listing is not reused); archives being scanned have settled long before.
 sleep 3
 
-now_ns() { date +%s%N; }
 median() { sort -n | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
 
 # Warm the page cache and the dentry cache for both.
 find "$work/tree" >/dev/null
 "$driver" "$work/tree" >/dev/null
 
-find_ms=() scan_ms=() inner_ms=() report=""
+# Wall time and CPU time (user + system) of each process, interleaved; CPU
+# time is the steadier figure on a machine shared with other work.
+TIMEFORMAT='%R %U %S'
+: >"$work/find.times"
+: >"$work/scan.times"
+report=""
 for ((i = 0; i < reps; i++)); do
-  t0=$(now_ns); find "$work/tree" >/dev/null; t1=$(now_ns)
-  find_ms+=("$(( (t1 - t0) / 1000 ))")
-  t0=$(now_ns); report=$("$driver" "$work/tree"); t1=$(now_ns)
-  scan_ms+=("$(( (t1 - t0) / 1000 ))")
-  inner_ms+=("$(sed -n 's/.*scan_ms=\([0-9.]*\).*/\1/p' <<<"$report")")
+  { time find "$work/tree" >/dev/null; } 2>>"$work/find.times"
+  { time report=$("$driver" "$work/tree"); } 2>>"$work/scan.times"
+  sed -n 's/.*scan_ms=\([0-9.]*\).*/\1/p' <<<"$report" >>"$work/inner.ms"
 done
 
-find_median=$(printf '%s\n' "${find_ms[@]}" | median)
-scan_median=$(printf '%s\n' "${scan_ms[@]}" | median)
-inner_median=$(printf '%s\n' "${inner_ms[@]}" | median)
-echo "tree: $(find "$work/tree" -type f | wc -l) files, $(find "$work/tree" -type d | wc -l) directories"
+wall() { awk '{ print $1 * 1000 }' "$1" | median; }
+cpu() { awk '{ print ($2 + $3) * 1000 }' "$1" | median; }
+find_wall=$(wall "$work/find.times") find_cpu=$(cpu "$work/find.times")
+scan_wall=$(wall "$work/scan.times") scan_cpu=$(cpu "$work/scan.times")
+inner=$(median <"$work/inner.ms")
+
+echo "tree: $(find "$work/tree" -type f | wc -l) files, $(find "$work/tree" -type d | wc -l) directories; $reps runs each"
 echo "last run: $report"
-awk -v f="$find_median" -v s="$scan_median" -v i="$inner_median" -v n="$reps" 'BEGIN {
-  printf "find DIR (process)        median %8.1f ms over %d runs\n", f / 1000, n
-  printf "ScanImageFolder (process) median %8.1f ms\n", s / 1000
-  printf "ScanImageFolder (in-process scan only) median %8.1f ms\n", i
-  printf "scan / find: %.2f\n", s / f
+awk -v fw="$find_wall" -v fc="$find_cpu" -v sw="$scan_wall" -v sc="$scan_cpu" -v i="$inner" 'BEGIN {
+  printf "%-32s %10s %10s\n", "median", "wall ms", "cpu ms"
+  printf "%-32s %10.1f %10.1f\n", "find DIR", fw, fc
+  printf "%-32s %10.1f %10.1f\n", "scan_bench (whole process)", sw, sc
+  printf "%-32s %10.1f\n", "ScanImageFolder alone", i
+  printf "scan / find: wall %.2f, cpu %.2f\n", sw / fw, sc / fc
 }'

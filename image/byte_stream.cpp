@@ -87,7 +87,7 @@ void FileStream::Close() noexcept {
 
 bool FileStream::Fill() {
     if (fd_ < 0 || position_ >= size_) return false;
-    if (!buffer_) buffer_ = std::make_unique<unsigned char[]>(kBufferSize);
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<unsigned char[]>(kBufferSize);
     std::size_t got = 0;
     while (got < kBufferSize) {
         const ssize_t n = ::pread(fd_, buffer_.get() + got, kBufferSize - got,

@@ -54,7 +54,7 @@ public:
     std::int64_t Size() const override { return size_; }
 
 private:
-    static constexpr std::size_t kBufferSize = 64 * 1024;
+    static constexpr std::size_t kBufferSize = 8192;
 
     FileStream(int fd, std::int64_t size);
     // Makes the buffer hold the bytes at position_; false at the end or on a read error.

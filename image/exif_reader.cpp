@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -75,7 +76,7 @@ bool ExifReader::ScanExifSegments(ByteStream& stream, bool readExif) {
         for (int padding = 0;; ++padding) {
             marker = stream.GetC();
             if (marker != 0xFF) break;
-            if (padding >= kMaxPaddingBytes) return Fail("too many padding bytes");
+            if (padding >= kMaxPaddingBytes) return FailAndDiagnose("too many padding bytes");
         }
 
         const int high = stream.GetC();
@@ -102,7 +103,7 @@ bool ExifReader::ScanExifSegments(ByteStream& stream, bool readExif) {
             ParseFrameHeader(data);
             ++keptSegments_;
         } else if (marker == 0xD9) {
-            return Fail("No image in jpeg!");
+            return FailAndDiagnose("No image in jpeg!");
         } else if (marker == 0xDA) {
             return true;
         } else if (marker == 0xE0) {
@@ -265,6 +266,11 @@ double ExifReader::ConvertExifValue(std::span<const std::uint8_t> value, std::ui
         default:
             return 0.0;
     }
+}
+
+bool ExifReader::FailAndDiagnose(const char* text) {
+    std::fprintf(stderr, "%s\n", text);
+    return Fail(text);
 }
 
 }  // namespace quillmere::image

@@ -59,6 +59,9 @@ private:
         error_ = text;
         return false;
     }
+    // The two scan failures that are reported to the operator as well:
+    // on standard error, never in the workbook.
+    bool FailAndDiagnose(const char* text);
 
     ExifRecord record_;
     std::string error_;

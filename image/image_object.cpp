@@ -67,17 +67,17 @@ public:
 
     void Startup(std::uint32_t format) { image_.Startup(format); }
 
-    // The hinted decoder first (format 1 to 15), then detection; the file is
-    // opened afresh for each and read from its start.
+    // The hinted decoder first (format 1 to 15), then detection. Both read
+    // the file from its start; one open serves both, so they see the same
+    // file and its first bytes are read from disk once.
     bool Load(const std::string& nativePath, std::int32_t format) {
-        if (format >= 1 && format <= 15) {
-            auto file = FileStream::Open(nativePath);
-            if (!file) return false;
-            if (Decode(*file, format)) return true;
-        }
-        const std::string hintedError = image_.settings.lastError;
         auto file = FileStream::Open(nativePath);
         if (!file) return false;
+        if (format >= 1 && format <= 15) {
+            if (Decode(*file, format)) return true;
+            if (!file->Seek(0, SeekOrigin::Begin)) return false;
+        }
+        const std::string hintedError = image_.settings.lastError;
         const bool detected = Decode(*file, 0);
         if (!detected && format != 0) image_.settings.lastError = hintedError;
         return detected;

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "image/decoders.h"
+#include "image/j2k_size_reader.h"
 #include "image/jpeg2000_family_header.h"
 #include "image/openjpeg_reader.h"
 #include "image/pgx_reader.h"
@@ -20,6 +21,9 @@ namespace {
 enum class FamilyKind : std::int32_t { Jp2 = 11, Jpc = 12, Pgx = 13, Pnm = 14, Ras = 15 };
 
 constexpr std::size_t kMaxComponents = 64;
+// opj_read_header sets up every tile-component (a few kilobytes each) before
+// returning; beyond this many the SIZ segment alone describes the image.
+constexpr std::uint64_t kMaxTileComponentsForOpenJpeg = 1024;
 constexpr std::size_t kSignatureBytes = 12;
 
 // Which member of the family the leading bytes announce.
@@ -39,10 +43,25 @@ std::optional<FamilyKind> KindFromSignature(const std::array<unsigned char, kSig
     return std::nullopt;
 }
 
+// JP2 and J2K: the SIZ segment first, then OpenJPEG's reading of the whole
+// main header unless the tiling would make that expensive or the component
+// count already rules the file out.
+std::optional<FamilyImageHeader> ReadCodestreamHeader(ByteStream& stream, OpenJpegContainer container) {
+    const std::int64_t start = stream.Tell();
+    const std::optional<CodestreamSize> size = ReadCodestreamSize(stream, container);
+    if (!size) return std::nullopt;
+    const std::uint64_t components = size->header.components.size();
+    if (components > kMaxComponents || size->tileCount > kMaxTileComponentsForOpenJpeg / components) {
+        return size->header;
+    }
+    if (!stream.Seek(start, SeekOrigin::Begin)) return std::nullopt;
+    return ReadOpenJpegHeader(stream, container).header;
+}
+
 std::optional<FamilyImageHeader> ReadHeader(ByteStream& stream, FamilyKind kind) {
     switch (kind) {
-        case FamilyKind::Jp2: return ReadOpenJpegHeader(stream, OpenJpegContainer::Jp2).header;
-        case FamilyKind::Jpc: return ReadOpenJpegHeader(stream, OpenJpegContainer::Codestream).header;
+        case FamilyKind::Jp2: return ReadCodestreamHeader(stream, OpenJpegContainer::Jp2);
+        case FamilyKind::Jpc: return ReadCodestreamHeader(stream, OpenJpegContainer::Codestream);
         case FamilyKind::Pgx: return ReadPgxHeader(stream);
         case FamilyKind::Pnm: return ReadPnmHeader(stream);
         case FamilyKind::Ras: return ReadRasHeader(stream);

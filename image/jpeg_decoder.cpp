@@ -19,7 +19,7 @@ namespace quillmere::image {
 
 namespace {
 
-constexpr std::size_t kSourceBufferSize = 16 * 1024;
+constexpr std::size_t kSourceBufferSize = 4 * 1024;
 
 // libjpeg reports a fatal error by calling error_exit, which must not
 // return; it jumps back into ReadJpegHeader, the only function that calls

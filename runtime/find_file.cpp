@@ -94,76 +94,55 @@ int AttributesOf(const FileSystem& fs, const std::string& directory, std::string
     return bits;
 }
 
-}  // namespace
+using find_detail::Enumeration;
+using find_detail::Listing;
 
-FindHandle::FindHandle(FindHandle&& other) noexcept
-    : enumeration_(std::move(other.enumeration_)), lastListing_(std::move(other.lastListing_)) {
-    other.enumeration_.reset();
-    other.lastListing_.reset();
-}
-
-FindHandle& FindHandle::operator=(FindHandle&& other) noexcept {
-    if (this != &other) {
-        enumeration_ = std::move(other.enumeration_);
-        lastListing_ = std::move(other.lastListing_);
-        other.enumeration_.reset();
-        other.lastListing_.reset();
+// Opens the enumeration a non-empty pattern asks for, taking the kept listing
+// when it is of the same, unchanged directory; nullopt when nothing can match.
+std::optional<Enumeration> StartEnumeration(const FileSystem& fs, std::string pattern, std::optional<Listing>& kept) {
+    Enumeration started;
+    const std::size_t slash = pattern.rfind('/');
+    if (slash != std::string::npos) {
+        started.listing.directory = pattern.substr(0, slash + 1);
+        started.namePattern = pattern.substr(slash + 1);
+    } else {
+        started.namePattern = std::move(pattern);
     }
-    return *this;
-}
+    const std::string& directory = started.listing.directory;
 
-// Ends the enumeration but keeps its listing for a search of the same directory.
-void FindHandle::Close() noexcept {
-    if (!enumeration_) return;
-    if (enumeration_->listing.whole) lastListing_ = std::move(enumeration_->listing);
-    enumeration_.reset();
-}
-
-Text FindFile(const FileSystem& fs, const Text& pattern, std::optional<int> attributes, FindHandle& handle) {
-    if (!pattern.empty()) {
-        handle.Close();
-        std::string native = TextToNativeName(pattern);
-        const std::size_t slash = native.rfind('/');
-        FindHandle::Enumeration started;
-        if (slash != std::string::npos) {
-            started.listing.directory = native.substr(0, slash + 1);
-            started.namePattern = native.substr(slash + 1);
-        } else {
-            started.namePattern = std::move(native);
-        }
-        const std::string& directory = started.listing.directory;
-        if (HasWildcard(started.namePattern)) {
-            const FileStatus status = fs.Status(directory.empty() ? std::string(".") : directory);
-            if (status.type != EntryType::Directory) return Text();
-            std::optional<FindHandle::Listing>& kept = handle.lastListing_;
-            if (kept && status.changeStamp != 0 && kept->directory == directory &&
-                kept->identity == status.identity && kept->changeStamp == status.changeStamp) {
-                started.listing.entries = std::move(kept->entries);
-            } else {
-                kept.reset();  // a stale listing is not worth its memory
-                auto entries = fs.ListDirectory(directory.empty() ? std::string(".") : directory);
-                if (!entries) return Text();
-                started.listing.entries = std::move(*entries);
-            }
-            kept.reset();
-            started.listing.identity = status.identity;
-            started.listing.changeStamp = status.changeStamp;
-            started.listing.whole = true;
-            started.dotEntriesLeft = 2;
-        } else if (!started.namePattern.empty()) {
-            // A plain name needs no listing: it names at most one entry.
-            const FileStatus status = fs.Status(directory + started.namePattern);
-            if (!status.exists) return Text();
-            started.listing.entries.push_back(DirectoryEntry{started.namePattern, status.type});
-        } else {
-            return Text();
-        }
-        handle.enumeration_ = std::move(started);
-    } else if (!handle.enumeration_) {
-        return Text();
+    if (!HasWildcard(started.namePattern)) {
+        // A plain name needs no listing: it names at most one entry.
+        if (started.namePattern.empty()) return std::nullopt;
+        const FileStatus status = fs.Status(directory + started.namePattern);
+        if (!status.exists) return std::nullopt;
+        started.listing.entries.push_back(DirectoryEntry{started.namePattern, status.type});
+        return started;
     }
 
-    FindHandle::Enumeration& enumeration = *handle.enumeration_;
+    // The status comes before the listing, so a change while listing moves the stamp.
+    const std::string listed = directory.empty() ? std::string(".") : directory;
+    const FileStatus status = fs.Status(listed);
+    if (status.type != EntryType::Directory) return std::nullopt;
+    const bool reusable = kept && status.changeStamp != 0 && kept->directory == directory &&
+                          kept->identity == status.identity && kept->changeStamp == status.changeStamp;
+    if (reusable) {
+        started.listing.entries = std::move(kept->entries);
+        kept.reset();
+    } else {
+        kept.reset();  // stale: not worth its memory
+        auto entries = fs.ListDirectory(listed);
+        if (!entries) return std::nullopt;
+        started.listing.entries = std::move(*entries);
+    }
+    started.listing.identity = status.identity;
+    started.listing.changeStamp = status.changeStamp;
+    started.listing.whole = true;
+    started.dotEntriesLeft = 2;
+    return started;
+}
+
+// The next name of the enumeration that passes the filter, or "" at its end.
+Text NextPassing(const FileSystem& fs, std::optional<int> attributes, Enumeration& enumeration) {
     const std::string& directory = enumeration.listing.directory;
     const bool withReadOnly = FilterNeedsReadOnly(attributes);
     const bool everyName = MatchesEverything(enumeration.namePattern);
@@ -184,8 +163,42 @@ Text FindFile(const FileSystem& fs, const Text& pattern, std::optional<int> attr
             return TextFromUtf8(entry.name);
         }
     }
-    handle.Close();
     return Text();
+}
+
+}  // namespace
+
+FindHandle::FindHandle(FindHandle&& other) noexcept
+    : enumeration_(std::move(other.enumeration_)), lastListing_(std::move(other.lastListing_)) {
+    other.enumeration_.reset();
+    other.lastListing_.reset();
+}
+
+FindHandle& FindHandle::operator=(FindHandle&& other) noexcept {
+    if (this != &other) {
+        enumeration_ = std::move(other.enumeration_);
+        lastListing_ = std::move(other.lastListing_);
+        other.enumeration_.reset();
+        other.lastListing_.reset();
+    }
+    return *this;
+}
+
+void FindHandle::Close() noexcept {
+    if (!enumeration_) return;
+    if (enumeration_->listing.whole) lastListing_ = std::move(enumeration_->listing);
+    enumeration_.reset();
+}
+
+Text FindFile(const FileSystem& fs, const Text& pattern, std::optional<int> attributes, FindHandle& handle) {
+    if (!pattern.empty()) {
+        handle.Close();
+        handle.enumeration_ = StartEnumeration(fs, TextToNativeName(pattern), handle.lastListing_);
+    }
+    if (!handle.enumeration_) return Text();
+    Text name = NextPassing(fs, attributes, *handle.enumeration_);
+    if (name.empty()) handle.Close();
+    return name;
 }
 
 void CloseFind(FindHandle& handle) {

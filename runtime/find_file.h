@@ -18,6 +18,26 @@
 
 namespace quillmere {
 
+namespace find_detail {
+
+// A directory's entries as one search read them.
+struct Listing {
+    std::string directory;                // native, as the pattern spelled it
+    DirectoryIdentity identity;
+    std::int64_t changeStamp = 0;
+    std::vector<DirectoryEntry> entries;  // sorted; "." and ".." left out
+    bool whole = false;                   // every entry, not one looked up by name
+};
+
+struct Enumeration {
+    Listing listing;
+    std::string namePattern;              // native last component, may hold * and ?
+    int dotEntriesLeft = 0;               // "." and ".." come first
+    std::size_t next = 0;
+};
+
+}  // namespace find_detail
+
 // The caller's state of one enumeration, or of none. Move-only; moving
 // leaves the source with none.
 //
@@ -42,24 +62,11 @@ private:
                          FindHandle& handle);
     friend void CloseFind(FindHandle& handle);
 
-    struct Listing {
-        std::string directory;                // native, as the pattern spelled it
-        DirectoryIdentity identity;
-        std::int64_t changeStamp = 0;
-        std::vector<DirectoryEntry> entries;  // sorted; "." and ".." left out
-        bool whole = false;                   // every entry, not one looked up by name
-    };
-    struct Enumeration {
-        Listing listing;
-        std::string namePattern;              // native last component, may hold * and ?
-        int dotEntriesLeft = 0;               // "." and ".." come first
-        std::size_t next = 0;
-    };
-
+    // Ends the enumeration but keeps its listing for a search of the same directory.
     void Close() noexcept;
 
-    std::optional<Enumeration> enumeration_;
-    std::optional<Listing> lastListing_;
+    std::optional<find_detail::Enumeration> enumeration_;
+    std::optional<find_detail::Listing> lastListing_;
 };
 
 // A non-empty pattern ("dir/*.jpg": wildcards * and ? in the last component)

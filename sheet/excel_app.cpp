@@ -37,7 +37,7 @@ void ExcelApp::SetVisible(bool visible) {
     if (shown) {
         saveFailure_.clear();
     } else {
-        saveFailure_ = failure.empty() ? std::string("the workbook could not be saved") : failure;
+        saveFailure_ = failure.empty() ? std::string("the application did not show the workbook") : failure;
     }
 }
 

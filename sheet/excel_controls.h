@@ -5,6 +5,12 @@
 // Every failure inside them is swallowed, as callers expect; the only
 // results are CreateApplication's and Associate's.
 //
+// A cell is written by setting RangeStart (stored, nothing looked up),
+// RangeEnd (looks up the range from both texts while a sheet is held) and
+// Value (written into the range of the last lookup while one is held). A
+// lookup the application refuses leaves no range held, so the Value after
+// it is dropped rather than written over the cell looked up before.
+//
 // Texts are GB18030 here and UTF-8 towards the application.
 
 #include <memory>
@@ -59,8 +65,12 @@ public:
     void SetRangeStart(const Text& cell);
     void SetRangeEnd(const Text& cell);
     void SetValue(const Text& value);
+    // The texts last written, while a range is held; else empty.
     Text RangeStart() const;
     Text RangeEnd() const;
+    // The cell named by RangeStart, looked up afresh; empty when there is
+    // no sheet, no start text or nothing readable (the .xlsx application
+    // keeps no written values).
     Text Value() const;
 
     // Adds a sheet after the last one of the attached workbook and makes it

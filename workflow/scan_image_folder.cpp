@@ -48,9 +48,9 @@ void ScanImageFolder(const FileSystem& fs, Text& folder, TextArray& entries,
                 pending.push_back(folder + name);
             }
         }
-        processEvents();
+        if (processEvents) processEvents();
     } while (!pending.empty());
-    processEvents();
+    if (processEvents) processEvents();
     CloseFind(handle);
 }
 

@@ -14,6 +14,8 @@ using TextArray = std::vector<Text>;
 
 namespace workflow {
 
+using quillmere::TextArray;
+
 // Appends to entries the start folder and everything below it, depth first
 // without recursion: each directory's own entry (ending in "/"), then its
 // files in directory order, then the subtrees of its subdirectories, the last

@@ -228,19 +228,22 @@ TEST(ExifReaderTest, ScanRejectsDamagedStreams) {
         const char* name;
         const Bytes& bytes;
         const char* error;
+        const char* printed;  // what the operator sees on standard error
     };
     const Case cases[] = {
-        {"not a JPEG", notJpeg, ""},
-        {"seven padding bytes", padding, "too many padding bytes"},
-        {"length below 2", badLength, "invalid marker"},
-        {"segment cut short", shortSegment, "Premature end of file?"},
-        {"end of image", endOfImage, "No image in jpeg!"},
+        {"not a JPEG", notJpeg, "", ""},
+        {"seven padding bytes", padding, "too many padding bytes", "too many padding bytes\n"},
+        {"length below 2", badLength, "invalid marker", ""},
+        {"segment cut short", shortSegment, "Premature end of file?", ""},
+        {"end of image", endOfImage, "No image in jpeg!", "No image in jpeg!\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryStream stream(c.bytes);
         ExifReader reader;
+        ::testing::internal::CaptureStderr();
         EXPECT_FALSE(reader.ScanExifSegments(stream, true));
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.printed);
         EXPECT_EQ(reader.error(), c.error);
     }
 }

@@ -2,6 +2,7 @@
 // Small image files made in memory for the decoder tests: JPEG, PNG and
 // TIFF through their libraries' writers, EXIF blocks and files on disk.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -121,8 +122,9 @@ public:
 
     // "Exif\0\0" and the TIFF data: an APP1 payload.
     Bytes App1Payload() const {
-        Bytes payload{'E', 'x', 'i', 'f', 0, 0};
-        payload.insert(payload.end(), tiff_.begin(), tiff_.end());
+        Bytes payload(6 + tiff_.size(), 0);
+        std::memcpy(payload.data(), "Exif", 4);
+        std::copy(tiff_.begin(), tiff_.end(), payload.begin() + 6);
         return payload;
     }
 

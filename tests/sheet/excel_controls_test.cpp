@@ -353,6 +353,14 @@ TEST_F(ExcelControlsTest, RangeIsLookedUpFromBothTexts) {
     workbook.SetRangeEnd(Text("C3"));
     workbook.SetValue(Text("block"));
     EXPECT_EQ(world.cells.at("app1/book1/Sheet1!A1:C3"), "block");
+
+    // Addresses reach the application unchecked, as UTF-8.
+    WriteCell(workbook, "\xA3\xC1\xA3\xB1", Text("wide"));  // GB18030 full-width "Ａ１"
+    workbook.SetRangeStart(TextFromUtf8("甲1"));
+    workbook.SetRangeEnd(TextFromUtf8("乙2"));
+    EXPECT_EQ(world.rangeLookups,
+              (std::vector<std::string>{"A1|C3", "\xEF\xBC\xA1\xEF\xBC\x91|\xEF\xBC\xA1\xEF\xBC\x91",
+                                        "甲1|乙2"}));
 }
 
 TEST_F(ExcelControlsTest, EmptyValueIsSentAsAnEmptyString) {

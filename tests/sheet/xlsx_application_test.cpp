@@ -58,6 +58,7 @@ ReadWorkbook ReadBack(const fs::path& file) {
     char buffer[4096];
     while (const std::size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) output.append(buffer, n);
     result.ok = pclose(pipe.release()) == 0;
+    if (!result.ok) ADD_FAILURE() << "the reader failed on " << file << " (is python3-openpyxl installed?)";
 
     std::istringstream lines(output);
     std::string line;

@@ -232,6 +232,15 @@ TEST(ScanImageFolder, UnreadableSubfolderIsListedButNotItsContents) {
     EXPECT_EQ(entries, (TextArray{Text("/scan/"), Text("/scan/b/"), Text("/scan/b/open.jpg"), Text("/scan/a/")}));
 }
 
+TEST(ScanImageFolder, RunsWithoutAnEventHandler) {
+    MemoryFileSystem fs;
+    fs.AddFile("/scan/a.jpg");
+    Text folder("/scan");
+    TextArray entries;
+    ScanImageFolder(fs, folder, entries, nullptr);
+    EXPECT_EQ(entries, (TextArray{Text("/scan/"), Text("/scan/a.jpg")}));
+}
+
 TEST(ScanImageFolder, ReadsEachDirectoryOnce) {
     MemoryFileSystem memory;
     memory.AddFile("/scan/a.jpg");

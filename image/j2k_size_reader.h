@@ -1,0 +1,28 @@
+#pragma once
+// The SIZ segment of a JPEG 2000 codestream, read directly: image area,
+// tiling and components. It is read before OpenJPEG sees a file because
+// opj_read_header sets up every tile of every component in memory, which a
+// header claiming tens of thousands of tiles turns into hundreds of
+// megabytes; the tile count known first, such a header is described from
+// SIZ alone.
+
+#include <cstdint>
+#include <optional>
+
+#include "image/byte_stream.h"
+#include "image/jpeg2000_family_header.h"
+#include "image/openjpeg_reader.h"
+
+namespace quillmere::image {
+
+struct CodestreamSize {
+    FamilyImageHeader header;
+    std::uint64_t tileCount = 0;
+};
+
+// Reads from the stream position: a raw codestream, or a JP2 file whose
+// top-level boxes are walked to the contiguous-codestream box. nullopt when
+// there is no well-formed SIZ segment where one must be.
+std::optional<CodestreamSize> ReadCodestreamSize(ByteStream& stream, OpenJpegContainer container);
+
+}  // namespace quillmere::image

@@ -1,0 +1,205 @@
+// The formats read by the header decoders of this layer, found through
+// DecodeFromFile: with the JPEG hint the program always passes, with their
+// own codes, and with a failed hint whose text is kept.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "format_bytes.h"
+#include "image/image_object.h"
+#include "openjpeg_fixtures.h"
+
+namespace quillmere::image {
+namespace {
+
+using testing::ByteBuilder;
+using testing::Bytes;
+using testing::EncodeJ2k;
+using testing::Gb;
+using testing::J2kSpec;
+
+// A private directory under the system temporary directory, removed with
+// everything in it when the test ends.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillmere-formats-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    // Writes the file and returns its path as Text.
+    Text Write(const std::string& name, const Bytes& bytes) const {
+        const std::filesystem::path file = path_ / name;
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return TextFromUtf8(file.string());
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+Bytes Bmp(std::int32_t width, std::int32_t height, std::uint16_t bits, std::int32_t pixelsPerMetre) {
+    return ByteBuilder()
+        .Text("BM").U32Le(0).U32Le(0).U32Le(54)
+        .U32Le(40).S32Le(width).S32Le(height).U16Le(1).U16Le(bits).U32Le(0).U32Le(0)
+        .S32Le(pixelsPerMetre).S32Le(pixelsPerMetre).U32Le(0).U32Le(0)
+        .Zeros(64);
+}
+
+Bytes Icon() {
+    return ByteBuilder()
+        .U16Le(0).U16Le(1).U16Le(1)
+        .U8(48).U8(48).U8(0).U8(0).U16Le(1).U16Le(4).U32Le(48).U32Le(22)
+        .U32Le(40).U32Le(48).U32Le(96).U16Le(1).U16Le(4).Zeros(24)
+        .Zeros(64);
+}
+
+Bytes Gif() {
+    return ByteBuilder()
+        .Text("GIF89a").U16Le(120).U16Le(80).U8(0x80 | 0x03).U8(0).U8(0).Fill(3 * 16, 9)
+        .U8(0x2C).U16Le(0).U16Le(0).U16Le(120).U16Le(80).U8(0).U8(4).U8(3).U8(1).U8(2).U8(3).U8(0)
+        .U8(0x2C).U16Le(0).U16Le(0).U16Le(10).U16Le(10).U8(0).U8(4).U8(1).U8(7).U8(0)
+        .U8(0x3B);
+}
+
+Bytes Tga() {
+    return ByteBuilder().U8(0).U8(0).U8(2).Zeros(5).U16Le(0).U16Le(0).U16Le(320).U16Le(200).U8(24).U8(0x20).Zeros(60);
+}
+
+Bytes Pcx() {
+    return ByteBuilder()
+        .U8(10).U8(5).U8(1).U8(8).U16Le(0).U16Le(0).U16Le(799).U16Le(599).U16Le(200).U16Le(200)
+        .Zeros(48).U8(0).U8(3).U16Le(800).U16Le(1).Zeros(58)
+        .Zeros(64);
+}
+
+Bytes Wbmp(std::uint8_t width, std::uint8_t height) {
+    return ByteBuilder().U8(0).U8(0).U8(width).U8(height).Fill(32, 0xFF);
+}
+
+Bytes Wmf() {
+    return ByteBuilder()
+        .U32Le(0x9AC6CDD7).U16Le(0).U16Le(0).U16Le(0).U16Le(2880).U16Le(1440).U16Le(1440).U32Le(0).U16Le(0)
+        .U16Le(1).U16Le(9).U16Le(0x0300).U32Le(12).U16Le(0).U32Le(3).U16Le(0)
+        .U32Le(3).U16Le(0);
+}
+
+Bytes Ras() {
+    return ByteBuilder().U32Be(0x59A66A95).U32Be(33).U32Be(44).U32Be(8).U32Be(0).U32Be(1).U32Be(0).U32Be(0).Zeros(64);
+}
+
+J2kSpec Grey(bool jp2) {
+    J2kSpec spec;
+    spec.components = {testing::J2kComponent{}};
+    spec.jp2 = jp2;
+    return spec;
+}
+
+struct DetectionCase {
+    std::string name;
+    Bytes file;
+    std::int32_t ownFormat;
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t xDpi;
+    std::uint32_t colorCount;
+    friend void PrintTo(const DetectionCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class FormatDetection : public ::testing::TestWithParam<DetectionCase> {};
+
+TEST_P(FormatDetection, FoundWithTheJpegHintAndWithItsOwnCode) {
+    const DetectionCase& c = GetParam();
+    ScratchDirectory scratch;
+    const Text path = scratch.Write("file-" + c.name, c.file);
+    for (const std::int32_t format : {3, 0, c.ownFormat}) {
+        ImageHandle handle;
+        ASSERT_TRUE(DecodeFromFile(handle, path, format)) << format << ": " << GetLastError(handle).bytes();
+        EXPECT_EQ(GetWidth(handle), c.width) << format;
+        EXPECT_EQ(GetHeight(handle), c.height) << format;
+        EXPECT_EQ(GetXDPI(handle), c.xDpi) << format;
+        EXPECT_EQ(GetNumColors(handle), c.colorCount) << format;
+        EXPECT_EQ(GetJpegQuality(handle), 90) << format;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HeaderFormats, FormatDetection,
+    ::testing::Values(DetectionCase{"Bmp", Bmp(640, -480, 8, 11811), 1, 640, 480, 300, 256},
+                      DetectionCase{"BmpWithoutResolution", Bmp(64, 48, 24, 0), 1, 64, 48, 0, 0},
+                      DetectionCase{"Ico", Icon(), 5, 48, 48, 96, 16},
+                      DetectionCase{"Gif", Gif(), 2, 120, 80, 96, 16},
+                      DetectionCase{"Tga", Tga(), 7, 320, 200, 96, 0},
+                      DetectionCase{"Pcx", Pcx(), 8, 800, 600, 200, 0},
+                      DetectionCase{"Wbmp", Wbmp(100, 20), 9, 100, 20, 96, 2},
+                      DetectionCase{"Wmf", Wmf(), 10, 192, 96, 96, 0},
+                      DetectionCase{"Jp2", EncodeJ2k(Grey(true)), 11, 17, 13, 96, 256},
+                      DetectionCase{"J2k", EncodeJ2k(J2kSpec{}), 12, 17, 13, 96, 0},
+                      DetectionCase{"Pgx", ByteBuilder().Text("PG ML +8 30 20\n").Zeros(600), 13, 30, 20, 96, 256},
+                      DetectionCase{"Pnm", ByteBuilder().Text("P6\n# scan\n2480 3508\n255\n").Zeros(32), 14, 2480,
+                                    3508, 96, 0},
+                      DetectionCase{"Ras", Ras(), 15, 33, 44, 96, 256}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(FormatDetection, GifWithoutFramesKeepsItsText) {
+    // The hinted GIF decoder finds no frame to probe; detection finds no
+    // other format, and the GIF decoder's text is the one kept.
+    ScratchDirectory scratch;
+    const Bytes noFrames = ByteBuilder().Text("GIF89a").U16Le(10).U16Le(10).U8(0).U8(0).U8(0).U8(0x3B);
+    ImageHandle handle;
+    EXPECT_FALSE(DecodeFromFile(handle, scratch.Write("empty.gif", noFrames), 2));
+    EXPECT_EQ(GetLastError(handle).bytes(), "GIF frame not present");
+    EXPECT_EQ(GetWidth(handle), 0);
+}
+
+TEST(FormatDetection, FailedHintKeepsItsOwnText) {
+    ScratchDirectory scratch;
+    struct Case {
+        std::string name;
+        Bytes file;
+        std::int32_t format;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"zero-width.wbmp", Wbmp(0, 10), 9, "Corrupted WBMP"},
+        {"zero-width.bmp", Bmp(0, 10, 24, 3780), 1, Gb("创建图像对象: 高度和宽度必须大于零")},
+        {"empty-box.wmf", ByteBuilder().U32Le(0x9AC6CDD7).Zeros(10).U16Le(1440).Zeros(6).U16Le(1).U16Le(9).Zeros(14), 10, Gb("空的WMF")},
+        {"no-maximum.pnm", ByteBuilder().Text("P5 4 4\n"), 14, "error: cannot load image data"},
+    };
+    for (const Case& c : cases) {
+        ImageHandle handle;
+        EXPECT_FALSE(DecodeFromFile(handle, scratch.Write(c.name, c.file), c.format)) << c.name;
+        EXPECT_EQ(GetLastError(handle).bytes(), c.error) << c.name;
+        EXPECT_EQ(GetXDPI(handle), 96) << c.name;
+    }
+}
+
+TEST(FormatDetection, EachFileStandsAlone) {
+    // A 300-dpi BMP, then a GIF: the GIF shows 96, not the BMP's resolution.
+    ScratchDirectory scratch;
+    ImageHandle handle;
+    ASSERT_TRUE(DecodeFromFile(handle, scratch.Write("a.bmp", Bmp(10, 10, 24, 11811)), 3));
+    EXPECT_EQ(GetXDPI(handle), 300);
+    ASSERT_TRUE(DecodeFromFile(handle, scratch.Write("b.gif", Gif()), 3));
+    EXPECT_EQ(GetXDPI(handle), 96);
+    EXPECT_EQ(GetWidth(handle), 120);
+}
+
+}  // namespace
+}  // namespace quillmere::image
