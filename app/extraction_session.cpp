@@ -8,7 +8,7 @@
 
 namespace quillmere::app {
 
-SessionServices DesktopServices() {
+SessionServices ProgramServices() {
     SessionServices services;
     services.workbookFolder = DefaultWorkbookFolder();
     services.clock = [] { return QDateTime::currentDateTime(); };

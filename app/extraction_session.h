@@ -29,7 +29,7 @@ struct SessionServices {
 
 // The services of the real program: the documents folder, the local clock,
 // the desktop's spreadsheet application and the default worker count.
-SessionServices DesktopServices();
+SessionServices ProgramServices();
 
 class ExtractionSession {
 public:

@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
     quillmere::app::QtUiDialogs dialogs;
-    return quillmere::app::RunWindowProgram(dialogs, quillmere::app::DesktopServices());
+    return quillmere::app::RunWindowProgram(dialogs, quillmere::app::ProgramServices());
 }

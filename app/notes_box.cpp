@@ -1,6 +1,6 @@
 #include "app/notes_box.h"
 
-#include <QFontMetricsF>
+#include <QEvent>
 #include <QStringView>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -10,7 +10,7 @@
 
 namespace quillmere::app {
 
-NotesBox::NotesBox(QWidget* parent) : QPlainTextEdit(parent) {
+NotesBox::NotesBox(QWidget* parent) : QPlainTextEdit(parent), metrics_(font()) {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -22,6 +22,15 @@ NotesBox::NotesBox(QWidget* parent) : QPlainTextEdit(parent) {
     document()->setDefaultTextOption(option);
     // The program appends one line per file; none of that is for undo.
     document()->setUndoRedoEnabled(false);
+    // The box shows the window's own colour, so the window may paint it.
+    // A viewport that does not fill itself is scrolled by marking it for the
+    // next paint rather than by moving its pixels on every appended line.
+    viewport()->setAutoFillBackground(false);
+}
+
+void NotesBox::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) metrics_ = QFontMetricsF(font());
+    QPlainTextEdit::changeEvent(event);
 }
 
 void NotesBox::setLines(const QString& text) {
@@ -34,6 +43,11 @@ void NotesBox::setLines(const QString& text) {
 void NotesBox::appendLines(const QString& text) {
     measure(text);
     alignLines();
+    // The box's own cursor, when it sits at the end with nothing selected,
+    // moves along with text inserted there; only a cursor the operator moved
+    // needs setting, which is the slow path.
+    const QTextCursor own = textCursor();
+    const bool ownAtEnd = !own.hasSelection() && own.atEnd();
     QTextDocument& doc = *document();
     const bool undo = doc.isUndoRedoEnabled();
     doc.setUndoRedoEnabled(false);
@@ -41,7 +55,7 @@ void NotesBox::appendLines(const QString& text) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
     doc.setUndoRedoEnabled(undo);
-    setTextCursor(cursor);
+    if (!ownAtEnd) setTextCursor(cursor);
     ensureCursorVisible();
 }
 
@@ -49,7 +63,7 @@ void NotesBox::appendLines(const QString& text) {
 // lines the box holds already. (The first new line continues the box's last
 // one; measuring it alone is close enough for the alignment choice.)
 void NotesBox::measure(const QString& text) {
-    const QFontMetricsF metrics(font());
+    const QFontMetricsF& metrics = metrics_;
     for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         if (!line.isEmpty()) widestLine_ = std::max(widestLine_, metrics.horizontalAdvance(line.toString()));
     }

@@ -3,6 +3,7 @@
 // wrapped, with both scroll bars always shown. The program writes and
 // appends its text; the operator can scroll, select and copy.
 
+#include <QFontMetricsF>
 #include <QPlainTextEdit>
 #include <QString>
 
@@ -20,10 +21,14 @@ public:
     // it into view. The operator cannot undo it.
     void appendLines(const QString& text);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void measure(const QString& text);
     void alignLines();
 
+    QFontMetricsF metrics_;
     qreal widestLine_ = 0;
 };
 

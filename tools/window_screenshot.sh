@@ -54,7 +54,7 @@ program_pid=$!
 for _ in $(seq 100); do
   window=$(xwininfo -display "$display" -name Quillmere 2>/dev/null | awk '/Window id:/ {print $4}') || true
   if [[ -n "$window" ]]; then
-    sleep 1  # let the first paint settle
+    sleep ${QUILLMERE_SCREENSHOT_DELAY:-1}  # let the first paint settle
     timeout 20 import -display "$display" -window "$window" "$output"
     xwininfo -display "$display" -id "$window" | grep -E 'Absolute|Width|Height' >&2
     echo "$output"
