@@ -29,6 +29,20 @@ Widget* Find(const MainWindow& window, const QString& name) {
 const char* const kEditBoxes[] = {"扫描人编辑框",       "设备制造商编辑框", "设备型号编辑框", "图像处理人编辑框",
                                   "数字化软件描述编辑框", "图像文件夹编辑框", "状态编辑框",     "编辑框1"};
 
+// Records the text of a line edit each time it is painted.
+class PaintRecorder : public QObject {
+public:
+    PaintRecorder(QLineEdit* box, QStringList& painted) : box_(box), painted_(painted) { box->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == box_ && event->type() == QEvent::Paint) painted_ << box_->text();
+        return false;
+    }
+
+private:
+    QLineEdit* box_;
+    QStringList& painted_;
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -193,6 +207,22 @@ private slots:
             QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
             QCOMPARE(window->focusWidget()->objectName(), Name(order[next]));
         }
+    }
+
+    // Paints are spaced a frame apart, but the last change is always painted.
+    void theLatestStatusIsPaintedEvenWhenChangesComeFaster() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* status = Find<QLineEdit>(*window, Name("状态编辑框"));
+        QStringList painted;
+        PaintRecorder recorder(status, painted);
+
+        for (int i = 1; i <= 50; ++i) {
+            status->setText(QString::number(i));
+            QCoreApplication::processEvents();
+        }
+
+        QTRY_VERIFY(!painted.isEmpty() && painted.last() == QStringLiteral("50"));
     }
 
     void closingWhileBusyHidesTheWindowAndEndsOnlyWhenIdle() {
