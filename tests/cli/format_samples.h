@@ -175,6 +175,23 @@ inline std::string MakeJpeg2000(std::uint32_t width, std::uint32_t height, bool 
 
 // ---- byte by byte ----
 
+// An APP1 EXIF block whose first directory says XResolution = dpi/1 per
+// inch, put right after the JFIF segment of a JPEG.
+inline std::string WithExifResolution(const std::string& jpeg, std::uint32_t dpi) {
+    ByteWriter tiff;
+    tiff.Text("II").U16le(42).U32le(8);
+    tiff.U16le(2);
+    tiff.U16le(0x011A).U16le(5).U32le(1).U32le(8 + 2 + 2 * 12 + 4);  // XResolution, a rational after the directory
+    tiff.U16le(0x0128).U16le(3).U32le(1).U16le(2).U16le(0);         // ResolutionUnit: inch
+    tiff.U32le(0);
+    tiff.U32le(dpi).U32le(1);
+    const std::string payload = std::string("Exif\0\0", 6) + tiff.bytes();
+    ByteWriter segment;
+    segment.U8(0xFF).U8(0xE1).U16be(static_cast<unsigned>(payload.size() + 2)).Text(payload);
+    const std::size_t app0End = 4 + (static_cast<unsigned char>(jpeg[4]) << 8 | static_cast<unsigned char>(jpeg[5]));
+    return jpeg.substr(0, app0End) + segment.bytes() + jpeg.substr(app0End);
+}
+
 inline std::string MakeBmp(std::int32_t width, std::int32_t height, std::int32_t pixelsPerMetre) {
     const std::uint32_t stride = (static_cast<std::uint32_t>(width) * 3 + 3) / 4 * 4;
     const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(height);
@@ -262,7 +279,8 @@ inline std::string MakeRas(unsigned width, unsigned height) {
 }
 
 // Every format, each at 20 x 10 pixels (the metafile at 96 x 48) and 72 dpi
-// where the format records a resolution.
+// where the format records a resolution; a grey JPEG also with an EXIF block
+// that says 400 dpi.
 inline std::vector<FormatSample> AllFormatSamples() {
     const ImageColumns trueColour{"20*10", "96", "真彩色"};
     const ImageColumns trueColourAt72{"20*10", "72", "真彩色"};
@@ -270,6 +288,10 @@ inline std::vector<FormatSample> AllFormatSamples() {
     return {
         {"jpg", MakeJpeg({.width = 20, .height = 10, .components = 3, .densityUnit = 1, .density = 72}),
          trueColourAt72},
+        {"jpeg",
+         WithExifResolution(MakeJpeg({.width = 20, .height = 10, .components = 1, .densityUnit = 1, .density = 72}),
+                            400),
+         {"20*10", "400", "256色"}},
         {"png", MakePng(20, 10, 2835), trueColourAt72},
         {"tif", MakeTiff(20, 10, 72), trueColourAt72},
         {"bmp", MakeBmp(20, 10, 2835), trueColourAt72},

@@ -597,6 +597,7 @@ const std::vector<KnownFault> kKnownFaults = {
      "image/wbmp_decoder.cpp ReadMultiByteInteger turns a type integer too large for 32 bits into 0, which "
      "DecodeWbmp accepts as type 0: a JPEG cut before its frame header (FF D8 FF E0 00 10 'J' 'F' ...) is "
      "taken for a 74*70 WBMP, 'J' and 'F' being its width and height"},
+    {"jpeg", {"74*70", "96", "2色"}, "the same fault of image/wbmp_decoder.cpp as for jpg"},
     {"pgx", {"20*1", "96", "256色"},
      "image/pgx_reader.cpp ReadPgxHeader accepts a height ended by the end of the file instead of the header's "
      "line end: 'PG ML +8 20 1' (cut inside '10') shows 20*1"},
@@ -673,6 +674,7 @@ const std::map<std::string, std::string> kReadsThroughTheZeros = {
     {"jpg", "image/jpeg_decoder.cpp: while jpeg_read_header looks for the next marker, libjpeg skips any number "
             "of bytes that are not 0xFF, and the stream source (FillInputBuffer) keeps feeding them, so a JPEG "
             "cut before its scan header and followed by zeros is read to its end (about 11 s for 3 GB)"},
+    {"jpeg", "the same fault of image/jpeg_decoder.cpp as for jpg"},
     {"gif", "image/gif_decoder.cpp WalkFrames: a zero byte where a block introducer belongs is skipped as "
             "padding one byte at a time without limit, so a GIF followed by zeros is read to its end"},
 };
