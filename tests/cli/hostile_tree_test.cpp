@@ -385,14 +385,18 @@ TEST(HostileTree, NamesThatAreNotUtf8ShowAsTheirGbkCharacters) {
     TempTree tree;
     tree.File("scan/" + dangAn + "0001.jpg", MakeJpeg({.width = 20, .height = 10, .densityUnit = 1, .density = 72}));
     tree.File("scan/" + wenShu + "/" + diYiYe + ".TXT", "page one");
+    tree.File("scan/\x81\x5C" "0002.tif", "x");  // 乗: its trail byte is a backslash
     tree.FileTime("scan/" + dangAn + "0001.jpg", kMarch7th2015At060509Utc);
     tree.FileTime("scan/" + wenShu + "/" + diYiYe + ".TXT", kMarch7th2015At060509Utc);
 
     const CommandResult result = RunExtractor(tree.Path("scan"), tree.Path("out.xlsx"));
 
-    ExpectCleanCompletion(result, 2);
+    ExpectCleanCompletion(result, 3);
     const auto rows = ReadRows(tree.Path("out.xlsx"));
-    ExpectRowsFor(rows, {"档案0001.jpg", "第1页.TXT"});
+    ExpectRowsFor(rows, {"档案0001.jpg", "第1页.TXT", "乗0002.tif"});
+    EXPECT_EQ(RowOf(rows, "乗0002.tif").stem, "乗0002");
+    EXPECT_EQ(RowOf(rows, "乗0002.tif").format, "TIF");
+    EXPECT_EQ(RowOf(rows, "乗0002.tif").size, "1");
     const Row& jpeg = RowOf(rows, "档案0001.jpg");
     EXPECT_EQ(jpeg.stem, "档案0001");
     EXPECT_EQ(jpeg.format, "JPG");
@@ -410,7 +414,7 @@ TEST(HostileTree, NamesWithControlCharactersKeepThemInTheirCells) {
     const std::vector<std::string> names = {
         "line\nbreak.jpg", "carriage\rreturn.jpg", "tab\there.jpg", "bell\x07.jpg",
         "escape\x1b[31mred.jpg", "delete\x7f.jpg", " spaced .jpg", "literal_x000D_.jpg",
-        "markup<&>]]>\"'.jpg", "=HYPERLINK(\"x\").jpg",
+        "markup<&>]]>\"'.jpg", "=HYPERLINK(\"x\").jpg", "dir\\from-a-zip.jpg",
     };
     TempTree tree;
     for (std::size_t i = 0; i < names.size(); ++i) {
