@@ -489,6 +489,26 @@ TEST(HostileTree, NamesOfTheLongestLengthKeepEveryByte) {
     EXPECT_EQ(gbk.image, (ImageColumns{"20*10", "72", "真彩色"}));
 }
 
+// The listing matches names against "*"; names holding wildcards, in the
+// chosen folder's name too, are still names.
+TEST(HostileTree, WildcardsInNamesAreTakenLiterally) {
+    TempTree tree;
+    tree.File("sc*an?/star*.jpg", NeighbourJpeg());
+    tree.File("sc*an?/q?.txt", "qq");
+    tree.File("sc*an?/*", "star");
+    tree.File("sc*an?/sub*/[a].txt", "a");
+
+    const CommandResult result = RunExtractor(tree.Path("sc*an?"), tree.Path("out.xlsx"));
+
+    ExpectCleanCompletion(result, 4);
+    const auto rows = ReadRows(tree.Path("out.xlsx"));
+    ExpectRowsFor(rows, {"star*.jpg", "q?.txt", "*", "[a].txt"});
+    EXPECT_EQ(RowOf(rows, "star*.jpg").image, kNeighbourColumns);
+    EXPECT_EQ(RowOf(rows, "q?.txt").size, "2");
+    EXPECT_EQ(RowOf(rows, "*").size, "4");
+    EXPECT_EQ(RowOf(rows, "[a].txt").size, "1");
+}
+
 // A folder named by a relative path gives entries like "s/a", shorter than
 // any full path on the original platform; such a file is still probed.
 TEST(HostileTree, ShortRelativePathsAreProbedLikeAnyOther) {
