@@ -11,9 +11,10 @@ namespace {
 // Files prepared ahead of the writer, per worker.
 constexpr std::size_t kAheadPerWorker = 8;
 
-// The probe leaves paths shorter than this alone, a rule made for full paths
-// like "C:\a", which are never shorter. Entries here can be ("/a", or "s/a"
-// from a relative folder), so they are spelt longer for the probe.
+// The probe ignores paths shorter than four bytes, a rule that never met a
+// full path where it was made ("C:\a" has four). Here an entry can be that
+// short ("/a", or "s/a" below a relative folder), so the probe gets the same
+// file spelt longer: "/./a", "./s/a".
 constexpr int kShortestProbedPath = 4;
 
 Text ProbePath(const Text& path) {
