@@ -150,13 +150,14 @@ std::optional<unsigned char> EscapedByte(std::string_view unit) {
 }
 
 // Converts a run of GB18030 to UTF-8; a run iconv rejects becomes one
-// replacement character per undecodable unit.
-void AppendGb18030AsUtf8(std::string& out, std::string_view run) {
-    if (run.empty()) return;
+// replacement character per undecodable unit. Returns how many there were.
+std::size_t AppendGb18030AsUtf8(std::string& out, std::string_view run) {
+    if (run.empty()) return 0;
     if (auto converted = Gb18030ToUtf8().Convert(run)) {
         out += *converted;
-        return;
+        return 0;
     }
+    std::size_t replaced = 0;
     std::size_t at = 0;
     while (at < run.size()) {
         std::size_t length = Gb18030UnitLength(run.substr(at));
@@ -165,53 +166,83 @@ void AppendGb18030AsUtf8(std::string& out, std::string_view run) {
             out += *one;
         } else {
             AppendUtf8(out, kReplacement);
+            ++replaced;
         }
         at += length;
     }
+    return replaced;
+}
+
+// Shows bytes as UTF-8, one replacement character per byte that does not
+// start a valid sequence. Returns how many there were.
+std::size_t AppendUtf8WithReplacements(std::string& out, std::string_view bytes) {
+    std::size_t replaced = 0;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(bytes.substr(at), cp);
+        if (length > 0) {
+            out.append(bytes.substr(at, length));
+            at += length;
+        } else {
+            AppendUtf8(out, kReplacement);
+            ++replaced;
+            ++at;
+        }
+    }
+    return replaced;
+}
+
+// Shows the bytes of a name that was not UTF-8. Such names come from
+// systems that write GBK, so GBK (read as GB18030) wins when it reads every
+// byte; otherwise whichever reading loses fewer bytes, UTF-8 on a tie (a
+// UTF-8 name with a stray byte).
+void AppendForeignName(std::string& out, std::string_view bytes) {
+    std::string asGb;
+    const std::size_t gbLost = AppendGb18030AsUtf8(asGb, bytes);
+    if (gbLost == 0) {
+        out += asGb;
+        return;
+    }
+    std::string asUtf8;
+    const std::size_t utf8Lost = AppendUtf8WithReplacements(asUtf8, bytes);
+    out += utf8Lost <= gbLost ? asUtf8 : asGb;
+}
+
+// Whether bytes are valid UTF-8 throughout, without any code point that
+// stands for an escaped byte.
+bool IsPlainUtf8(std::string_view bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(bytes.substr(at), cp);
+        if (length == 0 || cp >= kFirstEscape) return false;
+        at += length;
+    }
+    return true;
 }
 
 }  // namespace
 
 Text TextFromUtf8(std::string_view utf8) {
     if (IsAscii(utf8)) return Text(utf8);
-    std::string out;
-    out.reserve(utf8.size() + 8);
-    std::size_t runStart = 0;
-    std::size_t at = 0;
-    const auto flush = [&](std::size_t end) {
-        if (end > runStart) {
-            auto converted = Utf8ToGb18030().Convert(utf8.substr(runStart, end - runStart));
-            if (converted) {
-                out += *converted;
-            } else {
-                // iconv refuses nothing valid, but never lose bytes if it does.
-                for (std::size_t i = runStart; i < end; ++i) {
-                    AppendGb18030FourByte(out, kEscapeBase + static_cast<unsigned char>(utf8[i]));
-                }
-            }
-        }
-    };
-    while (at < utf8.size()) {
-        char32_t cp = 0;
-        const std::size_t length = DecodeUtf8(utf8.substr(at), cp);
-        if (length > 0 && cp < kFirstEscape) {
-            at += length;
-            continue;
-        }
-        flush(at);
-        const std::size_t escaped = length > 0 ? length : 1;
-        for (std::size_t i = 0; i < escaped; ++i) {
-            const auto byte = static_cast<unsigned char>(utf8[at + i]);
-            if (byte < 0x80) {
-                out += static_cast<char>(byte);
-            } else {
-                AppendGb18030FourByte(out, kEscapeBase + byte);
-            }
-        }
-        at += escaped;
-        runStart = at;
+    // Valid UTF-8 is text. Anything else is a name from another system: its
+    // non-ASCII bytes are all kept as escapes, not only the ones that break
+    // UTF-8, since GBK characters often look like UTF-8 ones on their own.
+    if (IsPlainUtf8(utf8)) {
+        if (auto converted = Utf8ToGb18030().Convert(utf8)) return Text(std::move(*converted));
+        // iconv refuses nothing valid, but never lose bytes if it does.
     }
-    flush(at);
+    std::string out;
+    out.reserve(utf8.size() * 4);
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            AppendGb18030FourByte(out, kEscapeBase + byte);
+        }
+    }
     return Text(std::move(out));
 }
 
@@ -250,30 +281,32 @@ std::string TextToUtf8(const Text& text) {
     if (IsAscii(bytes)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
-    std::string escapedRun;
+    // The native bytes of a name that was not UTF-8: its escaped bytes with
+    // the ASCII among them, which may be GBK trail bytes.
+    std::string foreign;
     std::size_t runStart = 0;
     std::size_t at = 0;
     const auto flushText = [&](std::size_t end) {
         AppendGb18030AsUtf8(out, bytes.substr(runStart, end - runStart));
     };
-    const auto flushEscaped = [&] {
-        AppendGb18030AsUtf8(out, escapedRun);
-        escapedRun.clear();
-    };
     while (at < bytes.size()) {
         std::size_t length = Gb18030UnitLength(bytes.substr(at));
         if (length == 0) length = 1;
-        if (auto escaped = EscapedByte(bytes.substr(at, length))) {
+        const auto unit = bytes.substr(at, length);
+        if (auto escaped = EscapedByte(unit)) {
             flushText(at);
-            escapedRun += static_cast<char>(*escaped);
-            at += length;
-            runStart = at;
-        } else {
-            if (!escapedRun.empty()) flushEscaped();
-            at += length;
+            foreign += static_cast<char>(*escaped);
+            runStart = at + length;
+        } else if (!foreign.empty() && length == 1 && static_cast<unsigned char>(unit[0]) < 0x80) {
+            foreign += unit[0];
+            runStart = at + length;
+        } else if (!foreign.empty()) {
+            AppendForeignName(out, foreign);
+            foreign.clear();
         }
+        at += length;
     }
-    if (!escapedRun.empty()) flushEscaped();
+    if (!foreign.empty()) AppendForeignName(out, foreign);
     flushText(at);
     return out;
 }

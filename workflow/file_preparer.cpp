@@ -11,12 +11,32 @@ namespace {
 // Files prepared ahead of the writer, per worker.
 constexpr std::size_t kAheadPerWorker = 8;
 
+// The probe ignores paths shorter than four bytes, a rule that never met a
+// full path where it was made ("C:\a" has four). Here an entry can be that
+// short ("/a", or "s/a" below a relative folder), so the probe gets the same
+// file spelt longer: "/./a", "./s/a".
+constexpr int kShortestProbedPath = 4;
+
+Text ProbePath(const Text& path) {
+    if (TextLength(path) >= kShortestProbedPath) return path;
+    return TextLeft(path, 1) == Text("/") ? Text("/.") + path : Text("./") + path;
+}
+
+// What the probe reports for a file it cannot open: the object's start-up values.
+image::ImageProbe UnopenedProbe() {
+    image::ImageProbe probe;
+    probe.pathAccepted = true;
+    return probe;
+}
+
 }  // namespace
 
 PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
     PreparedFile prepared;
-    prepared.probe = image::ProbeImageFile(path, static_cast<std::int32_t>(image::ImageFormat::Jpg));
     prepared.facts = GetFileFacts(fs, path);
+    prepared.probe = prepared.facts.type == EntryType::RegularFile
+                         ? image::ProbeImageFile(ProbePath(path), static_cast<std::int32_t>(image::ImageFormat::Jpg))
+                         : UnopenedProbe();
     return prepared;
 }
 

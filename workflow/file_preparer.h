@@ -23,7 +23,10 @@ struct PreparedFile {
     FileFacts facts;
 };
 
-// Probes one file and reads its facts, on whatever thread calls it.
+// Reads one file's facts and probes it, on whatever thread calls it. Only a
+// regular file is opened: a FIFO could block the open or release a writer
+// waiting at its other end, and a device may act on being opened. Anything
+// else shows as a file that no decoder accepts.
 PreparedFile PrepareFile(const FileSystem& fs, const Text& path);
 
 class FilePreparer {
