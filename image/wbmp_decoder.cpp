@@ -21,9 +21,14 @@ std::optional<std::uint32_t> ReadMultiByteInteger(ByteStream& stream) {
         const int byte = stream.GetC();
         if (byte < 0) return std::nullopt;
         value = (value << 7) | static_cast<std::uint64_t>(byte & 0x7F);
-        if ((byte & 0x80) == 0) return value > UINT32_MAX ? 0u : static_cast<std::uint32_t>(value);
+        // A number too long or too large is no WBMP header: reading it as 0
+        // would let any file starting with high bytes (a JPEG) pass as type 0.
+        if ((byte & 0x80) == 0) {
+            if (value > UINT32_MAX) return std::nullopt;
+            return static_cast<std::uint32_t>(value);
+        }
     }
-    return 0u;
+    return std::nullopt;
 }
 
 }  // namespace

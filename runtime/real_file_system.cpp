@@ -1,5 +1,7 @@
 #include "runtime/real_file_system.h"
 
+#include "runtime/path_start.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,56 +14,6 @@
 namespace quillmere {
 
 namespace {
-
-// Where a path starts from for the *at calls: the directory its last piece
-// lies in and that piece. A path up to PATH_MAX bytes is taken whole, from
-// the current directory. A longer one, which no single call accepts, is
-// walked a piece of under PATH_MAX bytes at a time, each piece opened from
-// the directory the pieces before it lead to; links and ".." inside it
-// resolve exactly as in a whole-path lookup.
-class PathStart {
-public:
-    // path must outlive this object: rest() points into it.
-    explicit PathStart(const std::string& path) : rest_(path.empty() ? "." : path.c_str()) {
-        std::string_view rest(rest_);
-        while (rest.size() >= PATH_MAX) {
-            // The last separator that keeps the piece short enough; never at
-            // the very start, so an absolute path keeps its leading "/".
-            const std::size_t cut = rest.rfind('/', PATH_MAX - 2);
-            if (cut == std::string_view::npos || cut == 0) {
-                ok_ = false;  // no name is that long
-                return;
-            }
-            const std::string piece(rest.substr(0, cut + 1));
-            const int next = openat(directory_, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-            Reset(next);
-            if (next < 0) {
-                ok_ = false;
-                return;
-            }
-            rest.remove_prefix(cut + 1);
-        }
-        // The rest of a path is its own end, so it stays terminated.
-        rest_ = rest.empty() ? "." : rest.data();
-    }
-    ~PathStart() { Reset(AT_FDCWD); }
-    PathStart(const PathStart&) = delete;
-    PathStart& operator=(const PathStart&) = delete;
-
-    bool ok() const noexcept { return ok_; }
-    int directory() const noexcept { return directory_; }
-    const char* rest() const noexcept { return rest_; }
-
-private:
-    void Reset(int fd) noexcept {
-        if (directory_ != AT_FDCWD) close(directory_);
-        directory_ = fd;
-    }
-
-    int directory_ = AT_FDCWD;
-    const char* rest_;
-    bool ok_ = true;
-};
 
 // The status of what a path leads to, links followed; false when it leads nowhere.
 bool StatusOf(const std::string& path, struct stat& info) {

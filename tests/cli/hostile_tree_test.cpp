@@ -448,11 +448,7 @@ TEST(HostileTree, NamesWithCharactersXmlCannotHoldKeepTheWorkbookReadable) {
 
     ExpectCleanCompletion(result, names.size());
     const Workbook book = ReadWorkbook(tree.Path("out.xlsx"));
-    if (!book.readable && book.error.find("not well-formed") != std::string::npos) {
-        GTEST_SKIP() << "known fault, sheet/xlsx_sheet_writer.cpp AppendXlsxLiteralText passes U+FFFE and U+FFFF "
-                        "through to libxlsxwriter, which writes them raw: the sheet XML is not well-formed and "
-                        "no row of the workbook can be read; they need the _xFFFE_ and _xFFFF_ escapes";
-    }
+    ASSERT_TRUE(book.readable) << book.error;
     const auto rows = ReadRows(tree.Path("out.xlsx"));
     ExpectRowsFor(rows, names);
     EXPECT_EQ(RowOf(rows, names[0]).image, kNeighbourColumns);
@@ -601,17 +597,10 @@ TEST(HostileTree, FilesBelowPathsLongerThanPathMaxStillHaveTheirRows) {
         EXPECT_EQ(RowOf(rows, name).size, std::to_string(NeighbourJpeg().size())) << name;
         EXPECT_NE(RowOf(rows, name).time, kMissingFileTimeText) << name;
     }
-    // The probe opens a file by its whole path, which fails past PATH_MAX.
-    const bool probedPastPathMax = RowOf(rows, "f24.jpg").image == kNeighbourColumns;
+    // Files below paths longer than PATH_MAX are probed as well.
     for (const std::string& file : files) {
         const std::string name = file.substr(file.rfind('/') + 1);
-        if (tree.Path("scan/" + file).size() < PATH_MAX || probedPastPathMax) {
-            EXPECT_EQ(RowOf(rows, name).image, kNeighbourColumns) << name;
-        }
-    }
-    if (!probedPastPathMax) {
-        GTEST_SKIP() << "known fault in image/byte_stream.cpp FileStream::Open: open() of a path of PATH_MAX "
-                        "bytes or more fails (ENAMETOOLONG), so images below such paths show 0*0";
+        EXPECT_EQ(RowOf(rows, name).image, kNeighbourColumns) << name;
     }
 }
 
@@ -632,26 +621,6 @@ std::string Numbered(std::size_t number) {
 }
 
 class TruncatedFiles : public ::testing::TestWithParam<FormatSample> {};
-
-// Faults of the decoders that are known and reported: a cut file of this
-// format that shows exactly these wrong values is noted and the test is
-// skipped with the fault named, instead of failing. Any other wrong value
-// still fails.
-struct KnownFault {
-    std::string format;
-    ImageColumns shows;
-    std::string fault;
-};
-const std::vector<KnownFault> kKnownFaults = {
-    {"jpg", {"74*70", "96", "2色"},
-     "image/wbmp_decoder.cpp ReadMultiByteInteger turns a type integer too large for 32 bits into 0, which "
-     "DecodeWbmp accepts as type 0: a JPEG cut before its frame header (FF D8 FF E0 00 10 'J' 'F' ...) is "
-     "taken for a 74*70 WBMP, 'J' and 'F' being its width and height"},
-    {"jpeg", {"74*70", "96", "2色"}, "the same fault of image/wbmp_decoder.cpp as for jpg"},
-    {"pgx", {"20*1", "96", "256色"},
-     "image/pgx_reader.cpp ReadPgxHeader accepts a height ended by the end of the file instead of the header's "
-     "line end: 'PG ML +8 20 1' (cut inside '10') shows 20*1"},
-};
 
 // Every cut of a valid file, each right after a valid JPEG of other values:
 // the cut file shows its own header's values where they survived and the
@@ -680,18 +649,13 @@ TEST_P(TruncatedFiles, ShowTheirOwnValuesOrNoneButNeverTheirNeighbours) {
     const auto ownOrNone = [](const std::string& shown, const std::string& own, const std::string& none) {
         return shown == own || shown == none;
     };
-    const auto known = std::find_if(kKnownFaults.begin(), kKnownFaults.end(),
-                                    [&](const KnownFault& fault) { return fault.format == sample.name; });
-    std::string knownFaultCuts;
     for (std::size_t i = 0; i < cuts.size(); ++i) {
         const std::string name = Numbered(i) + "-b." + sample.name;
         const Row& row = RowOf(rows, name);
         const std::string where = sample.name + " cut to " + std::to_string(cuts[i]) + " bytes";
         EXPECT_EQ(row.size, std::to_string(cuts[i])) << where;
         EXPECT_EQ(RowOf(rows, Numbered(i) + "-a.jpg").image, kNeighbourColumns) << where;
-        if (known != kKnownFaults.end() && row.image == known->shows && cuts[i] != sample.bytes.size()) {
-            knownFaultCuts += " " + std::to_string(cuts[i]);
-        } else if (cuts[i] == sample.bytes.size()) {
+        if (cuts[i] == sample.bytes.size()) {
             EXPECT_EQ(row.image, sample.intact) << where;
         } else if (cuts[i] == 0) {
             EXPECT_EQ(row.image, kNotAnImage) << where;
@@ -705,9 +669,6 @@ TEST_P(TruncatedFiles, ShowTheirOwnValuesOrNoneButNeverTheirNeighbours) {
             EXPECT_EQ(row.image.quality, "90%") << where;
         }
     }
-    if (!knownFaultCuts.empty()) {
-        GTEST_SKIP() << "known fault, " << known->fault << "; cut to" << knownFaultCuts << " bytes";
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, TruncatedFiles, ::testing::ValuesIn(AllFormatSamples()),
@@ -718,22 +679,8 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, TruncatedFiles, ::testing::ValuesIn(AllFor
 // on through the zeros would take hours.
 class HalfWrittenFiles : public ::testing::TestWithParam<FormatSample> {};
 
-// Decoders known to read on through the zeros (each run would take the full
-// timeout before failing), with the fault as reported.
-const std::map<std::string, std::string> kReadsThroughTheZeros = {
-    {"jpg", "image/jpeg_decoder.cpp: while jpeg_read_header looks for the next marker, libjpeg skips any number "
-            "of bytes that are not 0xFF, and the stream source (FillInputBuffer) keeps feeding them, so a JPEG "
-            "cut before its scan header and followed by zeros is read to its end (about 11 s for 3 GB)"},
-    {"jpeg", "the same fault of image/jpeg_decoder.cpp as for jpg"},
-    {"gif", "image/gif_decoder.cpp WalkFrames: a zero byte where a block introducer belongs is skipped as "
-            "padding one byte at a time without limit, so a GIF followed by zeros is read to its end"},
-};
-
 TEST_P(HalfWrittenFiles, AreProbedWithoutReadingTheirEmptyRest) {
     const FormatSample& sample = GetParam();
-    if (const auto known = kReadsThroughTheZeros.find(sample.name); known != kReadsThroughTheZeros.end()) {
-        GTEST_SKIP() << "known fault, " << known->second;
-    }
     constexpr std::int64_t kTerabyte = 1000000000000;
     TempTree tree;
     tree.File("scan/1-a.jpg", NeighbourJpeg());
@@ -813,12 +760,6 @@ TEST(HostileTree, TextFilesShowNoImageValues) {
     const auto rows = ReadRows(tree.Path("out.xlsx"));
     ExpectRowsFor(rows, {"1-a.jpg", "1-b.txt", "2-a.jpg", "2-b.txt"});
     EXPECT_EQ(RowOf(rows, "2-b.txt").image, kNotAnImage);
-    if (RowOf(rows, "1-b.txt").image == ImageColumns{"32*65", "96", "2色"}) {
-        GTEST_SKIP() << "known fault, image/wbmp_decoder.cpp ReadMultiByteInteger: five bytes with the high bit "
-                        "set read as a type integer too large for 32 bits, which comes back as 0 and passes as "
-                        "WBMP type 0; the UTF-8 text '档案 AB' then shows as a 32*65 WBMP (' ' and 'A' are its "
-                        "width and height)";
-    }
     EXPECT_EQ(RowOf(rows, "1-b.txt").image, kNotAnImage);
 }
 
