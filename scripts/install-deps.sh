@@ -11,7 +11,7 @@ build_packages=(
 )
 test_packages=(python3 python3-openpyxl xauth xvfb)
 run_packages=(xdg-utils fonts-noto-cjk)
-bench_packages=(libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang)
+bench_packages=(libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang dpkg-dev linux-perf)
 
 case "${1:-test}" in
   build) wanted=("${build_packages[@]}") ;;
