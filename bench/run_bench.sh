@@ -205,7 +205,7 @@ if wants slow; then
   sleep 3
   echo
   echo "== slow file system: $slow_files files, 5 ms per open (non-JPEG files are opened twice by the probe)"
-  for jobs in 1 2 4 8 16; do
+  for jobs in 1 2 4 8 16 32; do
     measure "slow$jobs" "$slow_files" env LD_PRELOAD="$shim" QUILLMERE_SLOW_PREFIX="$work/slow" QUILLMERE_SLOW_OPEN_MS=5 \
       "$extract" "${facts[@]}" --jobs "$jobs" -o "$work/slow.xlsx" "$work/slow"
     printf '    --jobs %-3s %6s s %8s files/s   %5s x faster than 1 worker\n' "$jobs" "${wall[slow$jobs]}" \

@@ -20,10 +20,13 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
     return prepared;
 }
 
-int DefaultPrepareJobs() {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<int>(std::clamp(cores * 4u, 4u, 16u));
-}
+// What the workers hide is the wait for each open and first read, which
+// does not depend on the number of cores: with 5 ms per open, 1,000 files
+// took 6.4 s with 1 worker, 0.78 s with 8, 0.42 s with 16 and 0.24 s with
+// 32. From the page cache the count hardly matters (the writer is the
+// bottleneck and workers with a full ring sleep). 16 takes most of the gain
+// without flooding a spinning disk behind a share with parallel reads.
+int DefaultPrepareJobs() { return 16; }
 
 FilePreparer::FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, int jobs)
     : fs_(fs), files_(files) {

@@ -66,7 +66,7 @@ private:
 };
 
 // Worker threads to use when the caller does not say: enough to hide the
-// latency of slow shares, but bounded.
+// latency of a slow share, bounded so a fast disk pays nothing for them.
 int DefaultPrepareJobs();
 
 }  // namespace quillmere::workflow
