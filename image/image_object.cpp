@@ -67,18 +67,23 @@ public:
 
     void Startup(std::uint32_t format) { image_.Startup(format); }
 
-    // The hinted decoder first (format 1 to 15), then detection. Both read
-    // the file from its start; one open serves both, so they see the same
-    // file and its first bytes are read from disk once.
+    // One open serves both attempts, so they see the same file and its
+    // first bytes are read from disk once.
     bool Load(const std::string& nativePath, std::int32_t format) {
         auto file = FileStream::Open(nativePath);
         if (!file) return false;
+        return LoadStream(*file, format);
+    }
+
+    // The hinted decoder first (format 1 to 15), then detection; both read
+    // the stream from its start. Files and bytes in memory both come here.
+    bool LoadStream(ByteStream& stream, std::int32_t format) {
         if (format >= 1 && format <= 15) {
-            if (Decode(*file, format)) return true;
-            if (!file->Seek(0, SeekOrigin::Begin)) return false;
+            if (Decode(stream, format)) return true;
+            if (!stream.Seek(0, SeekOrigin::Begin)) return false;
         }
         const std::string hintedError = image_.settings.lastError;
-        const bool detected = Decode(*file, 0);
+        const bool detected = Decode(stream, 0);
         if (!detected && format != 0) image_.settings.lastError = hintedError;
         return detected;
     }
@@ -166,6 +171,13 @@ ImageProbe ProbeImageFile(const Text& path, std::int32_t format) {
     if (TextLength(path) < kShortestPath) return ImageProbe{};
     ImageObject object;
     const bool decoded = object.Load(TextToNativeName(path), format);
+    return ProbeOf(object.image(), decoded);
+}
+
+ImageProbe ProbeImageBytes(std::span<const unsigned char> bytes, std::int32_t format) {
+    ImageObject object;
+    MemoryStream stream(bytes);
+    const bool decoded = object.LoadStream(stream, format);
     return ProbeOf(object.image(), decoded);
 }
 

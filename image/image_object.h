@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "image/image_properties.h"
 #include "runtime/text.h"
@@ -59,6 +60,9 @@ std::uint8_t GetJpegQuality(const ImageHandle& handle);
 // The same decode as DecodeFromFile, as a value: safe to run on any thread,
 // touches nothing shared. Used to prepare files ahead of the row writer.
 ImageProbe ProbeImageFile(const Text& path, std::int32_t format);
+// The same decode over bytes already in memory: what ProbeImageFile does
+// once the file is open (there is no path, so no length rule applies).
+ImageProbe ProbeImageBytes(std::span<const unsigned char> bytes, std::int32_t format);
 // Puts a probe made elsewhere into the handle, exactly as if DecodeFromFile
 // had produced it (a too-short path leaves the handle alone, as there).
 void AdoptProbe(ImageHandle& handle, const ImageProbe& probe);

@@ -71,6 +71,8 @@ std::optional<CodestreamSize> ReadCodestreamSize(ByteStream& stream, OpenJpegCon
     }
 
     CodestreamSize size;
+    constexpr std::uint32_t kInt32Max = 0x7FFFFFFF;
+    size.fieldsFitInt32 = x1 <= kInt32Max && y1 <= kInt32Max && tileWidth <= kInt32Max && tileHeight <= kInt32Max;
     size.header.width = x1 - x0;
     size.header.height = y1 - y0;
     size.tileCount = CeilDiv64(x1 - tileX0, tileWidth) * CeilDiv64(y1 - tileY0, tileHeight);

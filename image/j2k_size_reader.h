@@ -18,6 +18,10 @@ namespace quillmere::image {
 struct CodestreamSize {
     FamilyImageHeader header;
     std::uint64_t tileCount = 0;
+    // Every position and size field is at most INT32_MAX. OpenJPEG 2.5.0
+    // divides some of them as signed 32-bit numbers, so a larger field can
+    // make it count tens of thousands of tiles where there are two.
+    bool fieldsFitInt32 = false;
 };
 
 // Reads from the stream position: a raw codestream, or a JP2 file whose

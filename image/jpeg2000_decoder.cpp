@@ -44,14 +44,16 @@ std::optional<FamilyKind> KindFromSignature(const std::array<unsigned char, kSig
 }
 
 // JP2 and J2K: the SIZ segment first, then OpenJPEG's reading of the whole
-// main header unless the tiling would make that expensive or the component
-// count already rules the file out.
+// main header unless the tiling would make that expensive, the component
+// count already rules the file out, or a field is one OpenJPEG would
+// misread into a huge tile count (hundreds of megabytes for a 50-byte file).
 std::optional<FamilyImageHeader> ReadCodestreamHeader(ByteStream& stream, OpenJpegContainer container) {
     const std::int64_t start = stream.Tell();
     const std::optional<CodestreamSize> size = ReadCodestreamSize(stream, container);
     if (!size) return std::nullopt;
     const std::uint64_t components = size->header.components.size();
-    if (components > kMaxComponents || size->tileCount > kMaxTileComponentsForOpenJpeg / components) {
+    if (components > kMaxComponents || size->tileCount > kMaxTileComponentsForOpenJpeg / components ||
+        !size->fieldsFitInt32) {
         return size->header;
     }
     if (!stream.Seek(start, SeekOrigin::Begin)) return std::nullopt;

@@ -1,5 +1,8 @@
 #include "runtime/date_time.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace quillmere {
 
 namespace {
@@ -43,7 +46,10 @@ DateTime MakeDateTime(const CivilTime& civil) noexcept {
 DateTime LocalDateTimeFromTime(std::time_t moment) noexcept {
     std::tm local{};
     if (localtime_r(&moment, &local) == nullptr) return kMissingFileTime;
-    return MakeDateTime(CivilTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+    // The C library accepts any tm_year an int holds, so adding 1900 back can
+    // pass INT_MAX; such a year is far past the last writable day anyway.
+    const long long year = std::min<long long>(local.tm_year + 1900LL, std::numeric_limits<int>::max());
+    return MakeDateTime(CivilTime{static_cast<int>(year), local.tm_mon + 1, local.tm_mday,
                                   local.tm_hour, local.tm_min, local.tm_sec});
 }
 

@@ -1,0 +1,76 @@
+// Files the fuzz targets found to break the probe, kept as plain tests with
+// the answer each must give. Each runs through ProbeImageBytes, the same
+// load DecodeFromFile runs once the file is open. (The raw fuzzer inputs
+// are also replayed from fuzz/regressions/.)
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "format_bytes.h"
+#include "image/image_object.h"
+
+namespace quillmere::image {
+namespace {
+
+using testing::Bytes;
+using testing::Gb;
+
+ImageProbe Probe(const Bytes& file, std::int32_t format) {
+    return ProbeImageBytes(std::span<const unsigned char>(file.data(), file.size()), format);
+}
+
+// Runs work in a child process and returns the child's peak resident size
+// in KiB, or nullopt when the child did not finish normally. The child
+// starts with the parent's pages, so the figure is the test's baseline plus
+// whatever the work itself touched.
+std::optional<long> PeakKibInChild(const std::function<void()>& work) {
+    const pid_t child = fork();
+    if (child == 0) {
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return std::nullopt;
+    }
+    return usage.ru_maxrss;
+}
+
+// A 47-byte J2K codestream whose SIZ gives a tile width of 0xFFFFFFFF and a
+// tile height of 0xFB140D00. There are two tiles, but OpenJPEG 2.5.0 divides
+// these sizes as signed 32-bit numbers, counts 65330 tiles and set up
+// 372 MB of tile parameters before reading anything else. Such a SIZ is now
+// described from its own fields: the image is 2981888000 wide, which no
+// bitmap header holds, so the decode fails, touching almost no memory.
+const Bytes kJ2kTileSizeAboveInt32 = {
+    0xff, 0x4f, 0xff, 0x51, 0x00, 0x29, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x49, 0x45,
+    0x4e, 0x44, 0x00, 0x00, 0x00, 0x04, 0xfd, 0xff, 0xff, 0xff, 0xff, 0xff, 0xfb, 0x14, 0x0d, 0x00,
+    0x00, 0x00, 0xff, 0x2f, 0x00, 0x00, 0x00, 0x2a, 0x00, 0x01, 0x11, 0x54, 0x69, 0x00, 0xd9,
+};
+
+TEST(FuzzRegression, J2kTileSizeAboveInt32FailsWithoutHugeAllocation) {
+    for (const std::int32_t format : {0, 3, 12}) {
+        SCOPED_TRACE(format);
+        const ImageProbe probe = Probe(kJ2kTileSizeAboveInt32, format);
+        EXPECT_FALSE(probe.decoded);
+        EXPECT_EQ(probe.width, 0);
+    }
+    EXPECT_EQ(Probe(kJ2kTileSizeAboveInt32, 12).lastError, Gb("超过规定的图像数据占用的内存大小"));
+
+    const std::optional<long> baseline = PeakKibInChild([] {});
+    const std::optional<long> peak = PeakKibInChild([] { Probe(kJ2kTileSizeAboveInt32, 0); });
+    ASSERT_TRUE(baseline && peak);
+    EXPECT_LT(*peak - *baseline, 64 * 1024) << "KiB touched by the probe";
+}
+
+}  // namespace
+}  // namespace quillmere::image
