@@ -193,20 +193,23 @@ std::size_t AppendUtf8WithReplacements(std::string& out, std::string_view bytes)
     return replaced;
 }
 
-// Shows the bytes of a name that was not UTF-8. Such names come from
-// systems that write GBK, so GBK (read as GB18030) wins when it reads every
-// byte; otherwise whichever reading loses fewer bytes, UTF-8 on a tie (a
-// UTF-8 name with a stray byte).
+// Shows escaped bytes. A name that was not UTF-8 comes from a system that
+// writes GBK, so GBK (read as GB18030) wins when it reads every byte;
+// otherwise whichever reading loses fewer bytes, UTF-8 on a tie (a UTF-8
+// name with a stray byte).
 void AppendForeignName(std::string& out, std::string_view bytes) {
-    std::string asGb;
-    const std::size_t gbLost = AppendGb18030AsUtf8(asGb, bytes);
-    if (gbLost == 0) {
-        out += asGb;
-        return;
-    }
+    // Bytes that are UTF-8 throughout were escaped only because GB18030
+    // could not carry them (a name that is UTF-8 as a whole is text, never
+    // foreign), so they show as they were.
     std::string asUtf8;
     const std::size_t utf8Lost = AppendUtf8WithReplacements(asUtf8, bytes);
-    out += utf8Lost <= gbLost ? asUtf8 : asGb;
+    if (utf8Lost == 0) {
+        out += asUtf8;
+        return;
+    }
+    std::string asGb;
+    const std::size_t gbLost = AppendGb18030AsUtf8(asGb, bytes);
+    out += gbLost == 0 || gbLost < utf8Lost ? asGb : asUtf8;
 }
 
 // Whether bytes are valid UTF-8 throughout, without any code point that
@@ -231,7 +234,24 @@ Text TextFromUtf8(std::string_view utf8) {
     // UTF-8, since GBK characters often look like UTF-8 ones on their own.
     if (IsPlainUtf8(utf8)) {
         if (auto converted = Utf8ToGb18030().Convert(utf8)) return Text(std::move(*converted));
-        // iconv refuses nothing valid, but never lose bytes if it does.
+        // iconv has no mapping for a few private-use code points (those
+        // GB18030-2022 moved) and refuses the whole text for one of them:
+        // convert character by character and escape only those.
+        std::string out;
+        out.reserve(utf8.size() * 2);
+        std::size_t at = 0;
+        while (at < utf8.size()) {
+            char32_t cp = 0;
+            const std::size_t length = DecodeUtf8(utf8.substr(at), cp);
+            const std::string_view one = utf8.substr(at, length);
+            if (auto converted = Utf8ToGb18030().Convert(one)) {
+                out += *converted;
+            } else {
+                for (const char byte : one) AppendGb18030FourByte(out, kEscapeBase + static_cast<unsigned char>(byte));
+            }
+            at += length;
+        }
+        return Text(std::move(out));
     }
     std::string out;
     out.reserve(utf8.size() * 4);
