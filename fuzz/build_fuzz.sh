@@ -4,6 +4,7 @@
 # QUILLMERE_FUZZ_BUILD_DIR overrides the build directory (default build-fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh fuzz
 build_dir=${QUILLMERE_FUZZ_BUILD_DIR:-build-fuzz}
 if [[ ! -f "$build_dir/build.ninja" ]]; then
   CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -9,7 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string>
 
 #include "fuzz/fuzz_check.h"
 #include "image/image_object.h"
@@ -26,6 +28,21 @@ bool SameProbe(const ImageProbe& a, const ImageProbe& b) {
 
 bool AllowedColourCount(std::uint32_t count) { return count == 0 || count == 2 || count == 16 || count == 256; }
 
+// libjpeg, libpng, libtiff and OpenJPEG are not instrumented, so libFuzzer
+// cannot see which of their paths an input took. The outcome they leave
+// (their message, success, the colour count) stands in: each distinct one
+// bumps a counter libFuzzer reads as coverage, so inputs reaching a new
+// library message are kept. Outside libFuzzer the array is just unused.
+constexpr std::size_t kOutcomeCounters = 4096;
+__attribute__((used, section("__libfuzzer_extra_counters"))) std::uint8_t outcomeCounters[kOutcomeCounters];
+
+void CountOutcome(const ImageProbe& probe) {
+    std::size_t hash = std::hash<std::string>{}(probe.lastError);
+    hash ^= (probe.decoded ? 0x9E3779B9u : 0u) + (static_cast<std::size_t>(probe.colorCount) << 7);
+    const std::size_t slot = hash % kOutcomeCounters;
+    if (outcomeCounters[slot] < 255) ++outcomeCounters[slot];
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -34,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const unsigned char> file(data + 1, size - 1);
 
     const ImageProbe probe = quillmere::image::ProbeImageBytes(file, format);
+    CountOutcome(probe);
     QUILLMERE_FUZZ_CHECK(probe.pathAccepted);
     if (probe.decoded) {
         QUILLMERE_FUZZ_CHECK(probe.width > 0);

@@ -13,7 +13,6 @@ namespace {
 constexpr std::uint32_t kFormatGif = 2;
 constexpr int kExtensionIntroducer = 0x21;
 constexpr int kImageSeparator = 0x2C;
-constexpr int kTrailer = 0x3B;
 constexpr std::uint8_t kColourTableFlag = 0x80;
 
 // Bytes of a colour table whose size field (low three bits of the packed
@@ -66,7 +65,7 @@ FrameWalk WalkFrames(ByteStream& stream, std::int32_t wantedIndex) {
             if (stream.GetC() < 0 || !SkipSubBlocks(stream)) return walk;
             continue;
         }
-        if (introducer != kImageSeparator) return walk;  // trailer, end of data or garbage
+        if (introducer != kImageSeparator) return walk;  // the trailer (0x3B), end of data or garbage
 
         HeaderBytes<9> descriptor;  // left, top, width, height, packed flags
         if (!descriptor.ReadFrom(stream)) return walk;

@@ -12,14 +12,18 @@ build_packages=(
 test_packages=(python3 python3-openpyxl xauth xvfb)
 run_packages=(xdg-utils fonts-noto-cjk)
 bench_packages=(time libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils dpkg-dev linux-perf)
+# libFuzzer and the sanitizer runtimes come with Debian's clang runtime package.
+fuzz_packages=(clang libclang-rt-14-dev)
 
 case "${1:-test}" in
   build) wanted=("${build_packages[@]}") ;;
   test)  wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
   run)   wanted=("${build_packages[@]}" "${run_packages[@]}") ;;
   bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
-  all)   wanted=("${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}" "${bench_packages[@]}") ;;
-  *) echo "usage: $0 [build|test|run|bench|all]" >&2; exit 2 ;;
+  fuzz)  wanted=("${build_packages[@]}" "${fuzz_packages[@]}") ;;
+  all)   wanted=("${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}" "${bench_packages[@]}"
+                 "${fuzz_packages[@]}") ;;
+  *) echo "usage: $0 [build|test|run|bench|fuzz|all]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -190,7 +190,12 @@ INSTANTIATE_TEST_SUITE_P(
                       TiledCase{"Jp2ManyTilesColour", Spec({{8}, {8}, {8}}, true), 60000, 256, 0},
                       TiledCase{"J2kManyTilesGrey12", Spec({{12}}), 60000, 256, 256},
                       TiledCase{"J2kManyTilesSubsampled", Spec({{8, 1, 1}, {4, 2, 2}, {4, 2, 2}}), 60000, 256, 256},
-                      TiledCase{"J2kMostTilesAllowed", Spec({{8}}), 255 * 256, 256, 256}),
+                      TiledCase{"J2kMostTilesAllowed", Spec({{8}}), 255 * 256, 256, 256},
+                      // A single tile of the largest size the SIZ segment can
+                      // give, which OpenJPEG misreads as signed: from SIZ.
+                      TiledCase{"J2kOneTileOfMaximalSize", Spec({{8}, {8}, {8}}), 4096, 0xFFFFFFFF, 0},
+                      TiledCase{"Jp2OneTileJustAboveInt32", Spec({{8}}, true), 4096, 0x80000000, 256},
+                      TiledCase{"J2kOneTileOfInt32Max", Spec({{8}}), 4096, 0x7FFFFFFF, 256}),
     [](const auto& info) { return info.param.name; });
 
 TEST(Jpeg2000Decoder, MoreThan65535TilesFail) {
