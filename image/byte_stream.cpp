@@ -1,5 +1,7 @@
 #include "image/byte_stream.h"
 
+#include "runtime/path_start.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,9 +42,12 @@ std::optional<std::int64_t> SeekTarget(std::int64_t position, std::int64_t size,
 std::optional<FileStream> FileStream::Open(const std::string& nativePath) {
     // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; the
     // fstat below then refuses it before any read.
+    // PathStart walks paths longer than PATH_MAX a piece at a time.
+    const PathStart start(nativePath);
+    if (!start.ok()) return std::nullopt;
     int fd = -1;
     do {
-        fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        fd = ::openat(start.directory(), start.rest(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return std::nullopt;
     struct stat info {};

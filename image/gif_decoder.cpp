@@ -47,11 +47,20 @@ struct FrameWalk {
 // Counts image descriptors up to the trailer, or up to the point where the
 // structure stops making sense (truncation or a stray byte): the frames
 // whose descriptors were read intact are the ones the file has.
+constexpr int kMaxPaddingRun = 256;
+
 FrameWalk WalkFrames(ByteStream& stream, std::int32_t wantedIndex) {
     FrameWalk walk;
+    int paddingRun = 0;
     for (;;) {
         const int introducer = stream.GetC();
-        if (introducer == 0) continue;  // padding some writers leave between blocks
+        // Some writers leave a few zero bytes between blocks; a long run is a
+        // hole in a half-written file, and walking it would read the hole.
+        if (introducer == 0) {
+            if (++paddingRun > kMaxPaddingRun) return walk;
+            continue;
+        }
+        paddingRun = 0;
         if (introducer == kExtensionIntroducer) {
             if (stream.GetC() < 0 || !SkipSubBlocks(stream)) return walk;
             continue;

@@ -182,7 +182,12 @@ ImageProbe ProbeImageBytes(std::span<const unsigned char> bytes, std::int32_t fo
 }
 
 void AdoptProbe(ImageHandle& handle, const ImageProbe& probe) {
-    if (!probe.pathAccepted) return;
+    if (!probe.pathAccepted) {
+        // No object is made for a path too short to name a file, but one
+        // that exists must not go on describing the previous file.
+        if (handle.object_) handle.object_->Startup(0);
+        return;
+    }
     if (!handle.object_) handle.object_ = std::make_unique<ImageObject>();
     // Every file stands alone: the object takes exactly the probe's values.
     handle.object_->Startup(0);

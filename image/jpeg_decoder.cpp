@@ -20,6 +20,10 @@ namespace quillmere::image {
 namespace {
 
 constexpr std::size_t kSourceBufferSize = 4 * 1024;
+// libjpeg skips any run of bytes between markers; on a half-written file
+// (headers, then a hole of zeros) it would read the whole hole. No real
+// header runs this long before the first scan, so past it the input ends.
+constexpr std::size_t kMaxHeaderBytes = 64 * 1024 * 1024;
 
 // libjpeg reports a fatal error by calling error_exit, which must not
 // return; it jumps back into ReadJpegHeader, the only function that calls
@@ -48,6 +52,7 @@ struct StreamSource {
     jpeg_source_mgr manager{};
     ByteStream* stream = nullptr;
     bool startOfFile = true;
+    std::size_t fed = 0;
     JOCTET buffer[kSourceBufferSize];
 };
 
@@ -57,7 +62,9 @@ void InitSource(j_decompress_ptr info) {
 
 boolean FillInputBuffer(j_decompress_ptr info) {
     auto* source = reinterpret_cast<StreamSource*>(info->src);
-    std::size_t got = source->stream->Read(source->buffer, 1, kSourceBufferSize);
+    std::size_t got =
+        source->fed < kMaxHeaderBytes ? source->stream->Read(source->buffer, 1, kSourceBufferSize) : 0;
+    source->fed += got;
     if (got == 0) {
         if (source->startOfFile) ERREXIT(info, JERR_INPUT_EMPTY);
         WARNMS(info, JWRN_JPEG_EOF);

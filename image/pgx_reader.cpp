@@ -28,7 +28,9 @@ std::optional<FamilyImageHeader> ReadPgxHeader(ByteStream& stream) {
 
     const std::optional<std::uint32_t> width = scanner.ReadUnsigned();
     const std::optional<std::uint32_t> height = width ? scanner.ReadUnsigned() : std::nullopt;
-    if (!height) return std::nullopt;
+    // The header line ends before the samples; a number cut by the end of
+    // the file may be only the first digits of the height.
+    if (!height || scanner.Peek() < 0) return std::nullopt;
 
     FamilyImageHeader header;
     header.width = *width;

@@ -23,9 +23,10 @@ struct FileFacts {
     bool exists = false;
     DateTime time = kMissingFileTime;
     std::int64_t size = -1;  // the true size, however large
+    EntryType type = EntryType::Other;  // what the path leads to, links followed
 };
 
-// Existence, time and full size from one status lookup.
+// Existence, time, full size and type from one status lookup.
 FileFacts GetFileFacts(const FileSystem& fs, const Text& path);
 
 }  // namespace quillmere

@@ -1,19 +1,37 @@
 #include "runtime/real_file_system.h"
 
+#include "runtime/path_start.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <ctime>
+#include <string_view>
 
 namespace quillmere {
 
 namespace {
 
+// The status of what a path leads to, links followed; false when it leads nowhere.
+bool StatusOf(const std::string& path, struct stat& info) {
+    const PathStart start(path);
+    return start.ok() && fstatat(start.directory(), start.rest(), &info, 0) == 0;
+}
+
 // Owns one open DIR*.
 class DirectoryStream {
 public:
-    explicit DirectoryStream(const char* path) : dir_(opendir(path)) {}
+    explicit DirectoryStream(const std::string& path) {
+        const PathStart start(path);
+        if (!start.ok()) return;
+        const int fd = openat(start.directory(), start.rest(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return;
+        dir_ = fdopendir(fd);
+        if (dir_ == nullptr) close(fd);
+    }
     ~DirectoryStream() {
         if (dir_ != nullptr) closedir(dir_);
     }
@@ -26,7 +44,7 @@ public:
     const dirent* Next() noexcept { return readdir(dir_); }
 
 private:
-    DIR* dir_;
+    DIR* dir_ = nullptr;
 };
 
 EntryType TypeOfMode(mode_t mode) noexcept {
@@ -57,8 +75,6 @@ bool IsDotOrDotDot(const char* name) noexcept {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-const char* NativePath(const std::string& path) noexcept { return path.empty() ? "." : path.c_str(); }
-
 // The kernel stamps changes with a clock that ticks in milliseconds, so two
 // changes close together can share a status-change time. A time that lies
 // well in the past is safe: any later change gets a later time.
@@ -77,7 +93,7 @@ std::int64_t ChangeStamp(const struct stat& info) noexcept {
 }  // namespace
 
 std::optional<std::vector<DirectoryEntry>> RealFileSystem::ListDirectory(const std::string& path) const {
-    DirectoryStream stream(NativePath(path));
+    DirectoryStream stream(path);
     if (!stream.isOpen()) return std::nullopt;
     std::vector<DirectoryEntry> entries;
     while (const dirent* entry = stream.Next()) {
@@ -92,13 +108,13 @@ std::optional<std::vector<DirectoryEntry>> RealFileSystem::ListDirectory(const s
 
 std::optional<DirectoryIdentity> RealFileSystem::IdentifyDirectory(const std::string& path) const {
     struct stat info {};
-    if (stat(NativePath(path), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    if (!StatusOf(path, info) || !S_ISDIR(info.st_mode)) return std::nullopt;
     return DirectoryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
 FileStatus RealFileSystem::Status(const std::string& path) const {
     struct stat info {};
-    if (stat(NativePath(path), &info) != 0) return FileStatus{};
+    if (!StatusOf(path, info)) return FileStatus{};
     FileStatus status;
     status.exists = true;
     status.type = TypeOfMode(info.st_mode);

@@ -150,13 +150,14 @@ std::optional<unsigned char> EscapedByte(std::string_view unit) {
 }
 
 // Converts a run of GB18030 to UTF-8; a run iconv rejects becomes one
-// replacement character per undecodable unit.
-void AppendGb18030AsUtf8(std::string& out, std::string_view run) {
-    if (run.empty()) return;
+// replacement character per undecodable unit. Returns how many there were.
+std::size_t AppendGb18030AsUtf8(std::string& out, std::string_view run) {
+    if (run.empty()) return 0;
     if (auto converted = Gb18030ToUtf8().Convert(run)) {
         out += *converted;
-        return;
+        return 0;
     }
+    std::size_t replaced = 0;
     std::size_t at = 0;
     while (at < run.size()) {
         std::size_t length = Gb18030UnitLength(run.substr(at));
@@ -165,95 +166,103 @@ void AppendGb18030AsUtf8(std::string& out, std::string_view run) {
             out += *one;
         } else {
             AppendUtf8(out, kReplacement);
+            ++replaced;
         }
         at += length;
     }
+    return replaced;
 }
 
-void AppendEscaped(std::string& out, std::string_view bytes) {
-    for (const char byte : bytes) AppendGb18030FourByte(out, kEscapeBase + static_cast<unsigned char>(byte));
+// Shows bytes as UTF-8, one replacement character per byte that does not
+// start a valid sequence. Returns how many there were.
+std::size_t AppendUtf8WithReplacements(std::string& out, std::string_view bytes) {
+    std::size_t replaced = 0;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(bytes.substr(at), cp);
+        if (length > 0) {
+            out.append(bytes.substr(at, length));
+            at += length;
+        } else {
+            AppendUtf8(out, kReplacement);
+            ++replaced;
+            ++at;
+        }
+    }
+    return replaced;
 }
 
-// Converts a run of valid UTF-8 to GB18030. iconv has no mapping for a few
-// private-use code points (those GB18030-2022 moved), and it refuses a whole
-// run for one of them: then the run goes character by character, and only
-// the characters it refuses are escaped, byte by byte.
-void AppendUtf8RunAsGb18030(std::string& out, std::string_view run) {
-    if (auto converted = Utf8ToGb18030().Convert(run)) {
-        out += *converted;
+// Shows escaped bytes. A name that was not UTF-8 comes from a system that
+// writes GBK, so GBK (read as GB18030) wins when it reads every byte;
+// otherwise whichever reading loses fewer bytes, UTF-8 on a tie (a UTF-8
+// name with a stray byte).
+void AppendForeignName(std::string& out, std::string_view bytes) {
+    // Bytes that are UTF-8 throughout were escaped only because GB18030
+    // could not carry them (a name that is UTF-8 as a whole is text, never
+    // foreign), so they show as they were.
+    std::string asUtf8;
+    const std::size_t utf8Lost = AppendUtf8WithReplacements(asUtf8, bytes);
+    if (utf8Lost == 0) {
+        out += asUtf8;
         return;
     }
-    std::size_t at = 0;
-    while (at < run.size()) {
-        char32_t cp = 0;
-        std::size_t length = DecodeUtf8(run.substr(at), cp);
-        if (length == 0) length = 1;  // cannot happen in a valid run; never lose bytes if it does
-        const std::string_view one = run.substr(at, length);
-        if (auto converted = Utf8ToGb18030().Convert(one)) {
-            out += *converted;
-        } else {
-            AppendEscaped(out, one);
-        }
-        at += length;
-    }
+    std::string asGb;
+    const std::size_t gbLost = AppendGb18030AsUtf8(asGb, bytes);
+    out += gbLost == 0 || gbLost < utf8Lost ? asGb : asUtf8;
 }
 
-// Shows a run of escaped bytes. It holds bytes that were not UTF-8 (a GBK
-// name from another system), shown as GB18030 reads them, and whole UTF-8
-// characters that GB18030 text does not carry (the reserved escape code
-// points, the few iconv cannot map), shown as they were. Walking the run
-// as TextFromUtf8 walked the name tells the two apart: a valid sequence
-// where it starts was escaped whole.
-void AppendEscapedRunAsUtf8(std::string& out, std::string_view run) {
-    std::size_t foreignStart = 0;
+// Whether bytes are valid UTF-8 throughout, without any code point that
+// stands for an escaped byte.
+bool IsPlainUtf8(std::string_view bytes) {
     std::size_t at = 0;
-    while (at < run.size()) {
+    while (at < bytes.size()) {
         char32_t cp = 0;
-        const std::size_t length = DecodeUtf8(run.substr(at), cp);
-        if (length == 0) {
-            ++at;
-            continue;
-        }
-        AppendGb18030AsUtf8(out, run.substr(foreignStart, at - foreignStart));
-        out.append(run.substr(at, length));
+        const std::size_t length = DecodeUtf8(bytes.substr(at), cp);
+        if (length == 0 || cp >= kFirstEscape) return false;
         at += length;
-        foreignStart = at;
     }
-    AppendGb18030AsUtf8(out, run.substr(foreignStart));
+    return true;
 }
 
 }  // namespace
 
 Text TextFromUtf8(std::string_view utf8) {
     if (IsAscii(utf8)) return Text(utf8);
-    std::string out;
-    out.reserve(utf8.size() + 8);
-    std::size_t runStart = 0;
-    std::size_t at = 0;
-    const auto flush = [&](std::size_t end) {
-        if (end > runStart) AppendUtf8RunAsGb18030(out, utf8.substr(runStart, end - runStart));
-    };
-    while (at < utf8.size()) {
-        char32_t cp = 0;
-        const std::size_t length = DecodeUtf8(utf8.substr(at), cp);
-        if (length > 0 && cp < kFirstEscape) {
-            at += length;
-            continue;
-        }
-        flush(at);
-        const std::size_t escaped = length > 0 ? length : 1;
-        for (std::size_t i = 0; i < escaped; ++i) {
-            const auto byte = static_cast<unsigned char>(utf8[at + i]);
-            if (byte < 0x80) {
-                out += static_cast<char>(byte);
+    // Valid UTF-8 is text. Anything else is a name from another system: its
+    // non-ASCII bytes are all kept as escapes, not only the ones that break
+    // UTF-8, since GBK characters often look like UTF-8 ones on their own.
+    if (IsPlainUtf8(utf8)) {
+        if (auto converted = Utf8ToGb18030().Convert(utf8)) return Text(std::move(*converted));
+        // iconv has no mapping for a few private-use code points (those
+        // GB18030-2022 moved) and refuses the whole text for one of them:
+        // convert character by character and escape only those.
+        std::string out;
+        out.reserve(utf8.size() * 2);
+        std::size_t at = 0;
+        while (at < utf8.size()) {
+            char32_t cp = 0;
+            const std::size_t length = DecodeUtf8(utf8.substr(at), cp);
+            const std::string_view one = utf8.substr(at, length);
+            if (auto converted = Utf8ToGb18030().Convert(one)) {
+                out += *converted;
             } else {
-                AppendGb18030FourByte(out, kEscapeBase + byte);
+                for (const char byte : one) AppendGb18030FourByte(out, kEscapeBase + static_cast<unsigned char>(byte));
             }
+            at += length;
         }
-        at += escaped;
-        runStart = at;
+        return Text(std::move(out));
     }
-    flush(at);
+    std::string out;
+    out.reserve(utf8.size() * 4);
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            AppendGb18030FourByte(out, kEscapeBase + byte);
+        }
+    }
     return Text(std::move(out));
 }
 
@@ -292,30 +301,32 @@ std::string TextToUtf8(const Text& text) {
     if (IsAscii(bytes)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
-    std::string escapedRun;
+    // The native bytes of a name that was not UTF-8: its escaped bytes with
+    // the ASCII among them, which may be GBK trail bytes.
+    std::string foreign;
     std::size_t runStart = 0;
     std::size_t at = 0;
     const auto flushText = [&](std::size_t end) {
         AppendGb18030AsUtf8(out, bytes.substr(runStart, end - runStart));
     };
-    const auto flushEscaped = [&] {
-        AppendEscapedRunAsUtf8(out, escapedRun);
-        escapedRun.clear();
-    };
     while (at < bytes.size()) {
         std::size_t length = Gb18030UnitLength(bytes.substr(at));
         if (length == 0) length = 1;
-        if (auto escaped = EscapedByte(bytes.substr(at, length))) {
+        const auto unit = bytes.substr(at, length);
+        if (auto escaped = EscapedByte(unit)) {
             flushText(at);
-            escapedRun += static_cast<char>(*escaped);
-            at += length;
-            runStart = at;
-        } else {
-            if (!escapedRun.empty()) flushEscaped();
-            at += length;
+            foreign += static_cast<char>(*escaped);
+            runStart = at + length;
+        } else if (!foreign.empty() && length == 1 && static_cast<unsigned char>(unit[0]) < 0x80) {
+            foreign += unit[0];
+            runStart = at + length;
+        } else if (!foreign.empty()) {
+            AppendForeignName(out, foreign);
+            foreign.clear();
         }
+        at += length;
     }
-    if (!escapedRun.empty()) flushEscaped();
+    if (!foreign.empty()) AppendForeignName(out, foreign);
     flushText(at);
     return out;
 }

@@ -3,11 +3,12 @@
 // window and the workbook.
 //
 // File names need not be valid UTF-8 (GBK names copied from another system
-// are common in archives). Each byte that is not part of valid UTF-8 is kept
-// as the private code point U+10FF00 + byte, which GB18030 encodes as a
-// four-byte character, so TextToNativeName(TextFromUtf8(name)) == name for
-// every byte string. Valid UTF-8 spelling one of those escape code points is
-// escaped byte by byte too, which keeps the round trip exact.
+// are common in archives). A name that is not valid UTF-8 as a whole keeps
+// each of its non-ASCII bytes as the private code point U+10FF00 + byte,
+// which GB18030 encodes as a four-byte character, so
+// TextToNativeName(TextFromUtf8(name)) == name for every byte string. Valid
+// UTF-8 spelling one of those escape code points is escaped the same way,
+// which keeps the round trip exact.
 
 #include <string>
 #include <string_view>
@@ -20,10 +21,10 @@ namespace quillmere {
 Text TextFromUtf8(std::string_view utf8);
 // Back to the exact bytes the name had on disk.
 std::string TextToNativeName(const Text& text);
-// Valid UTF-8 for display and the workbook. A name that was valid UTF-8
-// shows exactly as it was; escaped bytes that were not UTF-8 but together
-// read as GB18030 show as those characters; anything else undecodable
-// shows as U+FFFD.
+// Valid UTF-8 for display and the workbook. The escaped bytes of a name,
+// with the ASCII among them, show as GB18030 characters when they read as
+// such throughout; otherwise as whichever of GB18030 and UTF-8 reads more
+// of them, each byte neither reads showing as U+FFFD.
 std::string TextToUtf8(const Text& text);
 
 }  // namespace quillmere

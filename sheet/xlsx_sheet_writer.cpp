@@ -1,6 +1,6 @@
 #include "sheet/xlsx_sheet_writer.h"
 
-#include <cstring>
+#include <string>
 
 namespace quillmere::sheet {
 
@@ -20,14 +20,21 @@ bool StartsWithCharacterEscape(std::string_view text) noexcept {
 
 void AppendXlsxLiteralText(std::string& out, std::string_view text) {
     std::size_t done = 0;
-    while (done < text.size()) {
-        const void* found = std::memchr(text.data() + done, '_', text.size() - done);
-        if (!found) break;
-        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
-        out.append(text, done, at - done);
-        if (StartsWithCharacterEscape(text.substr(at))) out += "_x005F";
-        out += '_';
-        done = at + 1;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '_') {
+            out.append(text, done, at - done);
+            if (StartsWithCharacterEscape(text.substr(at))) out += "_x005F";
+            out += '_';
+            done = at + 1;
+        } else if (text.substr(at, 2) == "\xEF\xBF" && at + 2 < text.size() &&
+                   (text[at + 2] == '\xBE' || text[at + 2] == '\xBF')) {
+            // U+FFFE and U+FFFF may not stand in XML at all; written raw they
+            // make the whole workbook unreadable.
+            out.append(text, done, at - done);
+            out += text[at + 2] == '\xBE' ? "_xFFFE_" : "_xFFFF_";
+            at += 2;
+            done = at + 1;
+        }
     }
     out.append(text, done);
 }

@@ -49,7 +49,8 @@ private:
 };
 
 // Makes text survive the .xlsx string escape: readers turn "_xHHHH_" into
-// the character U+HHHH, so a literal one gets its "_" written as "_x005F_".
+// the character U+HHHH, so a literal one gets its "_" written as "_x005F_";
+// U+FFFE and U+FFFF, which XML cannot hold, are written as such escapes.
 // Appends to out.
 void AppendXlsxLiteralText(std::string& out, std::string_view text);
 

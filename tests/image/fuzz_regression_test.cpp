@@ -74,9 +74,9 @@ TEST(FuzzRegression, J2kTileSizeAboveInt32FailsWithoutHugeAllocation) {
 
 // A JPEG that libjpeg refuses must not be taken for a WBMP. The WBMP type
 // field is a multi-byte integer, and FF D8 FF E0 00 (or FF D8 FF E1 and the
-// length's high byte) reads as a value beyond 32 bits, which was cut to 0,
-// the one type WBMP accepts: the JFIF letters then read as a 74 x 70
-// bilevel picture, the Exif ones as 69 x 120.
+// length's high byte) reads as a value beyond 32 bits. Cut to 0, the one
+// type WBMP accepts, it let the JFIF letters read as a 74 x 70 bilevel
+// picture and the Exif ones as 69 x 120; such a number is no WBMP header.
 struct DamagedJpegCase {
     const char* name;
     Bytes file;

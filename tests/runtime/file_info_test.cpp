@@ -117,9 +117,13 @@ TEST_F(FileInfoOnDisk, FollowsLinksAndNeverOpensAFifo) {
     ASSERT_FALSE(HasFatalFailure());
 
     EXPECT_EQ(GetFileSize(fs_, TextFromUtf8(root_ + "link")), 77);
+    EXPECT_EQ(GetFileFacts(fs_, TextFromUtf8(root_ + "link")).type, EntryType::RegularFile);
     EXPECT_EQ(GetFileSize(fs_, TextFromUtf8(root_ + "dangling")), -1);
+    EXPECT_EQ(GetFileFacts(fs_, TextFromUtf8(root_ + "dangling")).type, EntryType::Other);
+    EXPECT_EQ(GetFileFacts(fs_, TextFromUtf8(root_)).type, EntryType::Directory);
     const FileFacts fifo = GetFileFacts(fs_, TextFromUtf8(root_ + "fifo"));
     EXPECT_TRUE(fifo.exists);
+    EXPECT_EQ(fifo.type, EntryType::Other);
     EXPECT_EQ(fifo.size, 0);
     EXPECT_NE(fifo.time, kMissingFileTime);
 }

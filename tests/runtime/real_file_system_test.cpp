@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/deep_tree.h"
 #include "tests/support/temp_directory.h"
 
 namespace quillmere {
@@ -113,6 +114,36 @@ TEST_F(RealFileSystemTest, RecentChangesGiveNoChangeStamp) {
     EXPECT_TRUE(fresh.exists);
     EXPECT_EQ(fresh.changeStamp, 0);
     EXPECT_EQ(fresh.identity, fs_.IdentifyDirectory(root_ + "fresh"));
+}
+
+// Archives copied from systems with long-path support can be deeper than
+// one system call takes; their entries are still listed and looked up.
+TEST_F(RealFileSystemTest, ReachesEntriesBelowPathsLongerThanPathMax) {
+    const testing::DeepTreeCleanup cleanup(root_);
+    const std::vector<std::string> files = testing::MakeDeepTree(root_, 30, "12345");
+    ASSERT_EQ(files.size(), 30u);
+    const std::string deepFile = root_ + files.back();
+    const std::string deepFolder = deepFile.substr(0, deepFile.rfind('/') + 1);
+    ASSERT_GT(deepFolder.size(), 6000u);
+
+    const auto entries = fs_.ListDirectory(deepFolder);
+    ASSERT_TRUE(entries.has_value());
+    ASSERT_EQ(entries->size(), 1u);
+    EXPECT_EQ((*entries)[0].name, "f29.jpg");
+    EXPECT_EQ((*entries)[0].type, EntryType::RegularFile);
+
+    const FileStatus status = fs_.Status(deepFile);
+    EXPECT_TRUE(status.exists);
+    EXPECT_EQ(status.type, EntryType::RegularFile);
+    EXPECT_EQ(status.size, 5);
+    EXPECT_FALSE(fs_.Status(deepFolder + "missing.jpg").exists);
+
+    const auto identity = fs_.IdentifyDirectory(deepFolder);
+    ASSERT_TRUE(identity.has_value());
+    const std::string parentOfDeep = deepFolder.substr(0, deepFolder.rfind('/', deepFolder.size() - 2) + 1);
+    EXPECT_EQ(fs_.IdentifyDirectory(deepFolder + "../" + testing::DeepFolderName(29)), identity);
+    EXPECT_NE(fs_.IdentifyDirectory(parentOfDeep), identity);
+    EXPECT_FALSE(fs_.IdentifyDirectory(deepFile).has_value());
 }
 
 TEST(SortInNameOrder, AgreesWithNameOrderLess) {

@@ -58,9 +58,12 @@ TEST(TextEncodingUnicode, ACharacterGb18030CannotCarryKeepsItsNeighbours) {
 }
 
 TEST(TextEncodingUnicode, GbkBytesNextToAnUnmappableCharacterStillShowAsChinese) {
-    // GBK 中文 (not UTF-8), then U+E78D.
+    // GBK 中文 (not UTF-8), then the bytes of U+E78D: a name that is not
+    // UTF-8 as a whole reads as GBK throughout, and keeps its bytes.
     const std::string name = "\xD6\xD0\xCE\xC4\xEE\x9E\x8D";
-    EXPECT_EQ(TextToUtf8(TextFromUtf8(name)), "中文\xEE\x9E\x8D");
+    const Text text = TextFromUtf8(name);
+    EXPECT_EQ(TextToNativeName(text), name);
+    EXPECT_TRUE(TextToUtf8(text).starts_with("中文"));
 }
 
 }  // namespace

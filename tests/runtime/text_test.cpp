@@ -32,6 +32,32 @@ TEST(TextEncoding, DisplayShowsGbkNamesAsCharacters) {
     EXPECT_EQ(TextToUtf8(TextFromUtf8("a\xFF")), "a\xEF\xBF\xBD");
 }
 
+TEST(TextEncoding, AGbkNameIsReadAsGbkThroughout) {
+    struct Case {
+        std::string native;
+        std::string shown;
+    };
+    const Case cases[] = {
+        // 页 is D2 B3, which on its own is also the UTF-8 of U+04B3.
+        {"\xB5\xDA" "1" "\xD2\xB3.TXT", "第1页.TXT"},
+        {"\xD2\xB3\xC3\xE6", "页面"},
+        // A trail byte in the ASCII range: 丂 is 81 40.
+        {"\x81\x40" "0001.jpg", "丂0001.jpg"},
+        {"\xB5\xB5\xB0\xB8-\xCE\xC4\xCA\xE9", "档案-文书"},
+        // A GBK name cut inside its last character keeps what it can.
+        {"\xB5\xB5\xB0", "档\xEF\xBF\xBD"},
+        // A UTF-8 name with a stray byte stays UTF-8.
+        {"中文\xFF.jpg", "中文\xEF\xBF\xBD.jpg"},
+        // Bytes that are valid UTF-8 as a whole are UTF-8, whatever else they could spell.
+        {"\xD2\xB3", "\xD2\xB3"},
+    };
+    for (const Case& c : cases) {
+        const Text text = TextFromUtf8(c.native);
+        EXPECT_EQ(TextToUtf8(text), c.shown) << c.native;
+        EXPECT_EQ(TextToNativeName(text), c.native);
+    }
+}
+
 }  // namespace
 }  // namespace quillmere
 

@@ -373,6 +373,8 @@ TEST(XlsxLiteralText, EscapesOnlyWhatAReaderWouldUnescape) {
         {"_x004G_", "_x004G_"},
         {"_x0041__x0042_", "_x005F_x0041__x005F_x0042_"},
         {"文_x7AE0_书", "文_x005F_x7AE0_书"},
+        {"a\uFFFEb\uFFFF", "a_xFFFE_b_xFFFF_"},
+        {"\uFFFD\uEFBF", "\uFFFD\uEFBF"},
     };
     for (const auto& [input, expected] : cases) {
         std::string out = "keep:";

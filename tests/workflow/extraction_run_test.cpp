@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../image/fixture_writers.h"
 #include "../support/fake_window.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/temp_tree.h"
@@ -260,26 +261,98 @@ TEST_F(ExtractionRunTest, RowsPastTheSheetLimitGoOnInNewSheetsWithTheirOwnHeader
     }
 }
 
+// Each worker count must write the very same workbook, cell by cell: a tree
+// of nested folders mixing JPEG, PNG, TIFF, BMP, damaged and non-image files,
+// more files than the prepared ring holds, and a second sheet.
 TEST_F(ExtractionRunTest, AnyNumberOfWorkersWritesTheSameWorkbook) {
-    for (int i = 0; i < 40; ++i) {
-        const std::string folder = "d" + std::to_string(i % 4) + "/";
-        if (i % 3 == 0) {
-            tree.File("scan/" + folder + std::to_string(i) + ".jpg", MakeJpeg({.width = 8 + i, .height = 8, .components = 1 + 2 * (i % 2), .densityUnit = 1, .density = 100 + i}));
-        } else {
-            tree.File("scan/" + folder + std::to_string(i) + ".txt", std::string(static_cast<std::size_t>(i), 'x'));
+    namespace fx = quillmere::image::fixtures;
+    const auto text = [](const fx::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
+    const std::string bmp = [] {
+        std::string bytes = "BM" + std::string(52, '\0');
+        bytes[10] = 54;
+        bytes[14] = 40;
+        bytes[18] = 7;   // width
+        bytes[22] = 5;   // height
+        bytes[26] = 1;   // planes
+        bytes[28] = 24;  // bits per pixel
+        bytes[38] = static_cast<char>(0x13);  // 2835 pixels per metre: 72 dpi
+        bytes[39] = 0x0B;
+        return bytes + std::string(7 * 3 + 3, '\0') + std::string(4 * (7 * 3 + 3), '\0');
+    }();
+    constexpr int kFiles = 300;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string folder = "v" + std::to_string(i % 3) + "/b" + std::to_string(i % 7) + "/";
+        const std::string stem = "scan/" + folder + std::to_string(10000 + i);
+        switch (i % 6) {
+            case 0:
+            {
+                fx::JpegSpec jpeg;
+                jpeg.width = 8u + static_cast<std::uint32_t>(i);
+                jpeg.height = 9;
+                jpeg.components = 1 + 2 * (i % 2);
+                jpeg.xDensity = jpeg.yDensity = static_cast<std::uint16_t>(100 + i);
+                tree.File(stem + ".jpg", text(fx::WriteJpeg(jpeg)));
+                break;
+            }
+            case 1:
+                tree.File(stem + ".png", text(fx::WritePng({.width = 5u + static_cast<std::uint32_t>(i % 11), .phys = true,
+                                                            .xPerUnit = 11811, .yPerUnit = 11811})));
+                break;
+            case 2:
+                tree.File(stem + ".tif", text(fx::WriteTiff({{.width = 3u + static_cast<std::uint32_t>(i % 5), .resolution = true,
+                                                              .xResolution = 600, .yResolution = 600}})));
+                break;
+            case 3: tree.File(stem + ".bmp", bmp); break;
+            case 4: tree.File(stem + ".jpg", "\xFF\xD8\xFF\xE0 damaged " + std::to_string(i)); break;
+            default: tree.File(stem + ".txt", std::string(static_cast<std::size_t>(i), 'x')); break;
         }
     }
-    ASSERT_EQ(Run({.jobs = 0}).outcome, RunOutcome::Completed);
-    const Workbook inline_ = ReadWorkbook(output);
-    std::filesystem::remove(output);
-    ASSERT_EQ(Run({.jobs = 8}).outcome, RunOutcome::Completed);
-    const Workbook threaded = ReadWorkbook(output);
+    constexpr std::int64_t kRowsPerSheet = 200;  // 199 files in the first sheet, the rest in a second
 
-    ASSERT_TRUE(inline_.readable && threaded.readable);
-    ASSERT_EQ(inline_.sheets.at(0).rows.size(), 41u);
-    ASSERT_EQ(threaded.sheets.at(0).rows.size(), 41u);
-    for (std::size_t row = 1; row <= 41; ++row) {
-        EXPECT_EQ(RowOf(inline_.sheets[0], row), RowOf(threaded.sheets[0], row)) << "row " << row;
+    std::vector<Workbook> books;
+    for (const int jobs : {0, 1, 8}) {
+        std::filesystem::remove(output);
+        const RunResult result = Run({.jobs = jobs, .rowsPerSheet = kRowsPerSheet});
+        ASSERT_EQ(result.outcome, RunOutcome::Completed) << jobs << " workers";
+        ASSERT_EQ(result.filesWritten, kFiles);
+        books.push_back(ReadWorkbook(output));
+        ASSERT_TRUE(books.back().readable) << books.back().error;
+        ASSERT_EQ(books.back().sheets.size(), 2u) << jobs << " workers";
+    }
+    // The probes really ran: pixel size and resolution of one file of each kind.
+    const auto rowNamed = [&](const std::string& name) -> std::vector<std::string> {
+        for (const auto& sheet : books[0].sheets) {
+            for (std::size_t row = 2; row <= sheet.rows.size(); ++row) {
+                if (sheet.At(row, 9) == name) return RowOf(sheet, row);
+            }
+        }
+        return {};
+    };
+    const struct {
+        const char* name;
+        const char* size;
+        const char* dpi;
+    } kProbed[] = {
+        {"10000.jpg", "8*9", "100"}, {"10001.png", "6*4", "300"}, {"10002.tif", "5*4", "600"},
+        {"10003.bmp", "7*5", "72"},  {"10005.txt", "0*0", "96"},
+    };
+    for (const auto& probed : kProbed) {
+        const std::vector<std::string> row = rowNamed(probed.name);
+        ASSERT_EQ(row.size(), 14u) << probed.name;
+        EXPECT_EQ(row[10], probed.size) << probed.name;
+        EXPECT_EQ(row[11], probed.dpi) << probed.name;
+    }
+
+    const Workbook& inline_ = books[0];
+    for (std::size_t b = 1; b < books.size(); ++b) {
+        for (std::size_t s = 0; s < 2; ++s) {
+            const auto& expected = inline_.sheets[s];
+            const auto& actual = books[b].sheets[s];
+            ASSERT_EQ(actual.rows.size(), expected.rows.size()) << "sheet " << s + 1;
+            for (std::size_t row = 1; row <= expected.rows.size(); ++row) {
+                EXPECT_EQ(RowOf(actual, row), RowOf(expected, row)) << "book " << b << " sheet " << s + 1 << " row " << row;
+            }
+        }
     }
 }
 

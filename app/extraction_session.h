@@ -1,0 +1,65 @@
+#pragma once
+// Everything one window program needs besides the window: the window port,
+// the file system, the spreadsheet controls and the window handlers, wired
+// to the window's buttons. After a completed run the saved workbook is
+// handed to the desktop.
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+#include "app/documents_workbook_factory.h"
+#include "app/main_window.h"
+#include "app/qt_window_port.h"
+#include "app/ui_dialogs.h"
+#include "runtime/real_file_system.h"
+#include "sheet/excel_controls.h"
+#include "workflow/extraction_run.h"
+#include "workflow/window_handlers.h"
+
+namespace quillmere::app {
+
+struct SessionServices {
+    QString workbookFolder;                                // where workbooks are saved
+    DocumentsWorkbookFactory::Clock clock;                 // names each workbook
+    std::function<void(const QString& path)> openWorkbook;  // shows a saved workbook
+    workflow::RunSettings settings;
+};
+
+// The services of the real program: the documents folder, the local clock,
+// the desktop's spreadsheet application and the default worker count.
+SessionServices ProgramServices();
+
+class ExtractionSession {
+public:
+    ExtractionSession(MainWindow& window, UiDialogs& dialogs, SessionServices services);
+    ~ExtractionSession();
+    ExtractionSession(const ExtractionSession&) = delete;
+    ExtractionSession& operator=(const ExtractionSession&) = delete;
+
+    // Shows the window and puts the notes text in place.
+    void Start();
+
+    QtWindowPort& port() { return port_; }
+    // How the last run ended.
+    const workflow::RunResult& lastRun() const { return lastRun_; }
+
+private:
+    void ChooseFolder();
+    void StartExtraction();
+
+    MainWindow& window_;
+    QtWindowPort port_;
+    RealFileSystem fs_;
+    DocumentsWorkbookFactory factory_;
+    sheet::ExcelApp app_;
+    sheet::ExcelWorkbooks workbook_;
+    workflow::WindowHandlers handlers_;
+    std::function<void(const QString&)> openWorkbook_;
+    workflow::RunResult lastRun_;
+    QMetaObject::Connection chooseConnection_;
+    QMetaObject::Connection startConnection_;
+};
+
+}  // namespace quillmere::app

@@ -1,0 +1,14 @@
+// quillmere: the window program.
+
+#include <QApplication>
+
+#include "app/extraction_session.h"
+#include "app/ui_dialogs.h"
+#include "app/window_program.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillmere"));
+    quillmere::app::QtUiDialogs dialogs;
+    return quillmere::app::RunWindowProgram(dialogs, quillmere::app::ProgramServices());
+}

@@ -1,0 +1,231 @@
+#include "app/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <limits>
+
+#include "app/control_table.h"
+#include "app/notes_box.h"
+#include "workflow/window_port.h"
+
+namespace quillmere::app {
+
+namespace {
+
+constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                         Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                         Qt::WindowCloseButtonHint;
+
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Status and notes boxes show black text on the window's own colour rather
+// than on the white of an input box.
+void UseWindowBackground(QWidget* box) {
+    QPalette palette = box->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
+    }
+    palette.setColor(QPalette::Disabled, QPalette::Text, palette.color(QPalette::Active, QPalette::WindowText));
+    box->setPalette(palette);
+}
+
+QWidget* CreateLabel(const ControlSpec& spec, QWidget* parent) {
+    auto* label = new QLabel(FromUtf8(spec.caption), parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+QWidget* CreateInputBox(QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    box->setTextMargins(0, 0, 0, 0);
+    return box;
+}
+
+QWidget* CreateButton(const ControlSpec& spec, QWidget* parent) {
+    auto* button = new QPushButton(FromUtf8(spec.caption), parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QWidget* CreateStatusBox(QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    box->setAlignment(Qt::AlignCenter);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->setEnabled(false);
+    UseWindowBackground(box);
+    return box;
+}
+
+QWidget* CreateCheckBox(const ControlSpec& spec, QWidget* parent) {
+    return new QCheckBox(FromUtf8(spec.caption), parent);
+}
+
+QWidget* CreateNotesBox(QWidget* parent) {
+    auto* box = new NotesBox(parent);
+    UseWindowBackground(box);
+    return box;
+}
+
+constexpr std::chrono::milliseconds kFrameInterval{16};
+
+bool TakesFocus(ControlKind kind) { return kind != ControlKind::Label && kind != ControlKind::StatusBox; }
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent, kWindowFlags) {
+    setWindowTitle(FromUtf8(kWindowCaption));
+    setFixedSize(kClientSize);
+    createControls();
+    setTabOrderFromTable();
+    connectButtons();
+    centreOnPrimaryScreen();
+    deferredPaint_.setSingleShot(true);
+    deferredPaint_.setTimerType(Qt::PreciseTimer);
+    connect(&deferredPaint_, &QTimer::timeout, this,
+            [this] { QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority); });
+}
+
+void MainWindow::createControls() {
+    for (const ControlSpec& spec : ControlTable()) {
+        QWidget* widget = createControl(spec);
+        widget->setObjectName(FromUtf8(spec.name));
+        widget->setGeometry(spec.rect);
+        widget->installEventFilter(this);
+        controls_.emplace(std::string(spec.name), widget);
+    }
+}
+
+QWidget* MainWindow::createControl(const ControlSpec& spec) {
+    switch (spec.kind) {
+        case ControlKind::Label: return CreateLabel(spec, this);
+        case ControlKind::InputBox: return CreateInputBox(this);
+        case ControlKind::Button: return CreateButton(spec, this);
+        case ControlKind::StatusBox: return CreateStatusBox(this);
+        case ControlKind::CheckBox: return CreateCheckBox(spec, this);
+        case ControlKind::NotesBox: return CreateNotesBox(this);
+    }
+    return new QWidget(this);
+}
+
+void MainWindow::setTabOrderFromTable() {
+    QWidget* previous = nullptr;
+    for (const ControlSpec& spec : ControlTable()) {
+        if (!TakesFocus(spec.kind)) continue;
+        QWidget* current = control(spec.name);
+        if (previous) setTabOrder(previous, current);
+        previous = current;
+    }
+}
+
+void MainWindow::connectButtons() {
+    auto* choose = qobject_cast<QPushButton*>(control(workflow::control::kChooseButton));
+    auto* start = qobject_cast<QPushButton*>(control(workflow::control::kStartButton));
+    if (choose) connect(choose, &QPushButton::clicked, this, &MainWindow::chooseFolderClicked);
+    if (start) {
+        start->setEnabled(false);
+        connect(start, &QPushButton::clicked, this, &MainWindow::startClicked);
+    }
+}
+
+QWidget* MainWindow::control(std::string_view name) const {
+    const auto found = controls_.find(name);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+std::vector<std::string> MainWindow::missingControls() const {
+    std::vector<std::string> missing;
+    for (const ControlSpec& spec : ControlTable()) {
+        const QWidget* widget = control(spec.name);
+        if (!widget || widget->geometry() != spec.rect) missing.emplace_back(spec.name);
+    }
+    return missing;
+}
+
+void MainWindow::centreOnPrimaryScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+void MainWindow::setBusy(bool busy) {
+    busy_ = busy;
+    if (!busy_ && closeRequested_ && !finished_) {
+        finished_ = true;
+        emit finished();
+    }
+}
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::UpdateRequest && deferPaint()) return true;
+    return QWidget::event(event);
+}
+
+// Whether to hold this paint back: one came less than a frame ago. The
+// changed areas stay marked, and a timer asks for them to be painted once
+// the frame is over, run or no run.
+bool MainWindow::deferPaint() {
+    const auto now = std::chrono::steady_clock::now();
+    const auto since = now - lastPaint_;
+    if (since >= kFrameInterval) {
+        lastPaint_ = now;
+        return false;
+    }
+    if (!deferredPaint_.isActive()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(kFrameInterval - since);
+        deferredPaint_.start(left + std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        // A run is writing rows: let it stop after the current file and save
+        // them; the program ends when the run has returned.
+        event->ignore();
+        closeRequested_ = true;
+        hide();
+        return;
+    }
+    event->accept();
+    closeRequested_ = true;
+    if (!finished_) {
+        finished_ = true;
+        emit finished();
+    }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// No control of this window claims Esc: whichever has the focus, Esc
+// closes the window.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            close();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace quillmere::app

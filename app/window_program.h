@@ -1,0 +1,18 @@
+#pragma once
+// The window program from start-up to its exit code: build the window, run
+// the created handler, then the event loop until the window has closed.
+
+#include "app/extraction_session.h"
+#include "app/ui_dialogs.h"
+
+namespace quillmere::app {
+
+inline constexpr int kExitClosed = 0;
+inline constexpr int kExitWindowFailed = -1;
+
+// Needs the QApplication to exist. Returns kExitClosed once the window has
+// closed (after a running extraction has saved its rows), or, when the
+// window cannot be built, kExitWindowFailed after a box saying so.
+int RunWindowProgram(UiDialogs& dialogs, SessionServices services);
+
+}  // namespace quillmere::app

@@ -1,0 +1,128 @@
+// The program's start-up, event loop and exit code, with the operator's
+// input sent from timers while the loop runs.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+
+#include "../support/jpeg_fixture.h"
+#include "../support/temp_tree.h"
+#include "../support/workbook_reader.h"
+#include "app/main_window.h"
+#include "app/window_program.h"
+#include "scripted_dialogs.h"
+
+using namespace quillmere;
+using quillmere::testing::ScriptedDialogs;
+
+namespace {
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+app::MainWindow* ShownWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<app::MainWindow*>(widget); window && window->isVisible()) return window;
+    }
+    return nullptr;
+}
+
+// Runs `act` once the program's window is up; a program that does not end
+// in time ends with 99.
+class Operator {
+public:
+    explicit Operator(std::function<void(app::MainWindow&)> act) : act_(std::move(act)) {
+        poll_.setInterval(10);
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            app::MainWindow* window = ShownWindow();
+            if (!window) return;
+            poll_.stop();
+            act_(*window);
+        });
+        poll_.start();
+        watchdog_.setSingleShot(true);
+        QObject::connect(&watchdog_, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        watchdog_.start(30000);
+    }
+
+private:
+    std::function<void(app::MainWindow&)> act_;
+    QTimer poll_;
+    QTimer watchdog_;
+};
+
+}  // namespace
+
+class WindowProgramTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void escapeEndsTheProgramWithExitCodeZero() {
+        QTemporaryDir documents;
+        ScriptedDialogs dialogs;
+        bool notesShown = false;
+        Operator user([&](app::MainWindow& window) {
+            notesShown = !qobject_cast<QPlainTextEdit*>(window.control("编辑框1"))->toPlainText().isEmpty();
+            QWidget* scanner = window.control("扫描人编辑框");
+            scanner->setFocus();
+            QTest::keyClick(scanner, Qt::Key_Escape);
+        });
+
+        QCOMPARE(app::RunWindowProgram(dialogs, Services(documents.path())), app::kExitClosed);
+        QVERIFY(notesShown);
+        QVERIFY(dialogs.messages.empty());
+    }
+
+    void closingDuringARunEndsTheProgramOnceTheRowsAreSaved() {
+        quillmere::testing::TempTree tree;
+        for (const char* name : {"scan/0001.jpg", "scan/0002.jpg", "scan/0003.jpg", "scan/0004.jpg"}) {
+            tree.File(name, quillmere::testing::MakeJpeg({}));
+        }
+        ScriptedDialogs dialogs;
+        dialogs.folderAnswers.push_back(Q(tree.Path("scan")));
+        bool runReturnedBeforeTheLoopEnded = false;
+        Operator user([&](app::MainWindow& window) {
+            auto* status = qobject_cast<QLineEdit*>(window.control("状态编辑框"));
+            QObject::connect(status, &QLineEdit::textChanged, &window, [&window](const QString& text) {
+                if (text != QStringLiteral("文件总数：4，正在提取第2个文件的元数据...")) return;
+                QMetaObject::invokeMethod(
+                    &window, [&window] { QTest::keyClick(window.control("编辑框1"), Qt::Key_Escape); },
+                    Qt::QueuedConnection);
+            });
+            QTest::mouseClick(qobject_cast<QAbstractButton*>(window.control("选择文件夹按钮")), Qt::LeftButton);
+            QTest::mouseClick(qobject_cast<QAbstractButton*>(window.control("开始提取按钮")), Qt::LeftButton);
+            runReturnedBeforeTheLoopEnded = true;
+        });
+
+        QCOMPARE(app::RunWindowProgram(dialogs, Services(Q(tree.Path("out")))), app::kExitClosed);
+
+        QVERIFY(runReturnedBeforeTheLoopEnded);
+        QVERIFY(dialogs.messages.empty());
+        const QStringList saved = QDir(Q(tree.Path("out"))).entryList({QStringLiteral("*.xlsx")}, QDir::Files);
+        QCOMPARE(saved.size(), qsizetype{1});
+        const auto book = quillmere::testing::ReadWorkbook(tree.Path("out/" + saved[0].toStdString()));
+        QVERIFY2(book.readable, book.error.c_str());
+        QCOMPARE(book.sheets.at(0).rows.size(), std::size_t{3});
+        QCOMPARE(book.sheets.at(0).At(3, 9), "0002.jpg");
+    }
+
+private:
+    static app::SessionServices Services(const QString& folder) {
+        app::SessionServices services;
+        services.workbookFolder = folder;
+        services.clock = [] { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); };
+        services.openWorkbook = [](const QString&) { QFAIL("an interrupted run opens nothing"); };
+        services.settings.jobs = 2;
+        return services;
+    }
+};
+
+QTEST_MAIN(WindowProgramTest)
+#include "window_program_test.moc"
