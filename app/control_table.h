@@ -20,7 +20,7 @@ enum class ControlKind {
     NotesBox,   // multi-line, read-only, centred lines, no wrapping
 };
 
-struct ControlSpec {
+struct ControlRow {
     std::string_view name;     // UTF-8; also the widget's objectName
     ControlKind kind;
     QRect rect;                // in the window's client area
@@ -39,6 +39,6 @@ inline constexpr QSize kClientSize{872, 532};
 
 // Controls in table order, which is also the keyboard focus order: the six
 // input boxes come in their numbered order, 扫描人编辑框 first.
-std::span<const ControlSpec> ControlTable();
+std::span<const ControlRow> ControlTable();
 
 }  // namespace quillmere::app

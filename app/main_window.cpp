@@ -37,8 +37,8 @@ void UseWindowBackground(QWidget* box) {
     box->setPalette(palette);
 }
 
-QWidget* CreateLabel(const ControlSpec& spec, QWidget* parent) {
-    auto* label = new QLabel(FromUtf8(spec.caption), parent);
+QWidget* CreateLabel(const ControlRow& row, QWidget* parent) {
+    auto* label = new QLabel(FromUtf8(row.caption), parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return label;
 }
@@ -50,8 +50,8 @@ QWidget* CreateInputBox(QWidget* parent) {
     return box;
 }
 
-QWidget* CreateButton(const ControlSpec& spec, QWidget* parent) {
-    auto* button = new QPushButton(FromUtf8(spec.caption), parent);
+QWidget* CreateButton(const ControlRow& row, QWidget* parent) {
+    auto* button = new QPushButton(FromUtf8(row.caption), parent);
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
@@ -67,8 +67,8 @@ QWidget* CreateStatusBox(QWidget* parent) {
     return box;
 }
 
-QWidget* CreateCheckBox(const ControlSpec& spec, QWidget* parent) {
-    return new QCheckBox(FromUtf8(spec.caption), parent);
+QWidget* CreateCheckBox(const ControlRow& row, QWidget* parent) {
+    return new QCheckBox(FromUtf8(row.caption), parent);
 }
 
 QWidget* CreateNotesBox(QWidget* parent) {
@@ -97,22 +97,22 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, kWindowFlags) {
 }
 
 void MainWindow::createControls() {
-    for (const ControlSpec& spec : ControlTable()) {
-        QWidget* widget = createControl(spec);
-        widget->setObjectName(FromUtf8(spec.name));
-        widget->setGeometry(spec.rect);
+    for (const ControlRow& row : ControlTable()) {
+        QWidget* widget = createControl(row);
+        widget->setObjectName(FromUtf8(row.name));
+        widget->setGeometry(row.rect);
         widget->installEventFilter(this);
-        controls_.emplace(std::string(spec.name), widget);
+        controls_.emplace(std::string(row.name), widget);
     }
 }
 
-QWidget* MainWindow::createControl(const ControlSpec& spec) {
-    switch (spec.kind) {
-        case ControlKind::Label: return CreateLabel(spec, this);
+QWidget* MainWindow::createControl(const ControlRow& row) {
+    switch (row.kind) {
+        case ControlKind::Label: return CreateLabel(row, this);
         case ControlKind::InputBox: return CreateInputBox(this);
-        case ControlKind::Button: return CreateButton(spec, this);
+        case ControlKind::Button: return CreateButton(row, this);
         case ControlKind::StatusBox: return CreateStatusBox(this);
-        case ControlKind::CheckBox: return CreateCheckBox(spec, this);
+        case ControlKind::CheckBox: return CreateCheckBox(row, this);
         case ControlKind::NotesBox: return CreateNotesBox(this);
     }
     return new QWidget(this);
@@ -120,9 +120,9 @@ QWidget* MainWindow::createControl(const ControlSpec& spec) {
 
 void MainWindow::setTabOrderFromTable() {
     QWidget* previous = nullptr;
-    for (const ControlSpec& spec : ControlTable()) {
-        if (!TakesFocus(spec.kind)) continue;
-        QWidget* current = control(spec.name);
+    for (const ControlRow& row : ControlTable()) {
+        if (!TakesFocus(row.kind)) continue;
+        QWidget* current = control(row.name);
         if (previous) setTabOrder(previous, current);
         previous = current;
     }
@@ -145,9 +145,9 @@ QWidget* MainWindow::control(std::string_view name) const {
 
 std::vector<std::string> MainWindow::missingControls() const {
     std::vector<std::string> missing;
-    for (const ControlSpec& spec : ControlTable()) {
-        const QWidget* widget = control(spec.name);
-        if (!widget || widget->geometry() != spec.rect) missing.emplace_back(spec.name);
+    for (const ControlRow& row : ControlTable()) {
+        const QWidget* widget = control(row.name);
+        if (!widget || widget->geometry() != row.rect) missing.emplace_back(row.name);
     }
     return missing;
 }

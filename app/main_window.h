@@ -16,7 +16,7 @@
 
 namespace quillmere::app {
 
-struct ControlSpec;
+struct ControlRow;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -50,7 +50,7 @@ protected:
 
 private:
     void createControls();
-    QWidget* createControl(const ControlSpec& spec);
+    QWidget* createControl(const ControlRow& row);
     void setTabOrderFromTable();
     void connectButtons();
     bool deferPaint();

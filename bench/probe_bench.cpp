@@ -46,24 +46,24 @@ Bytes ScannerExif() {
 }
 
 Bytes A4Jpeg(int components, bool exif) {
-    fixtures::JpegSpec spec;
-    spec.width = kA4Width;
-    spec.height = kA4Height;
-    spec.components = components;
-    spec.densityUnit = 1;
-    spec.xDensity = spec.yDensity = 300;
-    if (exif) spec.markers.push_back({JPEG_APP0 + 1, ScannerExif()});
-    return fixtures::WriteJpeg(spec);
+    fixtures::JpegSpec fixture;
+    fixture.width = kA4Width;
+    fixture.height = kA4Height;
+    fixture.components = components;
+    fixture.densityUnit = 1;
+    fixture.xDensity = fixture.yDensity = 300;
+    if (exif) fixture.markers.push_back({JPEG_APP0 + 1, ScannerExif()});
+    return fixtures::WriteJpeg(fixture);
 }
 
 Bytes A4Png() {
-    fixtures::PngSpec spec;
-    spec.width = kA4Width;
-    spec.height = kA4Height;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.phys = true;
-    spec.xPerUnit = spec.yPerUnit = 11811;
-    return fixtures::WritePng(spec);
+    fixtures::PngSpec fixture;
+    fixture.width = kA4Width;
+    fixture.height = kA4Height;
+    fixture.colorType = PNG_COLOR_TYPE_GRAY;
+    fixture.phys = true;
+    fixture.xPerUnit = fixture.yPerUnit = 11811;
+    return fixtures::WritePng(fixture);
 }
 
 // A bilevel page in CCITT group 4, as archive scanners write them.

@@ -90,12 +90,12 @@ std::vector<JpegSeed> JpegSeeds() {
         plain.xDensity = plain.yDensity = 300;
         seeds.push_back({std::string("jpeg-") + kind, fixtures::WriteJpeg(plain)});
         for (const bool motorola : {false, true}) {
-            fixtures::JpegSpec spec = plain;
-            spec.markers.push_back({JPEG_APP0 + 1, motorola ? LinkedExifPayload(true)
+            fixtures::JpegSpec fixture = plain;
+            fixture.markers.push_back({JPEG_APP0 + 1, motorola ? LinkedExifPayload(true)
                                                             : fixtures::SimpleExifPayload(false, 600, 1, 2)});
-            spec.markers.push_back({JPEG_COM, Bytes{'s', 'c', 'a', 'n'}});
+            fixture.markers.push_back({JPEG_COM, Bytes{'s', 'c', 'a', 'n'}});
             seeds.push_back({std::string("jpeg-") + kind + (motorola ? "-exif-mm" : "-exif-ii"),
-                             fixtures::WriteJpeg(spec)});
+                             fixtures::WriteJpeg(fixture)});
         }
     }
     fixtures::JpegSpec centimetres;
@@ -128,12 +128,12 @@ std::vector<std::pair<std::string, Bytes>> PngSeeds() {
     };
     std::vector<std::pair<std::string, Bytes>> seeds;
     for (const Kind& kind : kinds) {
-        fixtures::PngSpec spec;
-        spec.bitDepth = kind.bitDepth;
-        spec.colorType = kind.colourType;
-        spec.phys = kind.bitDepth == 8;
-        spec.xPerUnit = spec.yPerUnit = 11811;
-        seeds.emplace_back(std::string("png-") + kind.name, fixtures::WritePng(spec));
+        fixtures::PngSpec fixture;
+        fixture.bitDepth = kind.bitDepth;
+        fixture.colorType = kind.colourType;
+        fixture.phys = kind.bitDepth == 8;
+        fixture.xPerUnit = fixture.yPerUnit = 11811;
+        seeds.emplace_back(std::string("png-") + kind.name, fixtures::WritePng(fixture));
     }
     return seeds;
 }

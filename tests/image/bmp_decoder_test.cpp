@@ -138,12 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                      96}),
     [](const auto& info) { return info.param.name; });
 
-struct RejectedCase {
-    std::string name;
-    Bytes file;
-    std::string error;  // GB18030
-    friend void PrintTo(const RejectedCase& c, std::ostream* os) { *os << c.name; }
-};
+using testing::RejectedCase;
 
 class BmpRejected : public ::testing::TestWithParam<RejectedCase> {};
 

@@ -174,11 +174,11 @@ TEST(ExifReaderTest, DirectoryLoopsTerminate) {
 // ---- the segment scan ----
 
 Bytes JpegWithSegments(const Bytes& exifPayload, int extraSegments) {
-    fixtures::JpegSpec spec;
-    spec.components = 1;  // grey: DQT, SOF and two DHT are kept
-    spec.markers.push_back({JPEG_APP0 + 1, exifPayload});
-    for (int i = 0; i < extraSegments; ++i) spec.markers.push_back({JPEG_APP0 + 2, Bytes{'x', 'y'}});
-    return fixtures::WriteJpeg(spec);
+    fixtures::JpegSpec fixture;
+    fixture.components = 1;  // grey: DQT, SOF and two DHT are kept
+    fixture.markers.push_back({JPEG_APP0 + 1, exifPayload});
+    for (int i = 0; i < extraSegments; ++i) fixture.markers.push_back({JPEG_APP0 + 2, Bytes{'x', 'y'}});
+    return fixtures::WriteJpeg(fixture);
 }
 
 TEST(ExifReaderTest, ScanFindsExifBlock) {

@@ -34,7 +34,7 @@ struct JpegSpec {
     std::vector<std::pair<int, Bytes>> markers;  // (marker, payload) after the APP0
 };
 
-inline Bytes WriteJpeg(const JpegSpec& spec) {
+inline Bytes WriteJpeg(const JpegSpec& fixture) {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -42,20 +42,20 @@ inline Bytes WriteJpeg(const JpegSpec& spec) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = spec.width;
-    info.image_height = spec.height;
-    info.input_components = spec.components;
-    info.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
+    info.image_width = fixture.width;
+    info.image_height = fixture.height;
+    info.input_components = fixture.components;
+    info.in_color_space = fixture.components == 1 ? JCS_GRAYSCALE : fixture.components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
-    info.write_JFIF_header = spec.jfif ? TRUE : FALSE;
-    info.density_unit = spec.densityUnit;
-    info.X_density = spec.xDensity;
-    info.Y_density = spec.yDensity;
+    info.write_JFIF_header = fixture.jfif ? TRUE : FALSE;
+    info.density_unit = fixture.densityUnit;
+    info.X_density = fixture.xDensity;
+    info.Y_density = fixture.yDensity;
     jpeg_start_compress(&info, TRUE);
-    for (const auto& [marker, payload] : spec.markers) {
+    for (const auto& [marker, payload] : fixture.markers) {
         jpeg_write_marker(&info, marker, payload.data(), static_cast<unsigned>(payload.size()));
     }
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(spec.width) * spec.components, 128);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(fixture.width) * fixture.components, 128);
     while (info.next_scanline < info.image_height) {
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
@@ -189,22 +189,22 @@ inline void AppendToBytes(png_structp png, png_bytep data, png_size_t length) {
     out->insert(out->end(), data, data + length);
 }
 
-inline Bytes WritePng(const PngSpec& spec) {
+inline Bytes WritePng(const PngSpec& fixture) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, AppendToBytes, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, fixture.width, fixture.height, fixture.bitDepth, fixture.colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (spec.colorType == PNG_COLOR_TYPE_PALETTE) {
-        std::vector<png_color> palette(static_cast<std::size_t>(1) << spec.bitDepth);
+    if (fixture.colorType == PNG_COLOR_TYPE_PALETTE) {
+        std::vector<png_color> palette(static_cast<std::size_t>(1) << fixture.bitDepth);
         png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     }
-    if (spec.phys) png_set_pHYs(png, info, spec.xPerUnit, spec.yPerUnit, spec.unit);
+    if (fixture.phys) png_set_pHYs(png, info, fixture.xPerUnit, fixture.yPerUnit, fixture.unit);
     png_write_info(png, info);
     const std::size_t rowBytes = png_get_rowbytes(png, info);
     std::vector<png_byte> row(rowBytes, 0);
-    for (std::uint32_t y = 0; y < spec.height; ++y) png_write_row(png, row.data());
+    for (std::uint32_t y = 0; y < fixture.height; ++y) png_write_row(png, row.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return out;

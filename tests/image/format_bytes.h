@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -65,5 +66,13 @@ bool DecodeBytes(const Decoder& decode, const Bytes& bytes, CodecImage& image) {
     MemoryStream stream{std::span<const unsigned char>(bytes.data(), bytes.size())};
     return decode(stream, image);
 }
+
+// One input a decoder must refuse, with the error text it must leave (GB18030).
+struct RejectedCase {
+    std::string name;
+    Bytes file;
+    std::string error;
+    friend void PrintTo(const RejectedCase& c, std::ostream* os) { *os << c.name; }
+};
 
 }  // namespace quillmere::image::testing

@@ -105,10 +105,10 @@ Bytes Ras() {
 }
 
 J2kSpec Grey(bool jp2) {
-    J2kSpec spec;
-    spec.components = {testing::J2kComponent{}};
-    spec.jp2 = jp2;
-    return spec;
+    J2kSpec fixture;
+    fixture.components = {testing::J2kComponent{}};
+    fixture.jp2 = jp2;
+    return fixture;
 }
 
 struct DetectionCase {

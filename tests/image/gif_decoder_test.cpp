@@ -45,37 +45,37 @@ struct GifSpec {
 
 void AppendTable(ByteBuilder& out, std::uint32_t entries) { out.Fill(3 * (2u << SizeField(entries)), 0x55); }
 
-Bytes GifFile(const GifSpec& spec) {
+Bytes GifFile(const GifSpec& fixture) {
     ByteBuilder out;
-    out.Text(spec.signature).U16Le(spec.width).U16Le(spec.height);
-    const std::uint8_t flags = spec.globalTableEntries ? 0x80 | 0x70 | SizeField(*spec.globalTableEntries) : 0x70;
+    out.Text(fixture.signature).U16Le(fixture.width).U16Le(fixture.height);
+    const std::uint8_t flags = fixture.globalTableEntries ? 0x80 | 0x70 | SizeField(*fixture.globalTableEntries) : 0x70;
     out.U8(flags).U8(0).U8(0);
-    if (spec.globalTableEntries) AppendTable(out, *spec.globalTableEntries);
-    if (spec.applicationExtension) {
+    if (fixture.globalTableEntries) AppendTable(out, *fixture.globalTableEntries);
+    if (fixture.applicationExtension) {
         out.U8(0x21).U8(0xFF).U8(11).Text("NETSCAPE2.0").U8(3).U8(1).U16Le(0).U8(0);
         out.U8(0x21).U8(0xFE).U8(5).Text("hello").U8(0);  // comment
     }
-    for (const Frame& frame : spec.frames) {
+    for (const Frame& frame : fixture.frames) {
         if (frame.graphicControl) out.U8(0x21).U8(0xF9).U8(4).U8(0).U16Le(10).U8(0).U8(0);
-        out.U8(0x2C).U16Le(0).U16Le(0).U16Le(spec.width).U16Le(spec.height);
+        out.U8(0x2C).U16Le(0).U16Le(0).U16Le(fixture.width).U16Le(fixture.height);
         out.U8(frame.localTableEntries ? 0x80 | SizeField(*frame.localTableEntries) : 0);
         if (frame.localTableEntries) AppendTable(out, *frame.localTableEntries);
         out.U8(8);  // LZW minimum code size
         for (const Bytes& block : frame.subBlocks) out.U8(static_cast<std::uint32_t>(block.size())).Append(block);
         out.U8(0);
     }
-    if (spec.trailer) out.U8(0x3B);
+    if (fixture.trailer) out.U8(0x3B);
     return out;
 }
 
-GifSpec With(GifSpec spec, auto change) {
-    change(spec);
-    return spec;
+GifSpec With(GifSpec fixture, auto change) {
+    change(fixture);
+    return fixture;
 }
 
 struct AcceptedCase {
     std::string name;
-    GifSpec spec;
+    GifSpec fixture;
     std::int32_t frameIndex;
     std::uint32_t colorCount;
     std::int32_t frameCount;
@@ -89,9 +89,9 @@ TEST_P(GifAccepted, ScreenSizeDepthFromTableAndFrameCount) {
     CodecImage image(2);
     image.settings.frameIndex = c.frameIndex;
     image.SetXDPI(300);  // GIF carries no resolution: the inherited one stays
-    ASSERT_TRUE(DecodeBytes(DecodeGif, GifFile(c.spec), image)) << image.settings.lastError;
-    EXPECT_EQ(image.header.width, c.spec.width);
-    EXPECT_EQ(image.header.height, c.spec.height);
+    ASSERT_TRUE(DecodeBytes(DecodeGif, GifFile(c.fixture), image)) << image.settings.lastError;
+    EXPECT_EQ(image.header.width, c.fixture.width);
+    EXPECT_EQ(image.header.height, c.fixture.height);
     EXPECT_EQ(image.header.colorCount, c.colorCount);
     EXPECT_EQ(image.settings.frameCount, c.frameCount);
     EXPECT_EQ(image.settings.xDpi, 300);
@@ -162,12 +162,7 @@ TEST(GifDecoder, TruncationCountsTheFramesWhoseDescriptorsAreIntact) {
     }
 }
 
-struct RejectedCase {
-    std::string name;
-    Bytes file;
-    std::string error;
-    friend void PrintTo(const RejectedCase& c, std::ostream* os) { *os << c.name; }
-};
+using testing::RejectedCase;
 
 class GifRejected : public ::testing::TestWithParam<RejectedCase> {};
 

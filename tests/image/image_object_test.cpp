@@ -45,13 +45,13 @@ std::string Gb(const char* utf8) { return TextFromUtf8(utf8).bytes(); }
 class ImageObjectTest : public ::testing::Test {
 protected:
     std::string GreyJpeg300() const {
-        fixtures::JpegSpec spec;
-        spec.width = 2480;
-        spec.height = 35;
-        spec.components = 1;
-        spec.densityUnit = 1;
-        spec.xDensity = spec.yDensity = 300;
-        return dir.Write("grey.jpg", fixtures::WriteJpeg(spec));
+        fixtures::JpegSpec fixture;
+        fixture.width = 2480;
+        fixture.height = 35;
+        fixture.components = 1;
+        fixture.densityUnit = 1;
+        fixture.xDensity = fixture.yDensity = 300;
+        return dir.Write("grey.jpg", fixtures::WriteJpeg(fixture));
     }
     std::string RgbTiff() const {
         fixtures::TiffPage page;
@@ -167,8 +167,8 @@ TEST_F(ImageObjectTest, FilesThatCannotBeReadFail) {
 
 TEST_F(ImageObjectTest, NonUtf8FileNamesAreFound) {
     const std::string name = "\xB5\xB5\xB0\xB8.jpg";  // GBK bytes, not UTF-8
-    fixtures::JpegSpec spec;
-    const std::string path = dir.Write(name, fixtures::WriteJpeg(spec));
+    fixtures::JpegSpec fixture;
+    const std::string path = dir.Write(name, fixtures::WriteJpeg(fixture));
     EXPECT_TRUE(DecodeFromFile(handle, PathText(path), 3));
     EXPECT_EQ(GetWidth(handle), 16);
 }

@@ -31,18 +31,18 @@ bool DecodeFamily(const Bytes& bytes, CodecImage& image, std::int32_t format) {
                        image);
 }
 
-J2kSpec Spec(std::vector<J2kComponent> components, bool jp2 = false) {
-    J2kSpec spec;
-    spec.components = std::move(components);
-    spec.jp2 = jp2;
-    return spec;
+J2kSpec MakeJ2k(std::vector<J2kComponent> components, bool jp2 = false) {
+    J2kSpec fixture;
+    fixture.components = std::move(components);
+    fixture.jp2 = jp2;
+    return fixture;
 }
 
 // ---- JP2 and J2K through OpenJPEG ----
 
 struct CodestreamCase {
     std::string name;
-    J2kSpec spec;
+    J2kSpec fixture;
     std::uint32_t colorCount;
     friend void PrintTo(const CodestreamCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -51,9 +51,9 @@ class Jpeg2000Codestreams : public ::testing::TestWithParam<CodestreamCase> {};
 
 TEST_P(Jpeg2000Codestreams, DepthFromTheComponents) {
     const CodestreamCase& c = GetParam();
-    const Bytes file = EncodeJ2k(c.spec);
+    const Bytes file = EncodeJ2k(c.fixture);
     ASSERT_FALSE(file.empty());
-    const std::int32_t ownFormat = c.spec.jp2 ? 11 : 12;
+    const std::int32_t ownFormat = c.fixture.jp2 ? 11 : 12;
     for (const std::int32_t format : {0, ownFormat}) {
         CodecImage image(static_cast<std::uint32_t>(format));
         image.SetXDPI(300);  // the family keeps the inherited resolution
@@ -69,22 +69,22 @@ TEST_P(Jpeg2000Codestreams, DepthFromTheComponents) {
 INSTANTIATE_TEST_SUITE_P(
     Encoded, Jpeg2000Codestreams,
     ::testing::Values(
-        CodestreamCase{"J2kThreeEqualComponents", Spec({{8}, {8}, {8}}), 0},
-        CodestreamCase{"Jp2ThreeEqualComponents", Spec({{8}, {8}, {8}}, true), 0},
-        CodestreamCase{"J2kThreeSixteenBitComponents", Spec({{16}, {16}, {16}}), 0},
-        CodestreamCase{"J2kGrey", Spec({{8}}), 256},
-        CodestreamCase{"Jp2Grey", Spec({{8}}, true), 256},
-        CodestreamCase{"J2kTwelveBitGreyCappedAt8", Spec({{12}}), 256},
-        CodestreamCase{"J2kFourBitGrey", Spec({{4}}), 16},
-        CodestreamCase{"J2kOneBitGrey", Spec({{1}}), 2},
-        CodestreamCase{"J2kSubsampledChromaIsNotEqualSized", Spec({{8, 1, 1}, {8, 2, 2}, {8, 2, 2}}), 256},
-        CodestreamCase{"J2kFourComponents", Spec({{8}, {8}, {8}, {8}}), 256},
-        CodestreamCase{"J2kGreyWithAlpha", Spec({{4}, {8}}), 16}),
+        CodestreamCase{"J2kThreeEqualComponents", MakeJ2k({{8}, {8}, {8}}), 0},
+        CodestreamCase{"Jp2ThreeEqualComponents", MakeJ2k({{8}, {8}, {8}}, true), 0},
+        CodestreamCase{"J2kThreeSixteenBitComponents", MakeJ2k({{16}, {16}, {16}}), 0},
+        CodestreamCase{"J2kGrey", MakeJ2k({{8}}), 256},
+        CodestreamCase{"Jp2Grey", MakeJ2k({{8}}, true), 256},
+        CodestreamCase{"J2kTwelveBitGreyCappedAt8", MakeJ2k({{12}}), 256},
+        CodestreamCase{"J2kFourBitGrey", MakeJ2k({{4}}), 16},
+        CodestreamCase{"J2kOneBitGrey", MakeJ2k({{1}}), 2},
+        CodestreamCase{"J2kSubsampledChromaIsNotEqualSized", MakeJ2k({{8, 1, 1}, {8, 2, 2}, {8, 2, 2}}), 256},
+        CodestreamCase{"J2kFourComponents", MakeJ2k({{8}, {8}, {8}, {8}}), 256},
+        CodestreamCase{"J2kGreyWithAlpha", MakeJ2k({{4}, {8}}), 16}),
     [](const auto& info) { return info.param.name; });
 
 TEST(Jpeg2000Decoder, FormatCodeRestrictsTheKind) {
-    const Bytes j2k = EncodeJ2k(Spec({{8}}));
-    const Bytes jp2 = EncodeJ2k(Spec({{8}}, true));
+    const Bytes j2k = EncodeJ2k(MakeJ2k({{8}}));
+    const Bytes jp2 = EncodeJ2k(MakeJ2k({{8}}, true));
     struct Case {
         const Bytes* file;
         std::int32_t format;
@@ -101,8 +101,8 @@ TEST(Jpeg2000Decoder, FormatCodeRestrictsTheKind) {
 }
 
 TEST(Jpeg2000Decoder, TruncatedCodestreamsFail) {
-    const Bytes j2k = EncodeJ2k(Spec({{8}, {8}, {8}}));
-    const Bytes jp2 = EncodeJ2k(Spec({{8}, {8}, {8}}, true));
+    const Bytes j2k = EncodeJ2k(MakeJ2k({{8}, {8}, {8}}));
+    const Bytes jp2 = EncodeJ2k(MakeJ2k({{8}, {8}, {8}}, true));
     for (const std::size_t length : {4, 20, 45}) {
         CodecImage image;
         EXPECT_FALSE(DecodeFamily(Truncated(j2k, length), image, 0)) << length;
@@ -116,7 +116,7 @@ TEST(Jpeg2000Decoder, TruncatedCodestreamsFail) {
 }
 
 TEST(Jpeg2000Decoder, OpenJpegErrorsAreKeptNotPrinted) {
-    const Bytes cut = Truncated(EncodeJ2k(Spec({{8}})), 20);
+    const Bytes cut = Truncated(EncodeJ2k(MakeJ2k({{8}})), 20);
     MemoryStream stream{std::span<const unsigned char>(cut.data(), cut.size())};
     const OpenJpegHeaderResult result = ReadOpenJpegHeader(stream, OpenJpegContainer::Codestream);
     EXPECT_FALSE(result.header.has_value());
@@ -124,11 +124,11 @@ TEST(Jpeg2000Decoder, OpenJpegErrorsAreKeptNotPrinted) {
 }
 
 TEST(Jpeg2000Decoder, TooManyComponents) {
-    J2kSpec spec = Spec(std::vector<J2kComponent>(65, J2kComponent{}));
-    spec.width = 2;
-    spec.height = 2;
+    J2kSpec fixture = MakeJ2k(std::vector<J2kComponent>(65, J2kComponent{}));
+    fixture.width = 2;
+    fixture.height = 2;
     CodecImage image;
-    EXPECT_FALSE(DecodeFamily(EncodeJ2k(spec), image, 0));
+    EXPECT_FALSE(DecodeFamily(EncodeJ2k(fixture), image, 0));
     EXPECT_EQ(image.settings.lastError, "error: too much components");
 }
 
@@ -152,7 +152,7 @@ Bytes WithCodestreamSize(Bytes file, std::uint32_t width, std::uint32_t height, 
 
 TEST(Jpeg2000Decoder, HugeDimensionsAreProbedFromTheHeaderOnly) {
     const Bytes huge =
-        WithCodestreamSize(EncodeJ2k(Spec({{8}, {8}, {8}})), 2000000000, 1500000000, 2000000000, 1500000000);
+        WithCodestreamSize(EncodeJ2k(MakeJ2k({{8}, {8}, {8}})), 2000000000, 1500000000, 2000000000, 1500000000);
     CodecImage image;
     ASSERT_TRUE(DecodeFamily(huge, image, 0)) << image.settings.lastError;
     EXPECT_EQ(image.header.width, 2000000000);
@@ -164,7 +164,7 @@ TEST(Jpeg2000Decoder, HugeDimensionsAreProbedFromTheHeaderOnly) {
 // rules as for a file OpenJPEG reads.
 struct TiledCase {
     std::string name;
-    J2kSpec spec;
+    J2kSpec fixture;
     std::uint32_t side;
     std::uint32_t tile;
     std::uint32_t colorCount;
@@ -176,7 +176,7 @@ class Jpeg2000Tiling : public ::testing::TestWithParam<TiledCase> {};
 TEST_P(Jpeg2000Tiling, SizeAndDepthWhateverTheTileCount) {
     const TiledCase& c = GetParam();
     CodecImage image;
-    const Bytes file = WithCodestreamSize(EncodeJ2k(c.spec), c.side, c.side, c.tile, c.tile);
+    const Bytes file = WithCodestreamSize(EncodeJ2k(c.fixture), c.side, c.side, c.tile, c.tile);
     ASSERT_TRUE(DecodeFamily(file, image, 0)) << image.settings.lastError;
     EXPECT_EQ(image.header.width, static_cast<std::int32_t>(c.side));
     EXPECT_EQ(image.header.height, static_cast<std::int32_t>(c.side));
@@ -185,22 +185,22 @@ TEST_P(Jpeg2000Tiling, SizeAndDepthWhateverTheTileCount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tiles, Jpeg2000Tiling,
-    ::testing::Values(TiledCase{"J2kFewTilesColour", Spec({{8}, {8}, {8}}), 4096, 1024, 0},
-                      TiledCase{"J2kManyTilesColour", Spec({{8}, {8}, {8}}), 60000, 256, 0},
-                      TiledCase{"Jp2ManyTilesColour", Spec({{8}, {8}, {8}}, true), 60000, 256, 0},
-                      TiledCase{"J2kManyTilesGrey12", Spec({{12}}), 60000, 256, 256},
-                      TiledCase{"J2kManyTilesSubsampled", Spec({{8, 1, 1}, {4, 2, 2}, {4, 2, 2}}), 60000, 256, 256},
-                      TiledCase{"J2kMostTilesAllowed", Spec({{8}}), 255 * 256, 256, 256},
+    ::testing::Values(TiledCase{"J2kFewTilesColour", MakeJ2k({{8}, {8}, {8}}), 4096, 1024, 0},
+                      TiledCase{"J2kManyTilesColour", MakeJ2k({{8}, {8}, {8}}), 60000, 256, 0},
+                      TiledCase{"Jp2ManyTilesColour", MakeJ2k({{8}, {8}, {8}}, true), 60000, 256, 0},
+                      TiledCase{"J2kManyTilesGrey12", MakeJ2k({{12}}), 60000, 256, 256},
+                      TiledCase{"J2kManyTilesSubsampled", MakeJ2k({{8, 1, 1}, {4, 2, 2}, {4, 2, 2}}), 60000, 256, 256},
+                      TiledCase{"J2kMostTilesAllowed", MakeJ2k({{8}}), 255 * 256, 256, 256},
                       // A single tile of the largest size the SIZ segment can
                       // give, which OpenJPEG misreads as signed: from SIZ.
-                      TiledCase{"J2kOneTileOfMaximalSize", Spec({{8}, {8}, {8}}), 4096, 0xFFFFFFFF, 0},
-                      TiledCase{"Jp2OneTileJustAboveInt32", Spec({{8}}, true), 4096, 0x80000000, 256},
-                      TiledCase{"J2kOneTileOfInt32Max", Spec({{8}}), 4096, 0x7FFFFFFF, 256}),
+                      TiledCase{"J2kOneTileOfMaximalSize", MakeJ2k({{8}, {8}, {8}}), 4096, 0xFFFFFFFF, 0},
+                      TiledCase{"Jp2OneTileJustAboveInt32", MakeJ2k({{8}}, true), 4096, 0x80000000, 256},
+                      TiledCase{"J2kOneTileOfInt32Max", MakeJ2k({{8}}), 4096, 0x7FFFFFFF, 256}),
     [](const auto& info) { return info.param.name; });
 
 TEST(Jpeg2000Decoder, MoreThan65535TilesFail) {
     CodecImage image;
-    const Bytes file = WithCodestreamSize(EncodeJ2k(Spec({{8}})), 256 * 256 + 1, 256, 1, 1);
+    const Bytes file = WithCodestreamSize(EncodeJ2k(MakeJ2k({{8}})), 256 * 256 + 1, 256, 1, 1);
     EXPECT_FALSE(DecodeFamily(file, image, 0));
     EXPECT_EQ(image.settings.lastError, kCannotLoad);
 }

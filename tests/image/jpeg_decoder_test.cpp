@@ -23,27 +23,27 @@ Decoded Decode(const Bytes& bytes) {
 
 struct ResolutionCase {
     const char* name;
-    JpegSpec spec;
+    JpegSpec fixture;
     std::int32_t xDpi;
 };
 
 JpegSpec Jfif(std::uint8_t unit, std::uint16_t x, std::uint16_t y) {
-    JpegSpec spec;
-    spec.densityUnit = unit;
-    spec.xDensity = x;
-    spec.yDensity = y;
-    return spec;
+    JpegSpec fixture;
+    fixture.densityUnit = unit;
+    fixture.xDensity = x;
+    fixture.yDensity = y;
+    return fixture;
 }
 
-JpegSpec WithExif(JpegSpec spec, Bytes payload) {
-    spec.markers.push_back({JPEG_APP0 + 1, std::move(payload)});
-    return spec;
+JpegSpec WithExif(JpegSpec fixture, Bytes payload) {
+    fixture.markers.push_back({JPEG_APP0 + 1, std::move(payload)});
+    return fixture;
 }
 
 JpegSpec NoJfif() {
-    JpegSpec spec;
-    spec.jfif = false;
-    return spec;
+    JpegSpec fixture;
+    fixture.jfif = false;
+    return fixture;
 }
 
 TEST(JpegDecoderTest, Resolution) {
@@ -65,7 +65,7 @@ TEST(JpegDecoderTest, Resolution) {
     };
     for (const ResolutionCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const Decoded decoded = Decode(fixtures::WriteJpeg(c.spec));
+        const Decoded decoded = Decode(fixtures::WriteJpeg(c.fixture));
         ASSERT_TRUE(decoded.ok) << decoded.image.settings.lastError;
         EXPECT_EQ(decoded.image.settings.xDpi, c.xDpi);
     }
@@ -99,11 +99,11 @@ TEST(JpegDecoderTest, DepthAndColourCountByComponents) {
     const ComponentsCase cases[] = {{1, 8, 256}, {3, 24, 0}, {4, 24, 0}};
     for (const ComponentsCase& c : cases) {
         SCOPED_TRACE(c.components);
-        JpegSpec spec;
-        spec.width = 2480;
-        spec.height = 35;
-        spec.components = c.components;
-        const Decoded decoded = Decode(fixtures::WriteJpeg(spec));
+        JpegSpec fixture;
+        fixture.width = 2480;
+        fixture.height = 35;
+        fixture.components = c.components;
+        const Decoded decoded = Decode(fixtures::WriteJpeg(fixture));
         ASSERT_TRUE(decoded.ok) << decoded.image.settings.lastError;
         EXPECT_EQ(decoded.image.header.width, 2480);
         EXPECT_EQ(decoded.image.header.height, 35);

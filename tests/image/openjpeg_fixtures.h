@@ -57,25 +57,25 @@ inline void Quiet(const char*, void*) {}
 }  // namespace detail
 
 // Encodes a zero-filled image; empty on any encoder failure.
-inline std::vector<std::uint8_t> EncodeJ2k(const J2kSpec& spec) {
-    std::vector<opj_image_cmptparm_t> parameters(spec.components.size());
+inline std::vector<std::uint8_t> EncodeJ2k(const J2kSpec& fixture) {
+    std::vector<opj_image_cmptparm_t> parameters(fixture.components.size());
     for (std::size_t i = 0; i < parameters.size(); ++i) {
-        const J2kComponent& c = spec.components[i];
+        const J2kComponent& c = fixture.components[i];
         parameters[i] = opj_image_cmptparm_t{};
         parameters[i].dx = c.dx;
         parameters[i].dy = c.dy;
-        parameters[i].w = (spec.width + c.dx - 1) / c.dx;
-        parameters[i].h = (spec.height + c.dy - 1) / c.dy;
+        parameters[i].w = (fixture.width + c.dx - 1) / c.dx;
+        parameters[i].h = (fixture.height + c.dy - 1) / c.dy;
         parameters[i].prec = c.precision;
         parameters[i].sgnd = 0;
     }
-    const OPJ_COLOR_SPACE space = spec.components.size() >= 3 ? OPJ_CLRSPC_SRGB : OPJ_CLRSPC_GRAY;
+    const OPJ_COLOR_SPACE space = fixture.components.size() >= 3 ? OPJ_CLRSPC_SRGB : OPJ_CLRSPC_GRAY;
     opj_image_t* image = opj_image_create(static_cast<OPJ_UINT32>(parameters.size()), parameters.data(), space);
     if (image == nullptr) return {};
     image->x0 = 0;
     image->y0 = 0;
-    image->x1 = spec.width;
-    image->y1 = spec.height;
+    image->x1 = fixture.width;
+    image->y1 = fixture.height;
     for (OPJ_UINT32 i = 0; i < image->numcomps; ++i) {
         std::fill_n(image->comps[i].data, image->comps[i].w * image->comps[i].h, 0);
     }
@@ -88,7 +88,7 @@ inline std::vector<std::uint8_t> EncodeJ2k(const J2kSpec& spec) {
     settings.numresolution = 1;
     settings.tcp_mct = 0;
 
-    opj_codec_t* codec = opj_create_compress(spec.jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
+    opj_codec_t* codec = opj_create_compress(fixture.jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
     opj_set_info_handler(codec, detail::Quiet, nullptr);
     opj_set_warning_handler(codec, detail::Quiet, nullptr);
     opj_set_error_handler(codec, detail::Quiet, nullptr);

@@ -94,12 +94,7 @@ TEST(PcxDecoder, StoresTheDpiWordsAsTheyAre) {
     }
 }
 
-struct RejectedCase {
-    std::string name;
-    Bytes file;
-    std::string error;
-    friend void PrintTo(const RejectedCase& c, std::ostream* os) { *os << c.name; }
-};
+using testing::RejectedCase;
 
 class PcxRejected : public ::testing::TestWithParam<RejectedCase> {};
 

@@ -46,12 +46,12 @@ TEST(PngDecoderTest, DepthAndColourCount) {
     };
     for (const DepthCase& c : cases) {
         SCOPED_TRACE(c.name);
-        PngSpec spec;
-        spec.width = 33;
-        spec.height = 7;
-        spec.bitDepth = c.bitDepth;
-        spec.colorType = c.colorType;
-        const Decoded decoded = Decode(fixtures::WritePng(spec));
+        PngSpec fixture;
+        fixture.width = 33;
+        fixture.height = 7;
+        fixture.bitDepth = c.bitDepth;
+        fixture.colorType = c.colorType;
+        const Decoded decoded = Decode(fixtures::WritePng(fixture));
         ASSERT_TRUE(decoded.ok) << decoded.image.settings.lastError;
         EXPECT_EQ(decoded.image.header.width, 33);
         EXPECT_EQ(decoded.image.header.height, 7);
@@ -80,12 +80,12 @@ TEST(PngDecoderTest, ResolutionFromPhys) {
     };
     for (const PhysCase& c : cases) {
         SCOPED_TRACE(c.name);
-        PngSpec spec;
-        spec.phys = c.phys;
-        spec.xPerUnit = c.x;
-        spec.yPerUnit = c.y;
-        spec.unit = c.unit;
-        const Decoded decoded = Decode(fixtures::WritePng(spec));
+        PngSpec fixture;
+        fixture.phys = c.phys;
+        fixture.xPerUnit = c.x;
+        fixture.yPerUnit = c.y;
+        fixture.unit = c.unit;
+        const Decoded decoded = Decode(fixtures::WritePng(fixture));
         ASSERT_TRUE(decoded.ok) << decoded.image.settings.lastError;
         EXPECT_EQ(decoded.image.settings.xDpi, c.xDpi);
         EXPECT_EQ(decoded.image.settings.yDpi, c.yDpi);

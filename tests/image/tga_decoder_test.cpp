@@ -86,12 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         AcceptedCase{"LargestSides", With(kBase, [](TgaHeader& h) { h.width = 65535; h.height = 65535; }), 0}),
     [](const auto& info) { return info.param.name; });
 
-struct RejectedCase {
-    std::string name;
-    Bytes file;
-    std::string error;
-    friend void PrintTo(const RejectedCase& c, std::ostream* os) { *os << c.name; }
-};
+using testing::RejectedCase;
 
 class TgaRejected : public ::testing::TestWithParam<RejectedCase> {};
 

@@ -88,12 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                      192 * 1440}),
     [](const auto& info) { return info.param.name; });
 
-struct RejectedCase {
-    std::string name;
-    Bytes file;
-    std::string error;
-    friend void PrintTo(const RejectedCase& c, std::ostream* os) { *os << c.name; }
-};
+using testing::RejectedCase;
 
 class WmfRejected : public ::testing::TestWithParam<RejectedCase> {};
 
