@@ -5,8 +5,10 @@
 #include "app/extraction_session.h"
 #include "app/ui_dialogs.h"
 #include "app/window_program.h"
+#include "runtime/heap_tuning.h"
 
 int main(int argc, char** argv) {
+    quillmere::KeepFreedHeapForReuse();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
     quillmere::app::QtUiDialogs dialogs;

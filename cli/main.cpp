@@ -8,6 +8,7 @@
 
 #include "cli/command_line.h"
 #include "cli/terminal_window.h"
+#include "runtime/heap_tuning.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "sheet/excel_controls.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
         return kExitDone;
     }
 
+    KeepFreedHeapForReuse();
     cli::TerminalWindow window(isatty(STDERR_FILENO) == 1);
     window.SetContent(workflow::control::kScanner, TextFromUtf8(options.scanner));
     window.SetContent(workflow::control::kMaker, TextFromUtf8(options.maker));

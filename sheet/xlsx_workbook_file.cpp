@@ -1,20 +1,32 @@
 #include "sheet/xlsx_workbook_file.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace quillmere::sheet {
+
+namespace {
+
+// A worksheet's rows go to its temporary row file through stdio; with the
+// default 4 KiB buffer that is a write call every few rows.
+constexpr std::size_t kRowFileBufferSize = 256 * 1024;
+
+bool HoldsRows(const lxw_worksheet& worksheet) noexcept { return worksheet.dim_rowmin != LXW_ROW_MAX; }
+
+}  // namespace
 
 XlsxWorkbookFile::~XlsxWorkbookFile() {
     if (workbook_) static_cast<void>(Close());
 }
 
 XlsxWorkbookFile::XlsxWorkbookFile(XlsxWorkbookFile&& other) noexcept
-    : workbook_(std::exchange(other.workbook_, nullptr)) {}
+    : workbook_(std::exchange(other.workbook_, nullptr)), rowFiles_(std::move(other.rowFiles_)) {}
 
 XlsxWorkbookFile& XlsxWorkbookFile::operator=(XlsxWorkbookFile&& other) noexcept {
     if (this != &other) {
         if (workbook_) static_cast<void>(Close());
         workbook_ = std::exchange(other.workbook_, nullptr);
+        rowFiles_ = std::move(other.rowFiles_);
     }
     return *this;
 }
@@ -31,7 +43,16 @@ XlsxWorkbookFile XlsxWorkbookFile::Start(const std::string& path) {
 
 lxw_worksheet* XlsxWorkbookFile::AddWorksheet(const std::string& name) {
     if (!workbook_) return nullptr;
-    return workbook_add_worksheet(workbook_, name.c_str());
+    lxw_worksheet* worksheet = workbook_add_worksheet(workbook_, name.c_str());
+    // Nothing has gone through the row file yet, so its buffer may still be
+    // replaced; where that is refused the default one serves.
+    if (worksheet && worksheet->optimize_tmpfile) {
+        auto buffer = std::make_unique<char[]>(kRowFileBufferSize);
+        if (std::setvbuf(worksheet->optimize_tmpfile, buffer.get(), _IOFBF, kRowFileBufferSize) == 0) {
+            rowFiles_.push_back(RowFile{worksheet, std::move(buffer)});
+        }
+    }
+    return worksheet;
 }
 
 lxw_format* XlsxWorkbookFile::AddPlainFormat() {
@@ -41,11 +62,34 @@ lxw_format* XlsxWorkbookFile::AddPlainFormat() {
 
 lxw_error XlsxWorkbookFile::Close() {
     if (!workbook_) return LXW_NO_ERROR;
-    return workbook_close(std::exchange(workbook_, nullptr));
+    // A successful close closes the row file of every worksheet that holds
+    // rows and leaves the others open; those are closed here once the
+    // workbook is gone. Which ones a failed close got to is unknown, so then
+    // every buffer is left to the files that may still use it.
+    std::vector<std::FILE*> leftOpen;
+    for (const RowFile& file : rowFiles_) {
+        if (!HoldsRows(*file.worksheet)) leftOpen.push_back(file.worksheet->optimize_tmpfile);
+    }
+    const lxw_error error = workbook_close(std::exchange(workbook_, nullptr));
+    if (error == LXW_NO_ERROR) {
+        for (std::FILE* file : leftOpen) std::fclose(file);
+    } else {
+        for (RowFile& file : rowFiles_) static_cast<void>(file.buffer.release());
+    }
+    rowFiles_.clear();
+    return error;
 }
 
 void XlsxWorkbookFile::Discard() noexcept {
-    if (workbook_) lxw_workbook_free(std::exchange(workbook_, nullptr));
+    if (!workbook_) return;
+    // Freeing a workbook leaves its row files open; their rows are not wanted.
+    for (RowFile& file : rowFiles_) {
+        std::fclose(file.worksheet->optimize_tmpfile);
+        file.worksheet->optimize_tmpfile = nullptr;
+        file.worksheet->file = nullptr;
+    }
+    lxw_workbook_free(std::exchange(workbook_, nullptr));
+    rowFiles_.clear();
 }
 
 }  // namespace quillmere::sheet

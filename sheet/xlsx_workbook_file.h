@@ -7,7 +7,9 @@
 // call it once, explicitly. The destructor closes only as a last resort
 // (the outcome is lost there) so that written rows are not thrown away.
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <xlsxwriter.h>
 
@@ -44,7 +46,15 @@ public:
 private:
     explicit XlsxWorkbookFile(lxw_workbook* workbook) noexcept : workbook_(workbook) {}
 
+    // A worksheet's temporary row file and the stdio buffer given to it,
+    // which must outlive the file.
+    struct RowFile {
+        lxw_worksheet* worksheet;
+        std::unique_ptr<char[]> buffer;
+    };
+
     lxw_workbook* workbook_ = nullptr;
+    std::vector<RowFile> rowFiles_;
 };
 
 }  // namespace quillmere::sheet
