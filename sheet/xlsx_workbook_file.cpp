@@ -57,7 +57,13 @@ lxw_worksheet* XlsxWorkbookFile::AddWorksheet(const std::string& name) {
 
 lxw_format* XlsxWorkbookFile::AddPlainFormat() {
     if (!workbook_) return nullptr;
-    return workbook_add_format(workbook_);
+    lxw_format* format = workbook_add_format(workbook_);
+    // libxlsxwriter finds a format's style index by hashing it on every cell
+    // written with it until the format holds an index of its own, which a
+    // copy of the default format never comes to do. The index is the
+    // default's, so it is given once here.
+    if (format) format->xf_index = lxw_format_get_xf_index(format);
+    return format;
 }
 
 lxw_error XlsxWorkbookFile::Close() {
