@@ -9,7 +9,7 @@ namespace {
 
 // A worksheet's rows go to its temporary row file through stdio; with the
 // default 4 KiB buffer that is a write call every few rows.
-constexpr std::size_t kRowFileBufferSize = 256 * 1024;
+constexpr std::size_t kRowFileBufferSize = 64 * 1024;
 
 bool HoldsRows(const lxw_worksheet& worksheet) noexcept { return worksheet.dim_rowmin != LXW_ROW_MAX; }
 
@@ -47,7 +47,7 @@ lxw_worksheet* XlsxWorkbookFile::AddWorksheet(const std::string& name) {
     // Nothing has gone through the row file yet, so its buffer may still be
     // replaced; where that is refused the default one serves.
     if (worksheet && worksheet->optimize_tmpfile) {
-        auto buffer = std::make_unique<char[]>(kRowFileBufferSize);
+        auto buffer = std::make_unique_for_overwrite<char[]>(kRowFileBufferSize);
         if (std::setvbuf(worksheet->optimize_tmpfile, buffer.get(), _IOFBF, kRowFileBufferSize) == 0) {
             rowFiles_.push_back(RowFile{worksheet, std::move(buffer)});
         }
