@@ -18,9 +18,10 @@
 #
 # The corpora: every file is its own copy of one of a few images encoded once
 # (separate inodes, so no hard link shares cached pages). Times are wall
-# clock of whole processes, measured with /usr/bin/time, after one warming
-# read of every file.
+# clock of whole processes, after one warming read of every file; CPU time
+# and peak memory come from a run under /usr/bin/time.
 set -euo pipefail
+export LC_NUMERIC=C  # a decimal point in $EPOCHREALTIME and in awk
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
@@ -81,41 +82,47 @@ corpus() {
 
 warm() { find "$1" -type f -print0 | xargs -0 -n 2000 cat >/dev/null; }
 
-# measure NAME FILES COMMAND...: wall seconds and peak RSS of one run; sets
-# wall[NAME], rss[NAME] (MB) and rate[NAME] (files per second).
+# wall_of COMMAND...: seconds from the command's start to its exit. Read
+# from bash's own clock with nothing between it and the command: a timing
+# wrapper such as time(1) is a process of its own and adds its start-up
+# (several milliseconds here) to every run, a tenth of a short one.
+wall_of() {
+  local t0 t1
+  t0=$EPOCHREALTIME
+  "$@" >"$work/out" 2>"$work/err" || true
+  t1=$EPOCHREALTIME
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
+}
+
+# measure NAME FILES COMMAND...: CPU seconds and peak RSS of one run under
+# time(1), wall seconds of one run without it; sets wall[NAME], cpu[NAME],
+# rss[NAME] (MB) and rate[NAME] (files per second).
 declare -A wall cpu rss rate
 measure() {
   local name=$1 files=$2; shift 2
-  local status=0 t0 t1
-  t0=$(date +%s%N)
+  local status=0
   /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >"$work/out" 2>"$work/err" || status=$?
-  t1=$(date +%s%N)
   if ((status != 0)); then
     echo "  note: $name exited with $status: $(tail -n 2 "$work/err" | tr '\n' ' ')"
   fi
   read -r _ u k r < <(tail -n 1 "$work/time")
-  # time(1) gives wall seconds to 10 ms only; the clock around it is exact enough.
-  local w
-  w=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
-  wall[$name]=$w
   cpu[$name]=$(awk -v u="$u" -v k="$k" 'BEGIN { printf "%.2f", u + k }')
   rss[$name]=$(awk -v k="$r" 'BEGIN { printf "%.1f", k / 1024 }')
-  rate[$name]=$(awk -v n="$files" -v w="$w" 'BEGIN { printf "%.0f", (w > 0) ? n / w : 0 }')
+  wall[$name]=$(wall_of "$@")
+  rate[$name]=$(awk -v n="$files" -v w="${wall[$name]}" 'BEGIN { printf "%.0f", (w > 0) ? n / w : 0 }')
 }
 
-# best NAME FILES COMMAND...: measure three times and keep the fastest run,
-# the one least disturbed by whatever else the machine was doing.
+# best NAME FILES COMMAND...: as measure, with the fastest of three wall
+# runs, the one least disturbed by whatever else the machine was doing.
 best() {
   local name=$1 files=$2; shift 2
-  local keep_wall="" keep_rss="" keep_cpu=""
-  for _ in 1 2 3; do
-    measure "$name" "$files" "$@"
-    if [[ -z "$keep_wall" ]] || awk -v a="${wall[$name]}" -v b="$keep_wall" 'BEGIN { exit !(a < b) }'; then
-      keep_wall=${wall[$name]} keep_rss=${rss[$name]} keep_cpu=${cpu[$name]}
-    fi
+  measure "$name" "$files" "$@"
+  local w
+  for _ in 2 3; do
+    w=$(wall_of "$@")
+    if awk -v a="$w" -v b="${wall[$name]}" 'BEGIN { exit !(a < b) }'; then wall[$name]=$w; fi
   done
-  wall[$name]=$keep_wall rss[$name]=$keep_rss cpu[$name]=$keep_cpu
-  rate[$name]=$(awk -v n="$files" -v w="$keep_wall" 'BEGIN { printf "%.0f", (w > 0) ? n / w : 0 }')
+  rate[$name]=$(awk -v n="$files" -v w="${wall[$name]}" 'BEGIN { printf "%.0f", (w > 0) ? n / w : 0 }')
 }
 
 row() {  # row NAME LABEL
