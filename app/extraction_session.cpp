@@ -13,7 +13,7 @@ SessionServices ProgramServices() {
     services.workbookFolder = DefaultWorkbookFolder();
     services.clock = [] { return QDateTime::currentDateTime(); };
     services.openWorkbook = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
-    services.settings.jobs = workflow::DefaultPrepareJobs();
+    services.settings.pool = workflow::DefaultPreparePool();
     return services;
 }
 

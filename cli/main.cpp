@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
     sheet::XlsxApplicationFactory factory(options.output, nullptr);
     sheet::ExcelApp app(factory);
     sheet::ExcelWorkbooks workbook;
-    const workflow::RunSettings settings{options.jobs.value_or(workflow::DefaultPrepareJobs())};
+    const workflow::RunSettings settings{options.jobs ? workflow::FixedPreparePool(*options.jobs)
+                                                      : workflow::DefaultPreparePool()};
     const workflow::RunResult result = workflow::RunExtraction(window, fs, app, workbook, settings);
     window.FinishProgress();
 

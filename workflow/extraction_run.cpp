@@ -107,7 +107,7 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::ExcelAp
     const Text progressTail = TextFromUtf8("个文件的元数据...");
     const Text lineBreak("\r\n");
     image::ImageHandle image;
-    FilePreparer preparer(fs, files, settings.jobs);
+    FilePreparer preparer(fs, files, settings.pool);
     std::int32_t rowCounter = 1;
     bool interrupted = false;
     for (const Text* file : files) {

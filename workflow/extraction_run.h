@@ -7,6 +7,7 @@
 
 #include "runtime/file_system.h"
 #include "sheet/excel_controls.h"
+#include "workflow/file_preparer.h"
 #include "workflow/window_port.h"
 
 namespace quillmere::workflow {
@@ -23,7 +24,7 @@ enum class RunOutcome {
 inline constexpr std::int64_t kRowsPerSheet = 1048576;
 
 struct RunSettings {
-    int jobs = 0;  // worker threads preparing files ahead; 0 prepares inline
+    PreparePool pool;  // worker threads preparing files ahead; none prepares inline
     std::int64_t rowsPerSheet = kRowsPerSheet;
 };
 

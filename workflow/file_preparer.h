@@ -9,10 +9,17 @@
 // atomic increment, publish each through its slot's flag, and a worker
 // that finds the ring full sleeps until the writer has emptied half of it,
 // so the writer wakes the workers once per half ring, not once per file.
+//
+// The pool starts small and grows while the machine sits idle waiting for
+// files: from the page cache a few workers keep the cores busy and more
+// only add switching, while behind a slow share each worker spends its
+// time waiting for an open and many are needed.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -35,17 +42,32 @@ struct PreparedFile {
 // else shows as a file that no decoder accepts.
 PreparedFile PrepareFile(const FileSystem& fs, const Text& path);
 
+// How many worker threads prepare files: `first` start with the run, and
+// while the writer waits for files with the cores idle more are added, up
+// to `most`. first 0 prepares each file inside TakeNext.
+struct PreparePool {
+    int first = 0;
+    int most = 0;
+};
+
+// Exactly jobs workers, as a caller that names a number wants.
+PreparePool FixedPreparePool(int jobs);
+// The pool used when the caller does not say.
+PreparePool DefaultPreparePool();
+
 class FilePreparer {
 public:
     // files: the paths to prepare, in the order TakeNext will ask for them;
-    // they must outlive the preparer. jobs 0 prepares each file inside TakeNext.
-    FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, int jobs);
+    // they must outlive the preparer.
+    FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, PreparePool pool);
     ~FilePreparer();
     FilePreparer(const FilePreparer&) = delete;
     FilePreparer& operator=(const FilePreparer&) = delete;
 
     // The next file, in order; blocks until it is ready. Called from one thread.
     PreparedFile TakeNext();
+
+    std::size_t WorkerCount() const noexcept { return workers_.size(); }
 
 private:
     struct Slot {
@@ -56,6 +78,10 @@ private:
     void WorkerLoop();
     // Blocks until index has a free slot; false when the preparer is stopping.
     bool WaitForRoom(std::size_t index);
+    void StartWorkers(std::size_t count);
+    // Called by the writer before it waits: doubles the pool, up to its
+    // most, when the process used little CPU time since the last look.
+    void GrowIfIdle();
 
     const FileSystem& fs_;
     const std::vector<const Text*>& files_;
@@ -65,11 +91,11 @@ private:
     std::atomic<std::size_t> nextToClaim_{0};
     std::atomic<std::size_t> taken_{0};  // files handed to the writer so far
     std::atomic<bool> stopping_{false};
-    std::vector<std::jthread> workers_;
+    std::vector<std::jthread> workers_;  // started and joined by the writer's thread only
+    std::size_t mostWorkers_ = 0;
+    double idleBelowCores_ = 0;  // busy cores under which the pool counts as waiting
+    std::chrono::steady_clock::time_point lookedAt_;
+    std::clock_t cpuAtLook_ = 0;
 };
-
-// Worker threads to use when the caller does not say: enough to hide the
-// latency of a slow share, bounded so a fast disk pays nothing for them.
-int DefaultPrepareJobs();
 
 }  // namespace quillmere::workflow

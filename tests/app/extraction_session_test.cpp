@@ -67,7 +67,7 @@ private slots:
         services.workbookFolder = WorkbookFolder();
         services.clock = [] { return kStarted; };
         services.openWorkbook = [this](const QString& path) { opened.push_back(path); };
-        services.settings.jobs = 2;
+        services.settings.pool = workflow::FixedPreparePool(2);
         session = std::make_unique<app::ExtractionSession>(*window, *dialogs, std::move(services));
         session->Start();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));

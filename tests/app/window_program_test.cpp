@@ -119,7 +119,7 @@ private:
         services.workbookFolder = folder;
         services.clock = [] { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); };
         services.openWorkbook = [](const QString&) { QFAIL("an interrupted run opens nothing"); };
-        services.settings.jobs = 2;
+        services.settings.pool = workflow::FixedPreparePool(2);
         return services;
     }
 };

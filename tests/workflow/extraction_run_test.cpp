@@ -243,7 +243,7 @@ TEST_F(ExtractionRunTest, CheckedBoxListsEachPathUntilTheRunCompletes) {
 TEST_F(ExtractionRunTest, RowsPastTheSheetLimitGoOnInNewSheetsWithTheirOwnHeader) {
     for (int i = 1; i <= 5; ++i) tree.File("scan/" + std::to_string(i) + ".txt", "x");
 
-    const RunResult result = Run({.jobs = 2, .rowsPerSheet = 3});
+    const RunResult result = Run({.pool = FixedPreparePool(2), .rowsPerSheet = 3});
 
     EXPECT_EQ(result.filesWritten, 5);
     EXPECT_EQ(window.messages.at(0).text, "提取元数据完成，本次共提取5个文件的元数据信息。");
@@ -312,7 +312,7 @@ TEST_F(ExtractionRunTest, AnyNumberOfWorkersWritesTheSameWorkbook) {
     std::vector<Workbook> books;
     for (const int jobs : {0, 1, 8}) {
         std::filesystem::remove(output);
-        const RunResult result = Run({.jobs = jobs, .rowsPerSheet = kRowsPerSheet});
+        const RunResult result = Run({.pool = FixedPreparePool(jobs), .rowsPerSheet = kRowsPerSheet});
         ASSERT_EQ(result.outcome, RunOutcome::Completed) << jobs << " workers";
         ASSERT_EQ(result.filesWritten, kFiles);
         books.push_back(ReadWorkbook(output));
@@ -362,7 +362,7 @@ TEST_F(ExtractionRunTest, ClosingTheWindowMidRunKeepsTheRowsWritten) {
         if (window.statuses.back() == "文件总数：3，正在提取第2个文件的元数据...") window.closeRequested = true;
     };
 
-    const RunResult result = Run({.jobs = 2});
+    const RunResult result = Run({.pool = FixedPreparePool(2)});
 
     EXPECT_EQ(result.outcome, RunOutcome::Interrupted);
     EXPECT_EQ(result.filesWritten, 2);

@@ -1,0 +1,102 @@
+// The preparer hands files over in entry order whatever its pool, and its
+// pool grows only while the files come slowly.
+#include "workflow/file_preparer.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "runtime/real_file_system.h"
+#include "tests/support/temp_tree.h"
+
+namespace quillmere::workflow {
+namespace {
+
+// A share where every status lookup waits, as behind a slow network.
+class SlowFileSystem final : public FileSystem {
+public:
+    explicit SlowFileSystem(const FileSystem& inner) : inner_(inner) {}
+
+    std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override {
+        return inner_.ListDirectory(path);
+    }
+    std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override {
+        return inner_.IdentifyDirectory(path);
+    }
+    FileStatus Status(const std::string& path) const override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return inner_.Status(path);
+    }
+
+private:
+    const FileSystem& inner_;
+};
+
+class FilePreparerTest : public ::testing::Test {
+protected:
+    // count files, file i holding i + 1 bytes.
+    void MakeFiles(int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "f" + std::to_string(i) + ".txt";
+            tree.File(name, std::string(static_cast<std::size_t>(i + 1), 'x'));
+            paths.push_back(Text(tree.Path(name)));
+        }
+        for (const Text& path : paths) files.push_back(&path);
+    }
+
+    // Takes every file and checks that each arrived in its place.
+    void TakeAllInOrder(FilePreparer& preparer) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const PreparedFile prepared = preparer.TakeNext();
+            ASSERT_TRUE(prepared.facts.exists) << i;
+            ASSERT_EQ(prepared.facts.size, static_cast<std::int64_t>(i + 1)) << "file " << i << " out of order";
+            ASSERT_TRUE(prepared.probe.pathAccepted) << i;
+            ASSERT_FALSE(prepared.probe.decoded) << i;
+        }
+    }
+
+    testing::TempTree tree;
+    std::vector<Text> paths;
+    std::vector<const Text*> files;
+    RealFileSystem disk;
+};
+
+TEST_F(FilePreparerTest, EveryPoolHandsFilesOverInEntryOrder) {
+    MakeFiles(300);
+    for (const PreparePool pool : {PreparePool{0, 0}, PreparePool{1, 1}, PreparePool{3, 3}, PreparePool{2, 16}}) {
+        FilePreparer preparer(disk, files, pool);
+        TakeAllInOrder(preparer);
+    }
+}
+
+TEST_F(FilePreparerTest, PoolGrowsToItsMostWhileFilesComeSlowly) {
+    MakeFiles(200);
+    const SlowFileSystem share(disk);
+    FilePreparer preparer(share, files, PreparePool{1, 8});
+    EXPECT_EQ(preparer.WorkerCount(), 1u);
+    TakeAllInOrder(preparer);
+    EXPECT_EQ(preparer.WorkerCount(), 8u);
+}
+
+TEST_F(FilePreparerTest, FixedPoolKeepsItsSizeOnASlowShare) {
+    MakeFiles(60);
+    const SlowFileSystem share(disk);
+    FilePreparer preparer(share, files, FixedPreparePool(2));
+    TakeAllInOrder(preparer);
+    EXPECT_EQ(preparer.WorkerCount(), 2u);
+}
+
+TEST_F(FilePreparerTest, PoolNeverOutnumbersTheFiles) {
+    MakeFiles(3);
+    const FilePreparer fixed(disk, files, FixedPreparePool(8));
+    EXPECT_EQ(fixed.WorkerCount(), 3u);
+    const PreparePool automatic = DefaultPreparePool();
+    EXPECT_GE(automatic.first, 2);
+    EXPECT_LE(automatic.first, automatic.most);
+}
+
+}  // namespace
+}  // namespace quillmere::workflow
