@@ -39,17 +39,28 @@ std::optional<std::int64_t> SeekTarget(std::int64_t position, std::int64_t size,
 
 // ---- FileStream ----
 
-std::optional<FileStream> FileStream::Open(const std::string& nativePath) {
-    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; the
-    // fstat below then refuses it before any read.
+int FileStream::OpenReadOnly(const std::string& nativePath) {
+    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer.
     // PathStart walks paths longer than PATH_MAX a piece at a time.
     const PathStart start(nativePath);
-    if (!start.ok()) return std::nullopt;
+    if (!start.ok()) return -1;
     int fd = -1;
     do {
         fd = ::openat(start.directory(), start.rest(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+std::optional<FileStream> FileStream::OpenRegular(const std::string& nativePath, std::int64_t size) {
+    const int fd = OpenReadOnly(nativePath);
     if (fd < 0) return std::nullopt;
+    return FileStream(fd, size);
+}
+
+std::optional<FileStream> FileStream::Open(const std::string& nativePath) {
+    const int fd = OpenReadOnly(nativePath);
+    if (fd < 0) return std::nullopt;
+    // Anything but a regular file is refused before any read.
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);

@@ -39,6 +39,11 @@ class FileStream final : public ByteStream {
 public:
     // nullopt when the file cannot be opened or is not a regular file.
     static std::optional<FileStream> Open(const std::string& nativePath);
+    // For a path the caller found, a moment ago, to be a regular file of
+    // size bytes: opens it without asking for its status again. Should it
+    // have become something else in between, reads fail (a FIFO or a
+    // directory refuses them) and nothing blocks.
+    static std::optional<FileStream> OpenRegular(const std::string& nativePath, std::int64_t size);
 
     FileStream(FileStream&& other) noexcept;
     FileStream& operator=(FileStream&& other) noexcept;
@@ -57,6 +62,8 @@ private:
     static constexpr std::size_t kBufferSize = 8192;
 
     FileStream(int fd, std::int64_t size);
+    // The descriptor of a non-blocking, read-only open; -1 on failure.
+    static int OpenReadOnly(const std::string& nativePath);
     // Makes the buffer hold the bytes at position_; false at the end or on a read error.
     bool Fill();
     void Close() noexcept;

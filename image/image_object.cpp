@@ -174,6 +174,14 @@ ImageProbe ProbeImageFile(const Text& path, std::int32_t format) {
     return ProbeOf(object.image(), decoded);
 }
 
+ImageProbe ProbeRegularFile(const Text& path, std::int32_t format, std::int64_t size) {
+    if (TextLength(path) < kShortestPath) return ImageProbe{};
+    ImageObject object;
+    auto file = FileStream::OpenRegular(TextToNativeName(path), size);
+    const bool decoded = file && object.LoadStream(*file, format);
+    return ProbeOf(object.image(), decoded);
+}
+
 ImageProbe ProbeImageBytes(std::span<const unsigned char> bytes, std::int32_t format) {
     ImageObject object;
     MemoryStream stream(bytes);

@@ -60,6 +60,9 @@ std::uint8_t GetJpegQuality(const ImageHandle& handle);
 // The same decode as DecodeFromFile, as a value: safe to run on any thread,
 // touches nothing shared. Used to prepare files ahead of the row writer.
 ImageProbe ProbeImageFile(const Text& path, std::int32_t format);
+// ProbeImageFile for a path the caller has just found to be a regular file
+// of size bytes, without reading its status a second time.
+ImageProbe ProbeRegularFile(const Text& path, std::int32_t format, std::int64_t size);
 // The same decode over bytes already in memory: what ProbeImageFile does
 // once the file is open (there is no path, so no length rule applies).
 ImageProbe ProbeImageBytes(std::span<const unsigned char> bytes, std::int32_t format);

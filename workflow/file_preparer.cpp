@@ -40,7 +40,8 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
     PreparedFile prepared;
     prepared.facts = GetFileFacts(fs, path);
     prepared.probe = prepared.facts.type == EntryType::RegularFile
-                         ? image::ProbeImageFile(ProbePath(path), static_cast<std::int32_t>(image::ImageFormat::Jpg))
+                         ? image::ProbeRegularFile(ProbePath(path), static_cast<std::int32_t>(image::ImageFormat::Jpg),
+                                                   prepared.facts.size)
                          : UnopenedProbe();
     return prepared;
 }

@@ -195,7 +195,36 @@ TEST_F(ImageObjectTest, AdoptedProbeEqualsDirectDecode) {
         EXPECT_EQ(Read(adopted), Read(direct));
         EXPECT_EQ(GetLastError(adopted), GetLastError(direct));
         EXPECT_EQ(GetYDPI(adopted), GetYDPI(direct));
+
+        // The same file probed with its status already known.
+        struct stat info {};
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        const ImageProbe known = ProbeRegularFile(PathText(path), 3, static_cast<std::int64_t>(info.st_size));
+        EXPECT_EQ(known.decoded, probe.decoded);
+        EXPECT_EQ(known.width, probe.width);
+        EXPECT_EQ(known.height, probe.height);
+        EXPECT_EQ(known.xDpi, probe.xDpi);
+        EXPECT_EQ(known.colorCount, probe.colorCount);
+        EXPECT_EQ(known.jpegQuality, probe.jpegQuality);
+        EXPECT_EQ(known.lastError, probe.lastError);
     }
+}
+
+TEST_F(ImageObjectTest, RegularFileThatBecameSomethingElseIsNotReadAndNothingBlocks) {
+    // Between the caller's status lookup and the open, the path was
+    // replaced by a FIFO without a writer, or by a directory.
+    const std::string fifo = dir.path() + "/pipe.jpg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir.path() + "/folder.jpg";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    for (const std::string& path : {fifo, folder}) {
+        SCOPED_TRACE(path);
+        const ImageProbe probe = ProbeRegularFile(PathText(path), 3, 4096);
+        EXPECT_TRUE(probe.pathAccepted);
+        EXPECT_FALSE(probe.decoded);
+        EXPECT_EQ(probe.width, 0);
+    }
+    EXPECT_FALSE(ProbeRegularFile(PathText(dir.path() + "/missing.jpg"), 3, 4096).decoded);
 }
 
 TEST_F(ImageObjectTest, ProbesOnManyThreadsAgreeWithOneThread) {
