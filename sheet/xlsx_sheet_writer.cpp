@@ -19,6 +19,11 @@ bool StartsWithCharacterEscape(std::string_view text) noexcept {
 }  // namespace
 
 void AppendXlsxLiteralText(std::string& out, std::string_view text) {
+    // Most texts hold neither an underscore nor the lead bytes of U+FFFE/FFFF.
+    if (text.find_first_of("_\xEF") == std::string_view::npos) {
+        out += text;
+        return;
+    }
     std::size_t done = 0;
     for (std::size_t at = 0; at < text.size(); ++at) {
         if (text[at] == '_') {
