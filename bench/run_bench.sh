@@ -145,7 +145,7 @@ compare() {
   best xlsx "$files" "$bin/bench/sheet_bench" direct "$files" "$work/direct.xlsx"
   best extract "$files" "$extract" "${facts[@]}" -o "$work/extract.xlsx" "$dir"
   best extract1 "$files" "$extract" "${facts[@]}" --jobs 1 -o "$work/extract1.xlsx" "$dir"
-  measure exiftool "$sample" exiftool -r -csv -fast2 -FileName -FileSize -FileModifyDate -ImageSize \
+  best exiftool "$sample" exiftool -r -csv -fast2 -FileName -FileSize -FileModifyDate -ImageSize \
     -XResolution -ColorComponents -@ "$work/sample.list"
   best gm "$files" xargs -0 -a "$work/all.list0" gm identify -ping
   measure identify "$files" xargs -0 -a "$work/all.list0" identify -ping
