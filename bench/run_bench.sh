@@ -221,15 +221,14 @@ if wants slow; then
   sleep 3
   echo
   echo "== slow file system: $slow_files files, 5 ms per open"
+  slow_extract=(env LD_PRELOAD="$shim" QUILLMERE_SLOW_PREFIX="$work/slow" QUILLMERE_SLOW_OPEN_MS=5 "$extract" "${facts[@]}")
   for jobs in 1 2 4 8 16 32; do
-    measure "slow$jobs" "$slow_files" env LD_PRELOAD="$shim" QUILLMERE_SLOW_PREFIX="$work/slow" QUILLMERE_SLOW_OPEN_MS=5 \
-      "$extract" "${facts[@]}" --jobs "$jobs" -o "$work/slow.xlsx" "$work/slow"
+    measure "slow$jobs" "$slow_files" "${slow_extract[@]}" --jobs "$jobs" -o "$work/slow.xlsx" "$work/slow"
     printf '    --jobs %-3s %6s s %8s files/s   %5s x faster than 1 worker\n' "$jobs" "${wall[slow$jobs]}" \
       "${rate[slow$jobs]}" "$(ratio "${wall[slow1]}" "${wall[slow$jobs]}")"
   done
   # No --jobs: the pool starts at one worker per core and grows while the cores sit idle.
-  measure slowdefault "$slow_files" env LD_PRELOAD="$shim" QUILLMERE_SLOW_PREFIX="$work/slow" QUILLMERE_SLOW_OPEN_MS=5 \
-    "$extract" "${facts[@]}" -o "$work/slow.xlsx" "$work/slow"
+  measure slowdefault "$slow_files" "${slow_extract[@]}" -o "$work/slow.xlsx" "$work/slow"
   printf '    default %6s s %8s files/s   %5s x faster than 1 worker\n' "${wall[slowdefault]}" \
     "${rate[slowdefault]}" "$(ratio "${wall[slow1]}" "${wall[slowdefault]}")"
   s=$(ratio "${wall[slow1]}" "${wall[slow8]}")
