@@ -20,11 +20,29 @@ enum class ControlKind {
     NotesBox,   // multi-line, read-only, centred lines, no wrapping
 };
 
+// What the program does with a control; the window port reaches controls
+// by role, so no name is spelled twice.
+enum class ControlRole {
+    None,  // labels: shown, never read or written
+    Scanner,
+    Maker,
+    Model,
+    Processor,
+    Software,
+    Folder,
+    ChooseButton,
+    StartButton,
+    Status,
+    ShowNames,
+    Notes,
+};
+
 struct ControlRow {
     std::string_view name;     // UTF-8; also the widget's objectName
     ControlKind kind;
     QRect rect;                // in the window's client area
     std::string_view caption;  // UTF-8; empty for edit boxes
+    ControlRole role = ControlRole::None;
 };
 
 inline constexpr std::string_view kWindowCaption = "Quillmere";
@@ -40,5 +58,8 @@ inline constexpr QSize kClientSize{872, 532};
 // Controls in table order, which is also the keyboard focus order: the six
 // input boxes come in their numbered order, 扫描人编辑框 first.
 std::span<const ControlRow> ControlTable();
+
+// The table's row for a role; every role but None has exactly one.
+const ControlRow& ControlFor(ControlRole role);
 
 }  // namespace quillmere::app

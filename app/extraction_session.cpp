@@ -1,8 +1,5 @@
 #include "app/extraction_session.h"
 
-#include <QDesktopServices>
-#include <QUrl>
-
 #include "app/workbook_naming.h"
 #include "workflow/file_preparer.h"
 
@@ -12,18 +9,16 @@ SessionServices ProgramServices() {
     SessionServices services;
     services.workbookFolder = DefaultWorkbookFolder();
     services.clock = [] { return QDateTime::currentDateTime(); };
-    services.openWorkbook = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    services.openWorkbook = DesktopWorkbookOpener();
     services.settings.pool = workflow::DefaultPreparePool();
     return services;
 }
 
 ExtractionSession::ExtractionSession(MainWindow& window, UiDialogs& dialogs, SessionServices services)
     : window_(window),
-      port_(window, dialogs),
-      factory_(std::move(services.workbookFolder), std::move(services.clock)),
-      app_(factory_),
-      handlers_(port_, fs_, app_, workbook_, services.settings),
-      openWorkbook_(std::move(services.openWorkbook)) {
+      port_(window, dialogs, std::move(services.openWorkbook)),
+      maker_(std::move(services.workbookFolder), std::move(services.clock)),
+      handlers_(port_, fs_, maker_, services.settings) {
     chooseConnection_ =
         QObject::connect(&window_, &MainWindow::chooseFolderClicked, &window_, [this] { ChooseFolder(); });
     startConnection_ = QObject::connect(&window_, &MainWindow::startClicked, &window_, [this] { StartExtraction(); });
@@ -46,13 +41,9 @@ void ExtractionSession::StartExtraction() {
     // second run; the handlers turn it away, and the busy state stays the
     // outer run's.
     if (handlers_.RunInProgress()) return;
-    factory_.SetImageFolder(port_.Content(workflow::control::kFolder));
-    factory_.ForgetSavedPath();
+    maker_.SetImageFolder(port_.Folder());
     window_.setBusy(true);
     lastRun_ = handlers_.StartExtraction();
-    const bool handOver = lastRun_.outcome == workflow::RunOutcome::Completed && lastRun_.saveFailure.empty() &&
-                          !factory_.SavedPath().isEmpty();
-    if (handOver && openWorkbook_) openWorkbook_(factory_.SavedPath());
     window_.setBusy(false);  // ends the program here if the window was closed meanwhile
 }
 

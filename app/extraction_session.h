@@ -1,29 +1,25 @@
 #pragma once
 // Everything one window program needs besides the window: the window port,
-// the file system, the spreadsheet controls and the window handlers, wired
-// to the window's buttons. After a completed run the saved workbook is
-// handed to the desktop.
+// the file system, the workbook maker and the window handlers, wired to the
+// window's buttons.
 
 #include <QDateTime>
 #include <QString>
 
-#include <functional>
-
-#include "app/documents_workbook_factory.h"
+#include "app/documents_workbook_maker.h"
 #include "app/main_window.h"
 #include "app/qt_window_port.h"
 #include "app/ui_dialogs.h"
 #include "runtime/real_file_system.h"
-#include "sheet/excel_controls.h"
 #include "workflow/extraction_run.h"
 #include "workflow/window_handlers.h"
 
 namespace quillmere::app {
 
 struct SessionServices {
-    QString workbookFolder;                                // where workbooks are saved
-    DocumentsWorkbookFactory::Clock clock;                 // names each workbook
-    std::function<void(const QString& path)> openWorkbook;  // shows a saved workbook
+    QString workbookFolder;                // where workbooks are saved
+    DocumentsWorkbookMaker::Clock clock;   // names each workbook
+    WorkbookOpener openWorkbook;           // hands a saved workbook to the desktop
     workflow::RunSettings settings;
 };
 
@@ -52,11 +48,8 @@ private:
     MainWindow& window_;
     QtWindowPort port_;
     RealFileSystem fs_;
-    DocumentsWorkbookFactory factory_;
-    sheet::ExcelApp app_;
-    sheet::ExcelWorkbooks workbook_;
+    DocumentsWorkbookMaker maker_;
     workflow::WindowHandlers handlers_;
-    std::function<void(const QString&)> openWorkbook_;
     workflow::RunResult lastRun_;
     QMetaObject::Connection chooseConnection_;
     QMetaObject::Connection startConnection_;

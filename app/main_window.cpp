@@ -14,7 +14,6 @@
 
 #include "app/control_table.h"
 #include "app/notes_box.h"
-#include "workflow/window_port.h"
 
 namespace quillmere::app {
 
@@ -129,8 +128,8 @@ void MainWindow::setTabOrderFromTable() {
 }
 
 void MainWindow::connectButtons() {
-    auto* choose = qobject_cast<QPushButton*>(control(workflow::control::kChooseButton));
-    auto* start = qobject_cast<QPushButton*>(control(workflow::control::kStartButton));
+    auto* choose = qobject_cast<QPushButton*>(control(ControlRole::ChooseButton));
+    auto* start = qobject_cast<QPushButton*>(control(ControlRole::StartButton));
     if (choose) connect(choose, &QPushButton::clicked, this, &MainWindow::chooseFolderClicked);
     if (start) {
         start->setEnabled(false);
@@ -142,6 +141,8 @@ QWidget* MainWindow::control(std::string_view name) const {
     const auto found = controls_.find(name);
     return found == controls_.end() ? nullptr : found->second;
 }
+
+QWidget* MainWindow::control(ControlRole role) const { return control(ControlFor(role).name); }
 
 std::vector<std::string> MainWindow::missingControls() const {
     std::vector<std::string> missing;

@@ -17,6 +17,7 @@
 namespace quillmere::app {
 
 struct ControlRow;
+enum class ControlRole;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -26,6 +27,8 @@ public:
 
     // The control of that name, or nullptr when the table has none.
     QWidget* control(std::string_view name) const;
+    // The control that plays that role.
+    QWidget* control(ControlRole role) const;
     // Names of table controls the window failed to build; empty when whole.
     std::vector<std::string> missingControls() const;
 

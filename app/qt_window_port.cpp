@@ -2,10 +2,13 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QLineEdit>
+#include <QUrl>
 
 #include <algorithm>
 
+#include "app/control_table.h"
 #include "app/notes_box.h"
 #include "runtime/text_encoding.h"
 
@@ -13,49 +16,74 @@ namespace quillmere::app {
 
 namespace {
 
+constexpr int kPositionMinimised = 2;
+// The flags the message-box decoding knows for the two kinds the workflow uses.
+constexpr int kPlainFlags = 0;
+constexpr int kWarningFlags = 0x30;
+
 QString ToQString(const Text& text) { return QString::fromStdString(TextToUtf8(text)); }
 Text FromQString(const QString& text) { return TextFromUtf8(text.toStdString()); }
 
-// A multi-line box separates its lines with CR LF, as its content is read
-// and written; the widget keeps plain line feeds.
+// The notes box separates its lines with CR LF as the workflow writes them;
+// the widget keeps plain line feeds.
 QString ToWidgetLines(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
-QString FromWidgetLines(QString text) { return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n")); }
-
-void AppendToSingleLine(QLineEdit& box, const QString& text) {
-    box.setText(box.text() + text);
-    box.setCursorPosition(static_cast<int>(box.text().size()));
-}
 
 }  // namespace
 
-QtWindowPort::QtWindowPort(MainWindow& window, UiDialogs& dialogs) : window_(window), dialogs_(dialogs) {}
+WorkbookOpener DesktopWorkbookOpener() {
+    return [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+}
 
-Text QtWindowPort::Content(std::string_view control) const {
-    QWidget* widget = window_.control(control);
-    if (const auto* line = qobject_cast<QLineEdit*>(widget)) return FromQString(line->text());
-    if (const auto* lines = qobject_cast<NotesBox*>(widget)) {
-        return FromQString(FromWidgetLines(lines->toPlainText()));
+QtWindowPort::QtWindowPort(MainWindow& window, UiDialogs& dialogs, WorkbookOpener opener)
+    : window_(window), dialogs_(dialogs), opener_(std::move(opener)) {}
+
+Text QtWindowPort::LineText(ControlRole role) const {
+    const auto* box = qobject_cast<QLineEdit*>(window_.control(role));
+    return box ? FromQString(box->text()) : Text();
+}
+
+void QtWindowPort::SetLineText(ControlRole role, const Text& text) {
+    if (auto* box = qobject_cast<QLineEdit*>(window_.control(role))) box->setText(ToQString(text));
+}
+
+workflow::BatchFacts QtWindowPort::ReadBatchFacts() const {
+    return {LineText(ControlRole::Scanner), LineText(ControlRole::Maker), LineText(ControlRole::Model),
+            LineText(ControlRole::Processor), LineText(ControlRole::Software)};
+}
+
+Text QtWindowPort::Folder() const { return LineText(ControlRole::Folder); }
+
+void QtWindowPort::SetFolder(const Text& folder) { SetLineText(ControlRole::Folder, folder); }
+
+void QtWindowPort::SetStatus(const Text& status) { SetLineText(ControlRole::Status, status); }
+
+bool QtWindowPort::PathLogWanted() const {
+    const auto* box = qobject_cast<QCheckBox*>(window_.control(ControlRole::ShowNames));
+    return box && box->isChecked();
+}
+
+void QtWindowPort::AppendToPathLog(const Text& line) {
+    if (auto* notes = qobject_cast<NotesBox*>(window_.control(ControlRole::Notes))) {
+        notes->appendLines(ToWidgetLines(ToQString(line)));
     }
-    return Text();
 }
 
-void QtWindowPort::SetContent(std::string_view control, const Text& text) {
-    QWidget* widget = window_.control(control);
-    if (auto* line = qobject_cast<QLineEdit*>(widget)) {
-        line->setText(ToQString(text));
-    } else if (auto* lines = qobject_cast<NotesBox*>(widget)) {
-        lines->setLines(ToWidgetLines(ToQString(text)));
+void QtWindowPort::ShowNotes(const Text& notes) {
+    if (auto* box = qobject_cast<NotesBox*>(window_.control(ControlRole::Notes))) {
+        box->setLines(ToWidgetLines(ToQString(notes)));
     }
 }
 
-void QtWindowPort::SetDisabled(std::string_view control, bool disabled) {
-    if (QWidget* widget = window_.control(control)) widget->setEnabled(!disabled);
+void QtWindowPort::SetStartEnabled(bool enabled) {
+    if (QWidget* start = window_.control(ControlRole::StartButton)) start->setEnabled(enabled);
 }
 
-int QtWindowPort::Checked(std::string_view control) const {
-    const auto* box = qobject_cast<QCheckBox*>(window_.control(control));
-    return box && box->isChecked() ? 1 : 0;
+void QtWindowPort::ShowMessage(const Text& message, workflow::MessageKind kind) {
+    const int flags = kind == workflow::MessageKind::Warning ? kWarningFlags : kPlainFlags;
+    dialogs_.ShowMessage(DecodeMessageBox(ToQString(message), flags), &window_);
 }
+
+void QtWindowPort::Minimise() { SetPosition(kPositionMinimised); }
 
 void QtWindowPort::SetPosition(int position) {
     position_ = std::clamp(position, 0, 3);
@@ -71,31 +99,21 @@ void QtWindowPort::SetPosition(int position) {
     }
 }
 
-int QtWindowPort::ShowMessage(const Text& message, int flags) {
-    const MessageBoxRequest request = DecodeMessageBox(ToQString(message), flags);
-    return MessageBoxResult(dialogs_.ShowMessage(request, &window_));
-}
-
 void QtWindowPort::ProcessEvents() {
     // Handles what is pending and returns; a quit request only marks the
     // main loop to end, which it does once the running handler returns.
     QCoreApplication::processEvents();
 }
 
-void QtWindowPort::AppendText(std::string_view control, const Text& text) {
-    QWidget* widget = window_.control(control);
-    if (auto* lines = qobject_cast<NotesBox*>(widget)) {
-        lines->appendLines(ToWidgetLines(ToQString(text)));
-    } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
-        AppendToSingleLine(*line, ToQString(text));
-    }
-}
-
-Text QtWindowPort::BrowseForFolder(const Text& title) {
-    return FromQString(FolderPathForBox(dialogs_.ChooseFolder(ToQString(title), &window_)));
+Text QtWindowPort::BrowseForFolder() {
+    return FromQString(FolderPathForBox(dialogs_.ChooseFolder(QString(), &window_)));
 }
 
 bool QtWindowPort::CloseRequested() const { return window_.closeRequested(); }
+
+bool QtWindowPort::OpenWorkbook(const std::string& path) {
+    return opener_ && opener_(QString::fromStdString(path));
+}
 
 QString FolderPathForBox(const QString& chosen) {
     QString path = chosen;

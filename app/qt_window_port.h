@@ -1,9 +1,12 @@
 #pragma once
-// The window as the workflow sees it: control properties by name, and the
-// four services (message box, pending events, appending to an edit box,
-// folder chooser) over Qt. Texts cross as Text and are converted here.
+// The window as the workflow sees it: each typed operation mapped onto the
+// control that plays its role in the control table, and the services
+// (message box, pending events, folder chooser, handing the workbook to the
+// desktop) over Qt. Texts cross as Text and are converted here.
 
 #include <QString>
+
+#include <functional>
 
 #include "app/main_window.h"
 #include "app/ui_dialogs.h"
@@ -11,29 +14,46 @@
 
 namespace quillmere::app {
 
+// Opens a saved workbook in the desktop's application; false when the
+// desktop could not take it.
+using WorkbookOpener = std::function<bool(const QString& path)>;
+
+// The desktop's own handler for the file's type.
+WorkbookOpener DesktopWorkbookOpener();
+
 class QtWindowPort final : public workflow::WindowPort {
 public:
-    QtWindowPort(MainWindow& window, UiDialogs& dialogs);
+    QtWindowPort(MainWindow& window, UiDialogs& dialogs, WorkbookOpener opener = DesktopWorkbookOpener());
 
-    Text Content(std::string_view control) const override;
-    void SetContent(std::string_view control, const Text& text) override;
-    void SetDisabled(std::string_view control, bool disabled) override;
-    int Checked(std::string_view control) const override;
-    // 0 normal, 1 restored and centred, 2 minimised, 3 maximised; other
-    // values are clamped into that range. A hidden window only remembers it.
-    void SetPosition(int position) override;
-    int ShowMessage(const Text& message, int flags) override;
+    workflow::BatchFacts ReadBatchFacts() const override;
+    Text Folder() const override;
+    void SetFolder(const Text& folder) override;
+    void SetStatus(const Text& status) override;
+    bool PathLogWanted() const override;
+    void AppendToPathLog(const Text& line) override;
+    void ShowNotes(const Text& notes) override;
+    void SetStartEnabled(bool enabled) override;
+    void ShowMessage(const Text& message, workflow::MessageKind kind) override;
+    void Minimise() override;
     void ProcessEvents() override;
-    void AppendText(std::string_view control, const Text& text) override;
-    Text BrowseForFolder(const Text& title) override;
+    Text BrowseForFolder() override;
     bool CloseRequested() const override;
+    bool OpenWorkbook(const std::string& path) override;
 
-    // The last Position written, after clamping; 0 before any.
+    // The window's position: 0 normal, 1 restored and centred, 2 minimised,
+    // 3 maximised; other values are clamped into that range. A hidden
+    // window only remembers it.
+    void SetPosition(int position);
+    // The last position set, after clamping; 0 before any.
     int Position() const { return position_; }
 
 private:
+    Text LineText(ControlRole role) const;
+    void SetLineText(ControlRole role, const Text& text);
+
     MainWindow& window_;
     UiDialogs& dialogs_;
+    WorkbookOpener opener_;
     int position_ = 0;
 };
 

@@ -1,11 +1,13 @@
 #include "app/window_program.h"
 
 #include <QApplication>
+#include <QDialog>
 
 #include <exception>
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/termination_signals.h"
 
 namespace quillmere::app {
 
@@ -36,6 +38,13 @@ int RunWindowProgram(UiDialogs& dialogs, SessionServices services) {
     if (!window->missingControls().empty()) return ReportWindowFailure(dialogs);
 
     ExtractionSession session(*window, dialogs, std::move(services));
+    // Logout and kill close the window as the operator would; a box left
+    // open would otherwise hold the program until someone answers it.
+    TerminationSignals terminations;
+    QObject::connect(&terminations, &TerminationSignals::received, window.get(), [&window] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
+        window->close();
+    });
     QObject::connect(window.get(), &MainWindow::finished, qApp, [] { QCoreApplication::exit(kExitClosed); },
                      Qt::QueuedConnection);
     session.Start();

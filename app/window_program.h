@@ -11,8 +11,9 @@ inline constexpr int kExitClosed = 0;
 inline constexpr int kExitWindowFailed = -1;
 
 // Needs the QApplication to exist. Returns kExitClosed once the window has
-// closed (after a running extraction has saved its rows), or, when the
-// window cannot be built, kExitWindowFailed after a box saying so.
+// closed (after a running extraction has saved its rows), also when SIGTERM
+// or SIGHUP closed it, or, when the window cannot be built,
+// kExitWindowFailed after a box saying so.
 int RunWindowProgram(UiDialogs& dialogs, SessionServices services);
 
 }  // namespace quillmere::app

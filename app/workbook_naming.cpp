@@ -1,7 +1,6 @@
 #include "app/workbook_naming.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include "runtime/text_encoding.h"
@@ -19,15 +18,9 @@ QString ImageFolderName(const Text& imageFolder) {
     return parts.isEmpty() ? QStringLiteral("根目录") : parts.last();
 }
 
-QString WorkbookPath(const QString& outputFolder, const Text& imageFolder, const QDateTime& at) {
-    const QString stem = outputFolder + QLatin1Char('/') + ImageFolderName(imageFolder) + QStringLiteral("-元数据-") +
-                         at.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString extension = QStringLiteral(".xlsx");
-    QString path = stem + extension;
-    for (int copy = 2; QFileInfo::exists(path); ++copy) {
-        path = stem + QLatin1Char('-') + QString::number(copy) + extension;
-    }
-    return path;
+QString WorkbookStem(const QString& outputFolder, const Text& imageFolder, const QDateTime& at) {
+    return outputFolder + QLatin1Char('/') + ImageFolderName(imageFolder) + QStringLiteral("-元数据-") +
+           at.toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
 }  // namespace quillmere::app

@@ -15,9 +15,9 @@ QString DefaultWorkbookFolder();
 // The last name of the image folder path ("根目录" for the root itself).
 QString ImageFolderName(const Text& imageFolder);
 
-// The workbook's path for a run started at `at` (local time). When a file of
-// that name exists already, as after two runs in one second, "-2", "-3", ...
-// is added before the extension so no earlier workbook is overwritten.
-QString WorkbookPath(const QString& outputFolder, const Text& imageFolder, const QDateTime& at);
+// The workbook's path for a run started at `at` (local time), without its
+// extension; the name is reserved with ".xlsx", or "-2.xlsx", "-3.xlsx", …
+// when an earlier run of the same second holds it.
+QString WorkbookStem(const QString& outputFolder, const Text& imageFolder, const QDateTime& at);
 
 }  // namespace quillmere::app

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/interruption.h"
 #include "cli/terminal_window.h"
 #include "runtime/heap_tuning.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
-#include "sheet/excel_controls.h"
-#include "sheet/xlsx_application.h"
+#include "sheet/output_workbook_maker.h"
 #include "workflow/extraction_run.h"
 #include "workflow/file_preparer.h"
 
@@ -46,44 +46,40 @@ int main(int argc, char** argv) {
         return kExitDone;
     }
 
+    cli::InstallInterruptionHandlers();
     KeepFreedHeapForReuse();
-    cli::TerminalWindow window(isatty(STDERR_FILENO) == 1);
-    window.SetContent(workflow::control::kScanner, TextFromUtf8(options.scanner));
-    window.SetContent(workflow::control::kMaker, TextFromUtf8(options.maker));
-    window.SetContent(workflow::control::kModel, TextFromUtf8(options.model));
-    window.SetContent(workflow::control::kProcessor, TextFromUtf8(options.processor));
-    window.SetContent(workflow::control::kSoftware, TextFromUtf8(options.software));
-    window.SetContent(workflow::control::kFolder, TextFromUtf8(options.folder));
+    const workflow::BatchFacts facts{TextFromUtf8(options.scanner), TextFromUtf8(options.maker),
+                                     TextFromUtf8(options.model), TextFromUtf8(options.processor),
+                                     TextFromUtf8(options.software)};
+    cli::TerminalWindow window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1);
 
     RealFileSystem fs;
-    sheet::XlsxApplicationFactory factory(options.output, nullptr);
-    sheet::ExcelApp app(factory);
-    sheet::ExcelWorkbooks workbook;
-    const workflow::RunSettings settings{options.jobs ? workflow::FixedPreparePool(*options.jobs)
-                                                      : workflow::DefaultPreparePool()};
-    const workflow::RunResult result = workflow::RunExtraction(window, fs, app, workbook, settings);
+    sheet::OutputWorkbookMaker maker(options.output);
+    workflow::RunSettings settings;
+    settings.pool = options.jobs ? workflow::FixedPreparePool(*options.jobs) : workflow::DefaultPreparePool();
+    settings.whenStopped = workflow::WhenStopped::SaveNothing;
+    const workflow::RunResult result = workflow::RunExtraction(window, fs, maker, settings);
+    cli::EnterFinishedPhase();
     window.FinishProgress();
 
+    const auto lastMessage = [&window](const char* otherwise) {
+        return window.messages().empty() ? std::string(otherwise) : window.messages().back();
+    };
     switch (result.outcome) {
         case workflow::RunOutcome::Completed:
-            if (!result.saveFailure.empty()) {
-                PrintError("cannot write '" + options.output + "': " + result.saveFailure);
-                return kExitFailed;
-            }
             for (const std::string& message : window.messages()) std::fprintf(stderr, "%s\n", message.c_str());
             return kExitDone;
         case workflow::RunOutcome::NotStarted:
-            PrintError(window.messages().empty() ? "the image folder cannot be read" : window.messages().back());
+            PrintError(lastMessage("图像文件夹不存在或无法读取"));
             return kExitFailed;
         case workflow::RunOutcome::CreateFailed:
-            PrintError("cannot create the workbook '" + options.output + "': " + factory.CreateFailure());
-            return kExitFailed;
-        case workflow::RunOutcome::AssociateFailed:
-            PrintError("cannot add a workbook to '" + options.output + "'");
+        case workflow::RunOutcome::SaveFailed:
+            PrintError(lastMessage("工作簿保存失败"));
             return kExitFailed;
         case workflow::RunOutcome::Interrupted:
-            PrintError("interrupted");
-            return kExitFailed;
+            if (cli::StopSignal() == 0) break;  // only a signal stops the extractor
+            std::fprintf(stderr, "%s\n", cli::InterruptedLine(cli::StopSignal(), result.filesWritten).c_str());
+            return 128 + cli::StopSignal();
     }
     return kExitFailed;
 }

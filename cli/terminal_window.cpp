@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/interruption.h"
 #include "runtime/text_encoding.h"
 
 namespace quillmere::cli {
@@ -20,24 +21,27 @@ std::string FormatDuration(double seconds) {
 
 }  // namespace
 
-TerminalWindow::TerminalWindow(bool drawProgress)
-    : drawProgress_(drawProgress), started_(std::chrono::steady_clock::now()) {}
+TerminalWindow::TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress)
+    : facts_(std::move(facts)),
+      folder_(std::move(folder)),
+      output_(std::move(output)),
+      drawProgress_(drawProgress),
+      started_(std::chrono::steady_clock::now()) {}
 
-Text TerminalWindow::Content(std::string_view control) const {
-    const auto found = contents_.find(control);
-    return found == contents_.end() ? Text() : found->second;
-}
-
-void TerminalWindow::SetContent(std::string_view control, const Text& text) {
-    contents_.insert_or_assign(std::string(control), text);
-}
-
-int TerminalWindow::ShowMessage(const Text& message, int) {
+void TerminalWindow::ShowMessage(const Text& message, workflow::MessageKind) {
     messages_.push_back(TextToUtf8(message));
-    return 0;
+}
+
+bool TerminalWindow::CloseRequested() const { return StopSignal() != 0; }
+
+void TerminalWindow::ReportSaving() {
+    FinishProgress();
+    EnterSavingPhase(output_);
 }
 
 void TerminalWindow::ReportProgress(std::int64_t done, std::int64_t total) {
+    CountRowsWritten(done);
+    EnterWritingPhase();
     if (!drawProgress_ || total <= 0) return;
     const auto now = std::chrono::steady_clock::now();
     if (done < total && progressShown_ && now - lastDrawn_ < kRedrawInterval) return;

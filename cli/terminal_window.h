@@ -1,11 +1,11 @@
 #pragma once
 // The window the run talks to when it runs from a terminal: the batch facts
-// and the folder come from the command line, messages go to standard error,
-// and progress is drawn as a bar when standard error is a terminal.
+// and the folder come from the command line, messages are kept for main to
+// print, a stop comes from SIGINT or SIGTERM, and progress is drawn as a
+// bar when standard error is a terminal.
 
 #include <chrono>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,19 +15,26 @@ namespace quillmere::cli {
 
 class TerminalWindow final : public workflow::WindowPort {
 public:
-    explicit TerminalWindow(bool drawProgress);
+    // output: the workbook's path as -o gave it.
+    TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress);
 
-    Text Content(std::string_view control) const override;
-    void SetContent(std::string_view control, const Text& text) override;
-    void SetDisabled(std::string_view, bool) override {}
-    int Checked(std::string_view) const override { return 0; }
-    void SetPosition(int) override {}
-    int ShowMessage(const Text& message, int flags) override;
+    workflow::BatchFacts ReadBatchFacts() const override { return facts_; }
+    Text Folder() const override { return folder_; }
+    void SetFolder(const Text& folder) override { folder_ = folder; }
+    void SetStatus(const Text&) override {}
+    bool PathLogWanted() const override { return false; }
+    void AppendToPathLog(const Text&) override {}
+    void ShowNotes(const Text&) override {}
+    void SetStartEnabled(bool) override {}
+    void ShowMessage(const Text& message, workflow::MessageKind kind) override;
+    void Minimise() override {}
     void ProcessEvents() override {}
-    void AppendText(std::string_view, const Text&) override {}
-    Text BrowseForFolder(const Text&) override { return Text(); }
-    bool CloseRequested() const override { return false; }
+    Text BrowseForFolder() override { return Text(); }
+    bool CloseRequested() const override;
+    // The workbook is where -o said; there is nothing to hand over.
+    bool OpenWorkbook(const std::string&) override { return true; }
     void ReportProgress(std::int64_t done, std::int64_t total) override;
+    void ReportSaving() override;
 
     // The messages the run showed, in UTF-8, in order.
     const std::vector<std::string>& messages() const { return messages_; }
@@ -35,7 +42,9 @@ public:
     void FinishProgress();
 
 private:
-    std::map<std::string, Text, std::less<>> contents_;
+    workflow::BatchFacts facts_;
+    Text folder_;
+    std::string output_;
     std::vector<std::string> messages_;
     bool drawProgress_;
     bool progressShown_ = false;

@@ -18,7 +18,7 @@ namespace {
 bool IsDirectoryEntry(const Text& entry) { return TextRight(entry, 1) == Text("/"); }
 
 void ShowStatus(WindowPort& window, const Text& status) {
-    window.SetContent(control::kStatus, status);
+    window.SetStatus(status);
     window.ProcessEvents();
 }
 
@@ -26,7 +26,7 @@ void ShowStatus(WindowPort& window, const Text& status) {
 // starts, so nothing is created for a typo.
 bool RefuseUnusableFolder(WindowPort& window, const FileSystem& fs, const Text& folder) {
     if (folder.empty()) {
-        window.ShowMessage(TextFromUtf8("请先选择图像文件夹。"), kMessageWarning);
+        window.ShowMessage(TextFromUtf8("请先选择图像文件夹。"), MessageKind::Warning);
         return true;
     }
     Text pattern = folder;
@@ -35,7 +35,7 @@ bool RefuseUnusableFolder(WindowPort& window, const FileSystem& fs, const Text& 
     const bool listable = !FindFile(fs, pattern + Text("*"), 16, handle).empty();
     CloseFind(handle);
     if (!listable) {
-        window.ShowMessage(TextFromUtf8("图像文件夹不存在或无法读取：") + folder, kMessageWarning);
+        window.ShowMessage(TextFromUtf8("图像文件夹不存在或无法读取：") + folder, MessageKind::Warning);
         return true;
     }
     return false;
@@ -50,26 +50,30 @@ std::vector<const Text*> FileEntries(const TextArray& entries) {
     return files;
 }
 
-// The sheet row of the n-th file (1-based), and whether it opens a new sheet.
-struct SheetPlace {
-    std::int32_t row;
-    bool startsSheet;
-};
-SheetPlace PlaceOfFile(std::int64_t n, std::int64_t rowsPerSheet) {
-    const std::int64_t perSheet = rowsPerSheet - 1;
-    const std::int64_t offset = (n - 1) % perSheet;
-    return {static_cast<std::int32_t>(offset + 2), offset == 0 && n > perSheet};
+// "<what>" + path + "（" + reason + "）", the form every workbook failure is told in.
+Text FailureText(const char* what, const sheet::WorkbookFailure& failure) {
+    return TextFromUtf8(what) + TextFromUtf8(failure.path) + TextFromUtf8("（") + TextFromUtf8(failure.reason) +
+           TextFromUtf8("）");
+}
+
+// A run whose workbook could not be saved ends as a completed one would,
+// ready for the next, but says so instead of reporting success and leaves
+// the window where it is.
+void ReportSaveFailure(WindowPort& window, const sheet::WorkbookFailure& failure) {
+    window.ShowMessage(FailureText("工作簿保存失败：", failure), MessageKind::Warning);
+    window.SetStatus(Text());
+    window.SetStartEnabled(true);
 }
 
 }  // namespace
 
-RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::ExcelApp& app,
-                        sheet::ExcelWorkbooks& workbook, const RunSettings& settings) {
+RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::WorkbookMaker& maker,
+                        const RunSettings& settings) {
     RunResult result;
-    const Text folderText = window.Content(control::kFolder);
+    const Text folderText = window.Folder();
     if (RefuseUnusableFolder(window, fs, folderText)) return result;
 
-    window.SetDisabled(control::kStartButton, true);
+    window.SetStartEnabled(false);
     ShowStatus(window, TextFromUtf8("开始扫描档案数字化图像文件，请稍候..."));
 
     TextArray entries;
@@ -85,68 +89,80 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::ExcelAp
 
     ShowStatus(window, TextFromUtf8("共找到") + fileCountText + TextFromUtf8("个文件，下面开始提取元数据，请耐心等待..."));
 
-    if (!app.CreateApplication()) {
-        window.ShowMessage(TextFromUtf8("Excel 程序创建失败！可能没有安装Excel2000或更高版本"), kMessagePlain);
+    sheet::CreatedWorkbook created = maker.Create({HeaderTitles(), settings.rowsPerSheet});
+    if (!created.workbook) {
+        // The operator can put the destination right and start again at once.
+        window.ShowMessage(FailureText("无法创建工作簿：", created.failure), MessageKind::Warning);
+        window.SetStartEnabled(true);
+        result.failure = created.failure;
         result.outcome = RunOutcome::CreateFailed;
         return result;
     }
-    if (!workbook.Associate(app)) {
-        window.ShowMessage(TextFromUtf8("关联Excel工作簿失败！程序不能继续。"), kMessageWarning);
-        workbook.Release();
-        app.Release();
-        result.outcome = RunOutcome::AssociateFailed;
-        return result;
-    }
-
-    const MetadataRowWriter writer;
-    ShowStatus(window, TextFromUtf8("开始导出表头..."));
-    writer.WriteHeaderRow(workbook);
-    ShowStatus(window, TextFromUtf8("开始导出表头...成功"));
+    sheet::RowWorkbook& workbook = *created.workbook;
+    result.workbookPath = workbook.Path();
 
     const Text progressHead = TextFromUtf8("文件总数：") + fileCountText + TextFromUtf8("，正在提取第");
     const Text progressTail = TextFromUtf8("个文件的元数据...");
     const Text lineBreak("\r\n");
+    MetadataRowWriter writer;
     image::ImageHandle image;
     FilePreparer preparer(fs, files, settings.pool);
-    std::int32_t rowCounter = 1;
-    bool interrupted = false;
+    bool stopped = false;
     for (const Text* file : files) {
-        const SheetPlace place = PlaceOfFile(rowCounter, settings.rowsPerSheet);
-        if (place.startsSheet && workbook.AddSheet()) writer.WriteHeaderRow(workbook);
-        ShowStatus(window, progressHead + ToText(rowCounter) + progressTail);
+        ShowStatus(window, progressHead + ToText(result.filesWritten + 1) + progressTail);
 
         const PreparedFile prepared = preparer.TakeNext();
+        if (!prepared.probe.decoded) window.ReportNotRead(*file, Text(prepared.probe.lastError));
         image::AdoptProbe(image, prepared.probe);
-        writer.WriteMetadataRow(workbook, window, place.row, *file, prepared.facts, image);
-        if (window.Checked(control::kShowNames) == 1) window.AppendText(control::kNotes, *file + lineBreak);
-        ++rowCounter;
-        window.ReportProgress(rowCounter - 1, result.fileCount);
+        if (auto failure = writer.WriteMetadataRow(workbook, window.ReadBatchFacts(), *file, prepared.facts, image)) {
+            workbook.Discard();
+            ReportSaveFailure(window, *failure);
+            result.failure = std::move(failure);
+            result.outcome = RunOutcome::SaveFailed;
+            return result;
+        }
+        ++result.filesWritten;
+        if (window.PathLogWanted()) window.AppendToPathLog(*file + lineBreak);
+        window.ReportProgress(result.filesWritten, result.fileCount);
         if (window.CloseRequested()) {
-            interrupted = true;
+            stopped = true;
             break;
         }
     }
-    result.filesWritten = rowCounter - 1;
     image::Free(image);
 
-    if (interrupted) {
-        app.SetVisible(true);  // saves what was written
-        result.saveFailure = app.SaveFailure();
+    if (stopped && settings.whenStopped == WhenStopped::SaveNothing) {
+        workbook.Discard();
         result.outcome = RunOutcome::Interrupted;
         return result;
     }
 
-    window.ShowMessage(TextFromUtf8("提取元数据完成，本次共提取") + ToText(rowCounter - 1) +
-                           TextFromUtf8("个文件的元数据信息。"),
-                       kMessagePlain);
-    window.SetContent(control::kNotes, NotesText());
-    window.SetContent(control::kStatus, Text());
-    window.SetDisabled(control::kStartButton, false);
-    window.SetPosition(kPositionMinimised);
-    app.SetVisible(true);
-    result.saveFailure = app.SaveFailure();
-    if (!result.saveFailure.empty()) {
-        window.ShowMessage(TextFromUtf8("工作簿保存失败：") + TextFromUtf8(result.saveFailure), kMessageWarning);
+    window.ReportSaving();
+    if (auto failure = workbook.Commit()) {
+        ReportSaveFailure(window, *failure);
+        result.failure = std::move(failure);
+        result.outcome = RunOutcome::SaveFailed;
+        return result;
+    }
+    result.saved = true;
+    if (stopped) {
+        // The window has gone; the rows so far are saved and nobody waits for a box.
+        result.outcome = RunOutcome::Interrupted;
+        return result;
+    }
+
+    window.ShowMessage(TextFromUtf8("提取元数据完成，本次共提取") + ToText(result.filesWritten) +
+                           TextFromUtf8("个文件的元数据信息。\n") + TextFromUtf8(result.workbookPath),
+                       MessageKind::Plain);
+    window.ShowNotes(NotesText());
+    window.SetStatus(Text());
+    window.SetStartEnabled(true);
+    if (window.OpenWorkbook(result.workbookPath)) {
+        window.Minimise();
+    } else {
+        window.ShowMessage(TextFromUtf8("工作簿已保存，但无法用桌面程序打开，请手动打开：") +
+                               TextFromUtf8(result.workbookPath),
+                           MessageKind::Warning);
     }
     result.outcome = RunOutcome::Completed;
     return result;

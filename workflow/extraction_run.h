@@ -1,41 +1,48 @@
 #pragma once
-// One extraction: scan the chosen folder, start the spreadsheet, write the
-// header and one row per file, report progress, and hand the workbook over.
+// One extraction: scan the chosen folder, get a workbook, write one row per
+// file, report progress, save the workbook and hand it over.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "runtime/file_system.h"
-#include "sheet/excel_controls.h"
+#include "sheet/row_workbook.h"
 #include "workflow/file_preparer.h"
 #include "workflow/window_port.h"
 
 namespace quillmere::workflow {
 
 enum class RunOutcome {
-    Completed,        // every file has its row and the workbook was handed over
-    NotStarted,       // no folder, or one that cannot be read: nothing was started
-    CreateFailed,     // the spreadsheet application could not be created
-    AssociateFailed,  // no workbook could be attached
-    Interrupted,      // the window was closed mid-run; the rows so far were saved
+    Completed,     // every file has its row and the workbook was saved
+    NotStarted,    // no folder, or one that cannot be read: nothing was started
+    CreateFailed,  // no workbook could be created
+    SaveFailed,    // a row or the save failed: nothing was saved
+    Interrupted,   // a stop was asked for mid-run; what became of the rows says WhenStopped
 };
 
-// Rows one sheet holds, its header included, before the run goes on in a new sheet.
-inline constexpr std::int64_t kRowsPerSheet = 1048576;
+// What a run asked to stop does with the rows it has written.
+enum class WhenStopped {
+    SaveRowsSoFar,  // closing the window: keep what was done
+    SaveNothing,    // the extractor interrupted: leave no workbook behind
+};
 
 struct RunSettings {
     PreparePool pool;  // worker threads preparing files ahead; none prepares inline
-    std::int64_t rowsPerSheet = kRowsPerSheet;
+    std::int64_t rowsPerSheet = sheet::kSheetRowLimit;
+    WhenStopped whenStopped = WhenStopped::SaveRowsSoFar;
 };
 
 struct RunResult {
     RunOutcome outcome = RunOutcome::NotStarted;
     std::int64_t fileCount = 0;
     std::int64_t filesWritten = 0;
-    std::string saveFailure;  // UTF-8; why the workbook could not be saved, if it could not
+    std::string workbookPath;                       // UTF-8; set once a workbook exists
+    std::optional<sheet::WorkbookFailure> failure;  // why the workbook could not be made or saved
+    bool saved = false;                             // the workbook is under its name
 };
 
-RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::ExcelApp& app,
-                        sheet::ExcelWorkbooks& workbook, const RunSettings& settings);
+RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::WorkbookMaker& maker,
+                        const RunSettings& settings);
 
 }  // namespace quillmere::workflow

@@ -1,5 +1,8 @@
 #include "workflow/file_preparer.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <algorithm>
 
 #include "image/image_object.h"
@@ -114,6 +117,12 @@ bool FilePreparer::WaitForRoom(std::size_t index) {
 }
 
 void FilePreparer::WorkerLoop() {
+    // Termination signals belong to the thread that owns the run: a handler
+    // that runs there can tell where the run stands, one on a worker cannot.
+    sigset_t termination;
+    sigemptyset(&termination);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&termination, signal);
+    pthread_sigmask(SIG_BLOCK, &termination, nullptr);
     for (;;) {
         const std::size_t index = nextToClaim_.fetch_add(1, std::memory_order_relaxed);
         if (index >= files_.size() || !WaitForRoom(index)) return;

@@ -13,16 +13,6 @@ constexpr std::array<const char*, kColumnCount> kTitlesUtf8 = {
     "扫描色彩模式", "图像压缩方案",
 };
 
-Text CellAddress(int column, const Text& rowText) {
-    const char letter[2] = {static_cast<char>('A' + column), '\0'};
-    return Text(letter) + rowText;
-}
-
-void WriteCell(sheet::ExcelWorkbooks& workbook, int column, const Text& rowText, const Text& value) {
-    Text last;
-    WriteRange(workbook, CellAddress(column, rowText), last, value);
-}
-
 }  // namespace
 
 ImagePathParts SplitImagePath(const Text& path) {
@@ -35,53 +25,43 @@ ImagePathParts SplitImagePath(const Text& path) {
     return parts;
 }
 
-void SelectRange(sheet::ExcelWorkbooks& workbook, const Text& first, Text& last) {
-    if (last.empty()) last = first;
-    workbook.SetRangeStart(first);
-    workbook.SetRangeEnd(last);
+std::vector<Text> HeaderTitles() {
+    std::vector<Text> titles;
+    titles.reserve(kColumnCount);
+    for (const char* title : kTitlesUtf8) titles.push_back(TextFromUtf8(title));
+    return titles;
 }
 
-void WriteRange(sheet::ExcelWorkbooks& workbook, const Text& first, Text& last, const Text& value) {
-    SelectRange(workbook, first, last);
-    workbook.SetValue(value);
-}
+MetadataRowWriter::MetadataRowWriter() : trueColour_(TextFromUtf8("真彩色")), colourSuffix_(TextFromUtf8("色")) {}
 
-MetadataRowWriter::MetadataRowWriter()
-    : trueColour_(TextFromUtf8("真彩色")), colourSuffix_(TextFromUtf8("色")) {
-    for (int column = 0; column < kColumnCount; ++column) {
-        titles_[column] = TextFromUtf8(kTitlesUtf8[column]);
-    }
-}
+std::span<const Text> MetadataRowWriter::BuildRow(const BatchFacts& facts, const Text& path, const FileFacts& file,
+                                                  const image::ImageHandle& image) {
+    ImagePathParts parts = SplitImagePath(path);
+    const auto cell = [this](char column) -> Text& { return cells_[static_cast<std::size_t>(column - 'A')]; };
 
-void MetadataRowWriter::WriteHeaderRow(sheet::ExcelWorkbooks& workbook) const {
-    const Text row("1");
-    for (int column = 0; column < kColumnCount; ++column) {
-        WriteCell(workbook, column, row, titles_[column]);
-    }
-}
-
-void MetadataRowWriter::WriteMetadataRow(sheet::ExcelWorkbooks& workbook, const WindowPort& window,
-                                         std::int32_t sheetRow, const Text& path, const FileFacts& facts,
-                                         const image::ImageHandle& image) const {
-    const ImagePathParts parts = SplitImagePath(path);
-    const Text row = ToText(sheetRow);
-    const auto write = [&](char column, const Text& value) { WriteCell(workbook, column - 'A', row, value); };
-
-    write('A', parts.stem);
-    write('B', window.Content(control::kScanner));
-    write('C', window.Content(control::kMaker));
-    write('D', window.Content(control::kModel));
-    write('E', ToText(facts.time));
-    write('F', window.Content(control::kProcessor));
-    write('G', window.Content(control::kSoftware));
-    write('H', ToUpper(parts.extension));
-    write('I', parts.fileName);
-    write('J', ToText(facts.size));
-    write('K', ToText(image::GetWidth(image)) + Text("*") + ToText(image::GetHeight(image)));
-    write('L', ToText(image::GetXDPI(image)));
+    cell('A') = std::move(parts.stem);
+    cell('B') = facts.scanner;
+    cell('C') = facts.maker;
+    cell('D') = facts.model;
+    cell('E') = ToText(file.time);
+    cell('F') = facts.processor;
+    cell('G') = facts.software;
+    cell('H') = ToUpper(parts.extension);
+    cell('I') = std::move(parts.fileName);
+    cell('J') = ToText(file.size);
+    cell('K') = ToText(image::GetWidth(image)) + Text("*") + ToText(image::GetHeight(image));
+    cell('L') = ToText(image::GetXDPI(image));
     const auto colours = image::GetNumColors(image);
-    write('M', colours == 0 ? trueColour_ : ToText(static_cast<int>(colours)) + colourSuffix_);
-    write('N', ToText(image::GetJpegQuality(image)) + Text("%"));
+    cell('M') = colours == 0 ? trueColour_ : ToText(static_cast<int>(colours)) + colourSuffix_;
+    cell('N') = ToText(image::GetJpegQuality(image)) + Text("%");
+    return cells_;
+}
+
+std::optional<sheet::WorkbookFailure> MetadataRowWriter::WriteMetadataRow(sheet::RowWorkbook& workbook,
+                                                                          const BatchFacts& facts, const Text& path,
+                                                                          const FileFacts& file,
+                                                                          const image::ImageHandle& image) {
+    return workbook.AppendRow(BuildRow(facts, path, file, image));
 }
 
 }  // namespace quillmere::workflow

@@ -1,14 +1,16 @@
 #pragma once
 // The output sheet's fourteen columns: the header row, and one file's row
-// derived from its path, the batch-fact boxes, its file facts and its image.
+// derived from its path, the batch facts, its file facts and its image.
 
 #include <array>
-#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
 
 #include "image/image_object.h"
 #include "runtime/file_info.h"
 #include "runtime/text.h"
-#include "sheet/excel_controls.h"
+#include "sheet/row_workbook.h"
 #include "workflow/window_port.h"
 
 namespace quillmere::workflow {
@@ -25,24 +27,26 @@ struct ImagePathParts {
 // without "." gives an empty stem and the whole name as extension.
 ImagePathParts SplitImagePath(const Text& path);
 
-// Selects first..last; an empty last becomes a copy of first (the caller's too).
-void SelectRange(sheet::ExcelWorkbooks& workbook, const Text& first, Text& last);
-void WriteRange(sheet::ExcelWorkbooks& workbook, const Text& first, Text& last, const Text& value);
+// The header titles, A to N.
+std::vector<Text> HeaderTitles();
 
-// Writes the header and file rows. Holds the run's constant texts so that a
-// row costs no conversions beyond its own values.
+// Builds and writes file rows. Holds the run's constant texts and one row's
+// cells, reused from row to row, so a row costs no conversions and no
+// allocations beyond its own values.
 class MetadataRowWriter {
 public:
     MetadataRowWriter();
 
-    void WriteHeaderRow(sheet::ExcelWorkbooks& workbook) const;
-    // Writes the fourteen cells of sheetRow, each value derived just before
-    // its cell is written; the batch-fact boxes are read afresh.
-    void WriteMetadataRow(sheet::ExcelWorkbooks& workbook, const WindowPort& window, std::int32_t sheetRow,
-                          const Text& path, const FileFacts& facts, const image::ImageHandle& image) const;
+    // The fourteen texts of one file's row, A to N.
+    std::span<const Text> BuildRow(const BatchFacts& facts, const Text& path, const FileFacts& file,
+                                   const image::ImageHandle& image);
+    // Builds the row and appends it to the workbook.
+    std::optional<sheet::WorkbookFailure> WriteMetadataRow(sheet::RowWorkbook& workbook, const BatchFacts& facts,
+                                                           const Text& path, const FileFacts& file,
+                                                           const image::ImageHandle& image);
 
 private:
-    std::array<Text, kColumnCount> titles_;
+    std::array<Text, kColumnCount> cells_;
     Text trueColour_;
     Text colourSuffix_;
 };

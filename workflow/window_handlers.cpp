@@ -4,20 +4,20 @@
 
 namespace quillmere::workflow {
 
-WindowHandlers::WindowHandlers(WindowPort& window, const FileSystem& fs, sheet::ExcelApp& app,
-                               sheet::ExcelWorkbooks& workbook, RunSettings settings)
-    : window_(window), fs_(fs), app_(app), workbook_(workbook), settings_(settings) {}
+WindowHandlers::WindowHandlers(WindowPort& window, const FileSystem& fs, sheet::WorkbookMaker& maker,
+                               RunSettings settings)
+    : window_(window), fs_(fs), maker_(maker), settings_(settings) {}
 
-void WindowHandlers::ShowNotesText() { window_.SetContent(control::kNotes, NotesText()); }
+void WindowHandlers::ShowNotesText() { window_.ShowNotes(NotesText()); }
 
 void WindowHandlers::ChooseImageFolder() {
-    const Text path = window_.BrowseForFolder(Text());
-    window_.SetContent(control::kFolder, path);
-    if (window_.Content(control::kFolder).empty()) return;
+    const Text path = window_.BrowseForFolder();
+    window_.SetFolder(path);
+    if (window_.Folder().empty()) return;
     if (runInProgress_) {
         folderChosenDuringRun_ = true;
     } else {
-        window_.SetDisabled(control::kStartButton, false);
+        window_.SetStartEnabled(true);
     }
 }
 
@@ -25,11 +25,9 @@ RunResult WindowHandlers::StartExtraction() {
     if (runInProgress_) return {};
     runInProgress_ = true;
     folderChosenDuringRun_ = false;
-    RunResult result = RunExtraction(window_, fs_, app_, workbook_, settings_);
+    RunResult result = RunExtraction(window_, fs_, maker_, settings_);
     runInProgress_ = false;
-    if (folderChosenDuringRun_ && result.outcome != RunOutcome::Interrupted) {
-        window_.SetDisabled(control::kStartButton, false);
-    }
+    if (folderChosenDuringRun_ && result.outcome != RunOutcome::Interrupted) window_.SetStartEnabled(true);
     folderChosenDuringRun_ = false;
     return result;
 }

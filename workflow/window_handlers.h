@@ -3,7 +3,7 @@
 // 开始提取按钮 clicked. They also keep a second run out while one is going.
 
 #include "runtime/file_system.h"
-#include "sheet/excel_controls.h"
+#include "sheet/row_workbook.h"
 #include "workflow/extraction_run.h"
 #include "workflow/window_port.h"
 
@@ -11,8 +11,7 @@ namespace quillmere::workflow {
 
 class WindowHandlers {
 public:
-    WindowHandlers(WindowPort& window, const FileSystem& fs, sheet::ExcelApp& app, sheet::ExcelWorkbooks& workbook,
-                   RunSettings settings);
+    WindowHandlers(WindowPort& window, const FileSystem& fs, sheet::WorkbookMaker& maker, RunSettings settings);
 
     void ShowNotesText();
     void ChooseImageFolder();
@@ -24,8 +23,7 @@ public:
 private:
     WindowPort& window_;
     const FileSystem& fs_;
-    sheet::ExcelApp& app_;
-    sheet::ExcelWorkbooks& workbook_;
+    sheet::WorkbookMaker& maker_;
     RunSettings settings_;
     bool runInProgress_ = false;
     // A folder chosen during a run enables 开始提取按钮 only once the run is over.

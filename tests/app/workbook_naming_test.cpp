@@ -9,7 +9,7 @@
 #include "runtime/text_encoding.h"
 
 using quillmere::TextFromUtf8;
-using quillmere::app::WorkbookPath;
+using quillmere::app::WorkbookStem;
 
 namespace {
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -22,10 +22,10 @@ private slots:
     void nameCarriesTheFolderNameAndTheStartTime_data() {
         QTest::addColumn<QString>("imageFolder");
         QTest::addColumn<QString>("fileName");
-        QTest::newRow("folder") << Q("/data/扫描/2015") << Q("2015-元数据-20150307-140509.xlsx");
-        QTest::newRow("typed with a trailing separator") << Q("/data/扫描/") << Q("扫描-元数据-20150307-140509.xlsx");
-        QTest::newRow("relative") << Q("批次 3") << Q("批次 3-元数据-20150307-140509.xlsx");
-        QTest::newRow("root") << Q("/") << Q("根目录-元数据-20150307-140509.xlsx");
+        QTest::newRow("folder") << Q("/data/扫描/2015") << Q("2015-元数据-20150307-140509");
+        QTest::newRow("typed with a trailing separator") << Q("/data/扫描/") << Q("扫描-元数据-20150307-140509");
+        QTest::newRow("relative") << Q("批次 3") << Q("批次 3-元数据-20150307-140509");
+        QTest::newRow("root") << Q("/") << Q("根目录-元数据-20150307-140509");
     }
 
     void nameCarriesTheFolderNameAndTheStartTime() {
@@ -33,23 +33,8 @@ private slots:
         QFETCH(QString, fileName);
         QTemporaryDir output;
         const QDateTime at(QDate(2015, 3, 7), QTime(14, 5, 9));
-        QCOMPARE(WorkbookPath(output.path(), TextFromUtf8(imageFolder.toStdString()), at),
+        QCOMPARE(WorkbookStem(output.path(), TextFromUtf8(imageFolder.toStdString()), at),
                  output.path() + QLatin1Char('/') + fileName);
-    }
-
-    void anEarlierWorkbookOfTheSameSecondIsNotOverwritten() {
-        QTemporaryDir output;
-        const QDateTime at(QDate(2024, 12, 31), QTime(23, 59, 59));
-        const auto folder = TextFromUtf8("/scan/A");
-        const QString first = WorkbookPath(output.path(), folder, at);
-        QCOMPARE(first, output.path() + Q("/A-元数据-20241231-235959.xlsx"));
-        QVERIFY(QFile(first).open(QIODevice::WriteOnly));
-
-        const QString second = WorkbookPath(output.path(), folder, at);
-        QCOMPARE(second, output.path() + Q("/A-元数据-20241231-235959-2.xlsx"));
-        QVERIFY(QFile(second).open(QIODevice::WriteOnly));
-
-        QCOMPARE(WorkbookPath(output.path(), folder, at), output.path() + Q("/A-元数据-20241231-235959-3.xlsx"));
     }
 
     void defaultFolderIsQuillmereInTheDesktopsDocumentsFolder() {

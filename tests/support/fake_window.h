@@ -1,11 +1,13 @@
 #pragma once
-// A window double for workflow tests: it keeps control contents, records
-// every status, message and appended text, and lets a test act from inside
-// ProcessEvents or the folder chooser as a user would.
+// A window double for workflow tests: it keeps what each typed operation
+// set, records every status, message and appended line, keeps a log of the
+// operations in order, and lets a test act from inside ProcessEvents or the
+// folder chooser as a user would.
 
+#include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/text_encoding.h"
@@ -17,56 +19,78 @@ class FakeWindow final : public workflow::WindowPort {
 public:
     struct Message {
         std::string text;  // UTF-8
-        int flags;
+        workflow::MessageKind kind;
     };
 
-    FakeWindow() { disabled[std::string(workflow::control::kStartButton)] = true; }
-
-    Text Content(std::string_view control) const override {
-        const auto found = contents.find(std::string(control));
-        return found == contents.end() ? Text() : found->second;
+    workflow::BatchFacts ReadBatchFacts() const override {
+        ++batchFactReads;
+        return facts;
     }
-    void SetContent(std::string_view control, const Text& text) override {
-        contents[std::string(control)] = text;
-        if (control == workflow::control::kStatus) statuses.push_back(TextToUtf8(text));
+    Text Folder() const override { return folder; }
+    void SetFolder(const Text& text) override { folder = text; }
+    void SetStatus(const Text& text) override {
+        status = text;
+        statuses.push_back(TextToUtf8(text));
+        events.push_back("status:" + TextToUtf8(text));
     }
-    void SetDisabled(std::string_view control, bool value) override { disabled[std::string(control)] = value; }
-    int Checked(std::string_view control) const override {
-        const auto found = checked.find(std::string(control));
-        return found != checked.end() && found->second ? 1 : 0;
+    bool PathLogWanted() const override { return pathLogWanted; }
+    void AppendToPathLog(const Text& line) override { log += line; }
+    void ShowNotes(const Text& notes) override {
+        log = notes;
+        events.push_back("notes");
     }
-    void SetPosition(int value) override { position = value; }
-    int ShowMessage(const Text& message, int flags) override {
-        messages.push_back({TextToUtf8(message), flags});
-        return 0;
+    void SetStartEnabled(bool enabled) override {
+        startEnabled = enabled;
+        events.push_back(enabled ? "start:on" : "start:off");
+    }
+    void ShowMessage(const Text& message, workflow::MessageKind kind) override {
+        messages.push_back({TextToUtf8(message), kind});
+        events.push_back("message");
+    }
+    void Minimise() override {
+        minimised = true;
+        events.push_back("minimise");
     }
     void ProcessEvents() override {
         ++processEventsCalls;
         if (onProcessEvents) onProcessEvents();
     }
-    void AppendText(std::string_view control, const Text& text) override {
-        contents[std::string(control)] += text;
-    }
-    Text BrowseForFolder(const Text&) override { return chooserAnswer; }
+    Text BrowseForFolder() override { return chooserAnswer; }
     bool CloseRequested() const override { return closeRequested; }
-
-    // Convenience for tests.
-    void Set(std::string_view control, const std::string& utf8) { SetContent(control, TextFromUtf8(utf8)); }
-    std::string Get(std::string_view control) const { return TextToUtf8(Content(control)); }
-    bool IsDisabled(std::string_view control) const {
-        const auto found = disabled.find(std::string(control));
-        return found != disabled.end() && found->second;
+    bool OpenWorkbook(const std::string& path) override {
+        opened.push_back(path);
+        events.push_back("open");
+        return openSucceeds;
+    }
+    void ReportProgress(std::int64_t done, std::int64_t total) override { progress.emplace_back(done, total); }
+    void ReportSaving() override { events.push_back("saving"); }
+    void ReportNotRead(const Text& path, const Text& reason) override {
+        notRead.emplace_back(TextToUtf8(path), TextToUtf8(reason));
     }
 
-    std::map<std::string, Text> contents;
-    std::map<std::string, bool> disabled;
-    std::map<std::string, bool> checked;
+    // Conveniences for tests.
+    void SetFolderUtf8(const std::string& utf8) { folder = TextFromUtf8(utf8); }
+    std::string FolderUtf8() const { return TextToUtf8(folder); }
+    std::string LogUtf8() const { return TextToUtf8(log); }
+
+    workflow::BatchFacts facts;
+    Text folder;
+    Text status;
+    Text log;  // 编辑框1: the notes text or the path log
+    bool pathLogWanted = false;
+    bool startEnabled = false;  // 开始提取按钮 starts disabled
+    bool minimised = false;
+    bool closeRequested = false;
+    bool openSucceeds = true;
+    Text chooserAnswer;
     std::vector<std::string> statuses;
     std::vector<Message> messages;
-    int position = -1;
+    std::vector<std::string> opened;
+    std::vector<std::pair<std::int64_t, std::int64_t>> progress;
+    std::vector<std::pair<std::string, std::string>> notRead;
+    std::vector<std::string> events;  // the visible operations, in order
+    mutable int batchFactReads = 0;
     int processEventsCalls = 0;
-    bool closeRequested = false;
-    Text chooserAnswer;
     std::function<void()> onProcessEvents;
 };
 

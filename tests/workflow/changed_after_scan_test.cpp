@@ -17,9 +17,8 @@
 #include "../support/jpeg_fixture.h"
 #include "../support/open_watch.h"
 #include "../support/temp_tree.h"
-#include "../support/workbook_reader.h"
+#include "../support/memory_workbook.h"
 #include "runtime/real_file_system.h"
-#include "sheet/xlsx_application.h"
 #include "workflow/extraction_run.h"
 
 namespace quillmere::workflow {
@@ -29,7 +28,8 @@ using quillmere::testing::FakeWindow;
 using quillmere::testing::JpegFixture;
 using quillmere::testing::MakeJpeg;
 using quillmere::testing::OpenWatch;
-using quillmere::testing::ReadWorkbook;
+using quillmere::testing::MemoryRow;
+using quillmere::testing::MemoryWorkbookMaker;
 using quillmere::testing::TempTree;
 
 struct ShownRow {
@@ -38,9 +38,10 @@ struct ShownRow {
     std::string image;   // K to N, joined by spaces
 };
 
-ShownRow RowOf(const quillmere::testing::WorkbookSheet& sheet, std::size_t row) {
-    return {sheet.At(row, 5), sheet.At(row, 10),
-            sheet.At(row, 11) + " " + sheet.At(row, 12) + " " + sheet.At(row, 13) + " " + sheet.At(row, 14)};
+// rows: the file rows, the first file's at 0.
+ShownRow RowOf(const std::vector<MemoryRow>& rows, std::size_t file) {
+    const MemoryRow& row = rows.at(file);
+    return {row[4], row[9], row[10] + " " + row[11] + " " + row[12] + " " + row[13]};
 }
 
 const std::string kNeighbour = "37*23 300 真彩色 90%";
@@ -69,7 +70,7 @@ TEST(FileChangedAfterTheScan, GetsOneRowShowingWhatIsThereWhenItIsRead) {
         };
         std::unique_ptr<OpenWatch> fifoWatch;
         FakeWindow window;
-        window.Set(control::kFolder, tree.Path("scan"));
+        window.SetFolderUtf8(tree.Path("scan"));
         window.onProcessEvents = [&] {
             const bool scanned = !window.statuses.empty() && window.statuses.back().starts_with("共找到");
             if (!scanned || fifoWatch) return;
@@ -80,40 +81,37 @@ TEST(FileChangedAfterTheScan, GetsOneRowShowingWhatIsThereWhenItIsRead) {
             fifoWatch = std::make_unique<OpenWatch>(path("2-b.jpg"));
         };
         RealFileSystem fs;
-        sheet::XlsxApplicationFactory factory(tree.Path("out.xlsx"), nullptr);
-        sheet::ExcelApp app(factory);
-        sheet::ExcelWorkbooks workbook;
+        MemoryWorkbookMaker maker;
 
-        const RunResult result = RunExtraction(window, fs, app, workbook, RunSettings{jobs});
+        const RunResult result = RunExtraction(window, fs, maker, RunSettings{.pool = FixedPreparePool(jobs)});
 
         EXPECT_EQ(result.outcome, RunOutcome::Completed);
         EXPECT_EQ(result.filesWritten, 8);
-        const auto book = ReadWorkbook(tree.Path("out.xlsx"));
-        ASSERT_TRUE(book.readable) << book.error;
-        const auto& sheet = book.sheets.at(0);
-        ASSERT_EQ(sheet.rows.size(), 9u);
+        ASSERT_TRUE(maker.committed);
+        const std::vector<MemoryRow> sheet = maker.FileRows();
+        ASSERT_EQ(sheet.size(), 8u);
         const std::vector<std::string> names = {"1-a.jpg", "1-b.jpg", "2-a.jpg", "2-b.jpg",
                                                 "3-a.jpg", "3-b.jpg", "4-a.jpg", "4-b.jpg"};
-        for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(sheet.At(i + 2, 9), names[i]);
-        for (std::size_t row : {2, 4, 6, 8}) EXPECT_EQ(RowOf(sheet, row).image, kNeighbour) << row;
+        for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(sheet[i][8], names[i]);
+        for (std::size_t row : {0, 2, 4, 6}) EXPECT_EQ(RowOf(sheet, row).image, kNeighbour) << row;
 
-        const ShownRow removed = RowOf(sheet, 3);
+        const ShownRow removed = RowOf(sheet, 1);
         EXPECT_EQ(removed.size, "-1");
         EXPECT_EQ(removed.time, "100年1月1日");
         EXPECT_EQ(removed.image, kNotAnImage);
 
         ASSERT_NE(fifoWatch, nullptr);
         EXPECT_FALSE(fifoWatch->SawOpen()) << "the FIFO was opened";
-        EXPECT_EQ(RowOf(sheet, 5).size, "0");
-        EXPECT_EQ(RowOf(sheet, 5).image, kNotAnImage);
+        EXPECT_EQ(RowOf(sheet, 3).size, "0");
+        EXPECT_EQ(RowOf(sheet, 3).image, kNotAnImage);
 
         struct stat folder {};
         ASSERT_EQ(stat(path("3-b.jpg").c_str(), &folder), 0);
-        EXPECT_EQ(RowOf(sheet, 7).size, std::to_string(folder.st_size));
-        EXPECT_EQ(RowOf(sheet, 7).image, kNotAnImage);
+        EXPECT_EQ(RowOf(sheet, 5).size, std::to_string(folder.st_size));
+        EXPECT_EQ(RowOf(sheet, 5).image, kNotAnImage);
 
-        EXPECT_EQ(RowOf(sheet, 9).size, std::to_string(replacement.size()));
-        EXPECT_EQ(RowOf(sheet, 9).image, "20*10 72 256色 90%");
+        EXPECT_EQ(RowOf(sheet, 7).size, std::to_string(replacement.size()));
+        EXPECT_EQ(RowOf(sheet, 7).image, "20*10 72 256色 90%");
     }
 }
 

@@ -9,11 +9,10 @@
 #include "../image/fixture_writers.h"
 #include "../support/fake_window.h"
 #include "../support/jpeg_fixture.h"
+#include "../support/memory_workbook.h"
 #include "../support/temp_tree.h"
-#include "../support/workbook_reader.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
-#include "sheet/xlsx_application.h"
 #include "workflow/notes_text.h"
 #include "workflow/window_handlers.h"
 
@@ -23,9 +22,9 @@ namespace {
 using quillmere::testing::FakeWindow;
 using quillmere::testing::JpegFixture;
 using quillmere::testing::MakeJpeg;
-using quillmere::testing::ReadWorkbook;
+using quillmere::testing::MemoryRow;
+using quillmere::testing::MemoryWorkbookMaker;
 using quillmere::testing::TempTree;
-using quillmere::testing::Workbook;
 
 constexpr std::time_t kMarch7th2015At060509Utc = 1425708309;
 
@@ -34,41 +33,41 @@ const std::vector<std::string> kHeader = {
     "格式信息", "计算机文件名", "计算机文件大小（字节）", "数字化对象形态", "扫描分辨率（DPI）", "扫描色彩模式",
     "图像压缩方案"};
 
-std::vector<std::string> RowOf(const quillmere::testing::WorkbookSheet& sheet, std::size_t row) {
-    std::vector<std::string> values;
-    for (std::size_t column = 1; column <= 14; ++column) values.push_back(sheet.At(row, column));
-    return values;
+std::vector<std::string> Utf8(const std::vector<Text>& texts) {
+    std::vector<std::string> out;
+    for (const Text& text : texts) out.push_back(TextToUtf8(text));
+    return out;
+}
+
+BatchFacts Facts(const std::string& scanner, const std::string& maker, const std::string& model,
+                 const std::string& processor, const std::string& software) {
+    return {TextFromUtf8(scanner), TextFromUtf8(maker), TextFromUtf8(model), TextFromUtf8(processor),
+            TextFromUtf8(software)};
 }
 
 class ExtractionRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         tree.Directory("scan");
-        window.Set(control::kFolder, Scan());
-        window.SetDisabled(control::kStartButton, false);
-        window.Set(control::kScanner, "张三");
-        window.Set(control::kMaker, "Fujitsu");
-        window.Set(control::kModel, "fi-7160");
-        window.Set(control::kProcessor, "李四");
-        window.Set(control::kSoftware, "PaperStream Capture");
+        window.SetFolderUtf8(Scan());
+        window.startEnabled = true;
+        window.facts = Facts("张三", "Fujitsu", "fi-7160", "李四", "PaperStream Capture");
     }
 
     std::string Scan(const std::string& relative = "") const {
         return relative.empty() ? tree.Path("scan") : tree.Path("scan/" + relative);
     }
 
-    RunResult Run(RunSettings settings = {}) {
-        sheet::XlsxApplicationFactory factory(output, [this](const std::string& path) { shown.push_back(path); });
-        sheet::ExcelApp app(factory);
-        sheet::ExcelWorkbooks workbook;
-        return RunExtraction(window, fs, app, workbook, settings);
+    RunResult Run(RunSettings settings = {}) { return RunExtraction(window, fs, maker, settings); }
+
+    std::string CompletionText(int files) const {
+        return "提取元数据完成，本次共提取" + std::to_string(files) + "个文件的元数据信息。\n" + maker.path;
     }
 
     TempTree tree;
-    std::string output = tree.Path("result.xlsx");
     FakeWindow window;
     RealFileSystem fs;
-    std::vector<std::string> shown;
+    MemoryWorkbookMaker maker;
 };
 
 TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
@@ -81,105 +80,159 @@ TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
     const RunResult result = Run();
 
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_TRUE(result.saved);
+    EXPECT_EQ(result.workbookPath, maker.path);
     EXPECT_EQ(window.statuses, (std::vector<std::string>{
                                    "开始扫描档案数字化图像文件，请稍候...",
                                    "共找到3个文件，下面开始提取元数据，请耐心等待...",
-                                   "开始导出表头...",
-                                   "开始导出表头...成功",
                                    "文件总数：3，正在提取第1个文件的元数据...",
                                    "文件总数：3，正在提取第2个文件的元数据...",
                                    "文件总数：3，正在提取第3个文件的元数据...",
                                    "",
                                }));
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, "提取元数据完成，本次共提取3个文件的元数据信息。");
-    EXPECT_EQ(window.messages[0].flags, 0);
-    EXPECT_EQ(window.position, kPositionMinimised);
-    EXPECT_FALSE(window.IsDisabled(control::kStartButton));
-    EXPECT_EQ(window.Content(control::kNotes), NotesText());
-    EXPECT_EQ(window.Get(control::kFolder), Scan());  // no separator added to the box
-    EXPECT_EQ(shown, std::vector<std::string>{output});
+    EXPECT_EQ(window.messages[0].text, CompletionText(3));
+    EXPECT_EQ(window.messages[0].kind, MessageKind::Plain);
+    EXPECT_TRUE(window.minimised);
+    EXPECT_TRUE(window.startEnabled);
+    EXPECT_EQ(window.log, NotesText());
+    EXPECT_EQ(window.FolderUtf8(), Scan());  // no separator added to the box
+    EXPECT_EQ(window.opened, std::vector<std::string>{maker.path});
 
-    const Workbook book = ReadWorkbook(output);
-    ASSERT_TRUE(book.readable) << book.error;
-    ASSERT_EQ(book.sheets.size(), 1u);
-    const auto& sheet = book.sheets[0];
-    EXPECT_EQ(RowOf(sheet, 1), kHeader);
-    EXPECT_EQ(RowOf(sheet, 2),
-              (std::vector<std::string>{"0001", "张三", "Fujitsu", "fi-7160", "2015年3月7日14时5分9秒", "李四",
-                                        "PaperStream Capture", "JPG", "0001.jpg", jpegSize, "8*8", "300", "真彩色",
-                                        "90%"}));
+    ASSERT_EQ(maker.creates, 1);
+    EXPECT_EQ(Utf8(maker.layout.header), kHeader);
+    EXPECT_EQ(maker.layout.rowsPerSheet, 1048576);
+    EXPECT_TRUE(maker.committed);
+    EXPECT_FALSE(maker.discarded);
+    ASSERT_EQ(maker.sheets.size(), 1u);
+    const auto& sheet = maker.sheets[0];
+    ASSERT_EQ(sheet.size(), 4u);
+    EXPECT_EQ(sheet[0], kHeader);
+    EXPECT_EQ(sheet[1], (MemoryRow{"0001", "张三", "Fujitsu", "fi-7160", "2015年3月7日14时5分9秒", "李四",
+                                   "PaperStream Capture", "JPG", "0001.jpg", jpegSize, "8*8", "300", "真彩色", "90%"}));
     // Directories come after the files of their parent, the last one pushed first;
     // the text file after a JPEG shows the values of a file that is no image.
-    EXPECT_EQ(sheet.At(3, 9), "0003.txt");
-    EXPECT_EQ(sheet.At(3, 10), "12");
-    EXPECT_EQ(sheet.At(3, 11), "0*0");
-    EXPECT_EQ(sheet.At(3, 12), "96");
-    EXPECT_EQ(sheet.At(3, 13), "真彩色");
-    EXPECT_EQ(sheet.At(3, 14), "90%");
-    EXPECT_EQ(sheet.At(4, 9), "0002.jpg");
-    EXPECT_EQ(sheet.At(4, 11), "16*4");
-    EXPECT_EQ(sheet.At(4, 12), "300");
-    EXPECT_EQ(sheet.At(4, 13), "256色");
-    EXPECT_EQ(sheet.rows.size(), 4u);
+    EXPECT_EQ(sheet[2], (MemoryRow{"0003", "张三", "Fujitsu", "fi-7160", sheet[2][4], "李四", "PaperStream Capture",
+                                   "TXT", "0003.txt", "12", "0*0", "96", "真彩色", "90%"}));
+    EXPECT_EQ(sheet[3][8], "0002.jpg");
+    EXPECT_EQ(sheet[3][10], "16*4");
+    EXPECT_EQ(sheet[3][11], "300");
+    EXPECT_EQ(sheet[3][12], "256色");
+    EXPECT_EQ(window.progress, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 3}, {2, 3}, {3, 3}}));
 }
 
-TEST_F(ExtractionRunTest, FolderWithoutFilesWritesTheHeaderOnly) {
+// After the completion box: the notes, an empty status, the button, and
+// only then the workbook handed over and the window out of the way.
+TEST_F(ExtractionRunTest, CompletedRunSavesBeforeTellingAndHandsTheWorkbookOverLast) {
+    tree.File("scan/1.txt", "x");
+
+    ASSERT_EQ(Run().outcome, RunOutcome::Completed);
+
+    const std::vector<std::string> tail(window.events.end() - 7, window.events.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"saving", "message", "notes", "status:", "start:on", "open", "minimise"}));
+}
+
+TEST_F(ExtractionRunTest, FolderWithoutFilesSavesTheHeaderOnly) {
     tree.Directory("scan/empty/deeper");
 
     const RunResult result = Run();
 
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(window.statuses.at(1), "共找到0个文件，下面开始提取元数据，请耐心等待...");
-    EXPECT_EQ(window.statuses.at(3), "开始导出表头...成功");
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, "提取元数据完成，本次共提取0个文件的元数据信息。");
-    EXPECT_EQ(window.position, kPositionMinimised);
-    const Workbook book = ReadWorkbook(output);
-    ASSERT_TRUE(book.readable) << book.error;
-    ASSERT_EQ(book.sheets.size(), 1u);
-    EXPECT_EQ(book.sheets[0].rows.size(), 1u);
-    EXPECT_EQ(RowOf(book.sheets[0], 1), kHeader);
+    EXPECT_EQ(window.messages[0].text, CompletionText(0));
+    EXPECT_TRUE(window.minimised);
+    EXPECT_TRUE(maker.committed);
+    ASSERT_EQ(maker.sheets.size(), 1u);
+    EXPECT_EQ(maker.sheets[0], std::vector<MemoryRow>{kHeader});
 }
 
-TEST_F(ExtractionRunTest, EveryValueStaysTextExactlyAsDerived) {
+TEST_F(ExtractionRunTest, EveryValueIsHandedOverExactlyAsDerived) {
     tree.File("scan/0001.txt", "a");
     tree.File("scan/=x.txt", "b");
-    window.Set(control::kScanner, "=1+1");
-    window.Set(control::kSoftware, "12345678901234567890");
-    window.Set(control::kMaker, "");
+    window.facts = Facts("=1+1", "", "fi-7160", "李四", "12345678901234567890");
 
     ASSERT_EQ(Run().outcome, RunOutcome::Completed);
 
-    const Workbook book = ReadWorkbook(output);
-    ASSERT_TRUE(book.readable) << book.error;
-    const auto& sheet = book.sheets.at(0);
-    EXPECT_EQ(sheet.At(2, 1), "0001");
-    EXPECT_EQ(sheet.At(3, 1), "=x");
-    EXPECT_EQ(sheet.At(2, 2), "=1+1");
-    EXPECT_EQ(sheet.At(2, 7), "12345678901234567890");
-    for (std::size_t row = 2; row <= 3; ++row) {
-        for (std::size_t column : {1u, 2u, 5u, 7u, 10u, 12u}) {
-            EXPECT_EQ(sheet.TypeAt(row, column), 's') << "row " << row << " column " << column;
-        }
-    }
+    const auto rows = maker.FileRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0], "0001");
+    EXPECT_EQ(rows[1][0], "=x");
+    EXPECT_EQ(rows[0][1], "=1+1");
+    EXPECT_EQ(rows[0][2], "");  // an empty box is an empty cell, not a skipped one
+    EXPECT_EQ(rows[0][6], "12345678901234567890");
 }
 
-TEST_F(ExtractionRunTest, WorkbookThatCannotBeCreatedEndsTheRunWithTheMessage) {
+TEST_F(ExtractionRunTest, WorkbookThatCannotBeCreatedIsToldWithPathAndReason) {
     tree.File("scan/0001.txt", "a");
-    output = tree.Path("no-such-folder/result.xlsx");
+    maker.createFailure = sheet::WorkbookFailure{"/documents/Quillmere/scan-元数据-20150307-140509.xlsx", "文件系统只读"};
 
     const RunResult result = Run();
 
     EXPECT_EQ(result.outcome, RunOutcome::CreateFailed);
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, "Excel 程序创建失败！可能没有安装Excel2000或更高版本");
-    EXPECT_EQ(window.messages[0].flags, 0);
-    EXPECT_TRUE(window.IsDisabled(control::kStartButton));
+    EXPECT_EQ(window.messages[0].text,
+              "无法创建工作簿：/documents/Quillmere/scan-元数据-20150307-140509.xlsx（文件系统只读）");
+    EXPECT_EQ(window.messages[0].kind, MessageKind::Warning);
+    // The window stays usable: the operator can fix the folder and start again.
+    EXPECT_TRUE(window.startEnabled);
     EXPECT_EQ(window.statuses.back(), "共找到1个文件，下面开始提取元数据，请耐心等待...");
-    EXPECT_EQ(window.position, -1);
-    EXPECT_TRUE(window.Content(control::kNotes).empty());
-    EXPECT_TRUE(shown.empty());
+    EXPECT_FALSE(window.minimised);
+    EXPECT_TRUE(window.log.empty());
+    EXPECT_TRUE(window.opened.empty());
+}
+
+TEST_F(ExtractionRunTest, FailedSaveIsToldInsteadOfTheCompletionMessage) {
+    for (const int atRow : {0, 2}) {
+        SCOPED_TRACE(atRow ? "a row fails" : "the commit fails");
+        FakeWindow fresh;
+        window = fresh;
+        window.SetFolderUtf8(Scan());
+        window.startEnabled = true;
+        window.pathLogWanted = true;
+        tree.File("scan/1.txt", "x");
+        tree.File("scan/2.txt", "x");
+        tree.File("scan/3.txt", "x");
+        maker.failAtRow = atRow;
+        maker.commitFailure.reset();
+        if (atRow == 0) maker.commitFailure = sheet::WorkbookFailure{"/out/批次.xlsx", "磁盘空间不足"};
+        maker.rowFailure = {"/out/批次.xlsx", "磁盘空间不足"};
+
+        const RunResult result = Run();
+
+        EXPECT_EQ(result.outcome, RunOutcome::SaveFailed);
+        EXPECT_FALSE(result.saved);
+        ASSERT_EQ(window.messages.size(), 1u);
+        EXPECT_EQ(window.messages[0].text, "工作簿保存失败：/out/批次.xlsx（磁盘空间不足）");
+        EXPECT_EQ(window.messages[0].kind, MessageKind::Warning);
+        EXPECT_FALSE(window.minimised);
+        EXPECT_EQ(window.status, Text());
+        EXPECT_TRUE(window.startEnabled);
+        EXPECT_TRUE(window.opened.empty());
+        EXPECT_FALSE(maker.committed);
+        EXPECT_TRUE(maker.discarded);
+        if (atRow == 2) {
+            EXPECT_EQ(result.filesWritten, 1);
+            EXPECT_EQ(window.LogUtf8(), Scan("1.txt") + "\r\n");  // the log shows how far it came
+        }
+    }
+}
+
+TEST_F(ExtractionRunTest, WorkbookTheDesktopCannotOpenIsToldWithItsPathAndTheWindowStays) {
+    tree.File("scan/1.txt", "x");
+    window.openSucceeds = false;
+
+    const RunResult result = Run();
+
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_TRUE(result.saved);
+    ASSERT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(window.messages[0].text, CompletionText(1));
+    EXPECT_EQ(window.messages[1].kind, MessageKind::Warning);
+    EXPECT_NE(window.messages[1].text.find(maker.path), std::string::npos) << window.messages[1].text;
+    EXPECT_FALSE(window.minimised);
+    EXPECT_TRUE(window.startEnabled);
+    EXPECT_EQ(window.status, Text());
 }
 
 TEST_F(ExtractionRunTest, UnusableFolderStartsNothing) {
@@ -194,71 +247,92 @@ TEST_F(ExtractionRunTest, UnusableFolderStartsNothing) {
     for (const Case& c : cases) {
         FakeWindow fresh;
         window = fresh;
-        window.Set(control::kFolder, c.folder);
-        window.SetDisabled(control::kStartButton, false);
+        window.SetFolderUtf8(c.folder);
+        window.startEnabled = true;
 
         EXPECT_EQ(Run().outcome, RunOutcome::NotStarted) << c.folder;
         ASSERT_EQ(window.messages.size(), 1u) << c.folder;
         EXPECT_EQ(window.messages[0].text, c.message);
-        EXPECT_EQ(window.messages[0].flags, kMessageWarning);
-        EXPECT_FALSE(window.IsDisabled(control::kStartButton));
+        EXPECT_EQ(window.messages[0].kind, MessageKind::Warning);
+        EXPECT_TRUE(window.startEnabled);
         EXPECT_TRUE(window.statuses.empty());
-        EXPECT_FALSE(std::filesystem::exists(output));
+        EXPECT_EQ(maker.creates, 0);
     }
 }
 
 TEST_F(ExtractionRunTest, BatchFactTypedDuringTheRunAppliesFromTheNextRow) {
     for (const char* name : {"1.txt", "2.txt", "3.txt"}) tree.File(std::string("scan/") + name, "x");
     window.onProcessEvents = [this] {
-        if (window.statuses.back() == "文件总数：3，正在提取第2个文件的元数据...") window.Set(control::kScanner, "王五");
+        if (window.statuses.back() == "文件总数：3，正在提取第2个文件的元数据...") {
+            window.facts.scanner = TextFromUtf8("王五");
+        }
     };
 
     ASSERT_EQ(Run().outcome, RunOutcome::Completed);
 
-    const Workbook book = ReadWorkbook(output);
-    ASSERT_TRUE(book.readable) << book.error;
-    EXPECT_EQ(book.sheets.at(0).At(2, 2), "张三");
-    EXPECT_EQ(book.sheets.at(0).At(3, 2), "王五");
-    EXPECT_EQ(book.sheets.at(0).At(4, 2), "王五");
+    const auto rows = maker.FileRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][1], "张三");
+    EXPECT_EQ(rows[1][1], "王五");
+    EXPECT_EQ(rows[2][1], "王五");
+    EXPECT_EQ(window.batchFactReads, 3);  // once per row
 }
 
-TEST_F(ExtractionRunTest, CheckedBoxListsEachPathUntilTheRunCompletes) {
+TEST_F(ExtractionRunTest, WantedPathLogListsEachPathUntilTheRunCompletes) {
     tree.File("scan/1.txt", "x");
     tree.File("scan/2.txt", "x");
-    window.checked[std::string(control::kShowNames)] = true;
-    std::string notesAtSecondFile;
+    window.pathLogWanted = true;
+    std::string logAtSecondFile;
     window.onProcessEvents = [&] {
-        if (window.statuses.back() == "文件总数：2，正在提取第2个文件的元数据...") {
-            notesAtSecondFile = window.Get(control::kNotes);
-        }
+        if (window.statuses.back() == "文件总数：2，正在提取第2个文件的元数据...") logAtSecondFile = window.LogUtf8();
     };
 
     ASSERT_EQ(Run().outcome, RunOutcome::Completed);
 
     // The first file's line was appended after its row, before the second file's status.
-    EXPECT_EQ(notesAtSecondFile, Scan("1.txt") + "\r\n");
-    EXPECT_EQ(window.Content(control::kNotes), NotesText());
+    EXPECT_EQ(logAtSecondFile, Scan("1.txt") + "\r\n");
+    EXPECT_EQ(window.log, NotesText());
 }
 
-TEST_F(ExtractionRunTest, RowsPastTheSheetLimitGoOnInNewSheetsWithTheirOwnHeader) {
+TEST_F(ExtractionRunTest, PathLogTickedMidRunListsFromTheNextFileOn) {
+    for (const char* name : {"1.txt", "2.txt", "3.txt"}) tree.File(std::string("scan/") + name, "x");
+    std::string logBeforeCompletion;
+    window.onProcessEvents = [&] {
+        if (window.statuses.back() == "文件总数：3，正在提取第2个文件的元数据...") window.pathLogWanted = true;
+        if (window.statuses.back() == "文件总数：3，正在提取第3个文件的元数据...") logBeforeCompletion = window.LogUtf8();
+    };
+
+    ASSERT_EQ(Run().outcome, RunOutcome::Completed);
+
+    EXPECT_EQ(logBeforeCompletion, Scan("2.txt") + "\r\n");
+}
+
+TEST_F(ExtractionRunTest, LayoutAsksForANewSheetWhenOneIsFull) {
     for (int i = 1; i <= 5; ++i) tree.File("scan/" + std::to_string(i) + ".txt", "x");
 
     const RunResult result = Run({.pool = FixedPreparePool(2), .rowsPerSheet = 3});
 
     EXPECT_EQ(result.filesWritten, 5);
-    EXPECT_EQ(window.messages.at(0).text, "提取元数据完成，本次共提取5个文件的元数据信息。");
-    const Workbook book = ReadWorkbook(output);
-    ASSERT_TRUE(book.readable) << book.error;
-    ASSERT_EQ(book.sheets.size(), 3u);
+    EXPECT_EQ(maker.layout.rowsPerSheet, 3);
+    EXPECT_EQ(window.messages.at(0).text, CompletionText(5));
+    ASSERT_EQ(maker.sheets.size(), 3u);
     const std::vector<std::vector<std::string>> expectedNames = {{"1.txt", "2.txt"}, {"3.txt", "4.txt"}, {"5.txt"}};
     for (std::size_t s = 0; s < 3; ++s) {
-        EXPECT_EQ(book.sheets[s].name, "Sheet" + std::to_string(s + 1));
-        EXPECT_EQ(RowOf(book.sheets[s], 1), kHeader);
-        ASSERT_EQ(book.sheets[s].rows.size(), expectedNames[s].size() + 1);
-        for (std::size_t r = 0; r < expectedNames[s].size(); ++r) {
-            EXPECT_EQ(book.sheets[s].At(r + 2, 9), expectedNames[s][r]);
-        }
+        EXPECT_EQ(maker.sheets[s][0], kHeader);
+        ASSERT_EQ(maker.sheets[s].size(), expectedNames[s].size() + 1);
+        for (std::size_t r = 0; r < expectedNames[s].size(); ++r) EXPECT_EQ(maker.sheets[s][r + 1][8], expectedNames[s][r]);
     }
+}
+
+TEST_F(ExtractionRunTest, FilesNoDecoderAcceptedAreReportedWithTheProbesReason) {
+    tree.File("scan/1.jpg", MakeJpeg({}));
+    tree.File("scan/2.txt", "not an image");
+
+    ASSERT_EQ(Run().outcome, RunOutcome::Completed);
+
+    ASSERT_EQ(window.notRead.size(), 1u);
+    EXPECT_EQ(window.notRead[0].first, Scan("2.txt"));
+    EXPECT_FALSE(window.notRead[0].second.empty());
 }
 
 // Each worker count must write the very same workbook, cell by cell: a tree
@@ -309,22 +383,18 @@ TEST_F(ExtractionRunTest, AnyNumberOfWorkersWritesTheSameWorkbook) {
     }
     constexpr std::int64_t kRowsPerSheet = 200;  // 199 files in the first sheet, the rest in a second
 
-    std::vector<Workbook> books;
+    std::vector<std::vector<MemoryRow>> runs;
     for (const int jobs : {0, 1, 8}) {
-        std::filesystem::remove(output);
         const RunResult result = Run({.pool = FixedPreparePool(jobs), .rowsPerSheet = kRowsPerSheet});
         ASSERT_EQ(result.outcome, RunOutcome::Completed) << jobs << " workers";
         ASSERT_EQ(result.filesWritten, kFiles);
-        books.push_back(ReadWorkbook(output));
-        ASSERT_TRUE(books.back().readable) << books.back().error;
-        ASSERT_EQ(books.back().sheets.size(), 2u) << jobs << " workers";
+        ASSERT_EQ(maker.sheets.size(), 2u) << jobs << " workers";
+        runs.push_back(maker.FileRows());
     }
     // The probes really ran: pixel size and resolution of one file of each kind.
-    const auto rowNamed = [&](const std::string& name) -> std::vector<std::string> {
-        for (const auto& sheet : books[0].sheets) {
-            for (std::size_t row = 2; row <= sheet.rows.size(); ++row) {
-                if (sheet.At(row, 9) == name) return RowOf(sheet, row);
-            }
+    const auto rowNamed = [&](const std::string& name) -> MemoryRow {
+        for (const MemoryRow& row : runs[0]) {
+            if (row[8] == name) return row;
         }
         return {};
     };
@@ -337,26 +407,18 @@ TEST_F(ExtractionRunTest, AnyNumberOfWorkersWritesTheSameWorkbook) {
         {"10003.bmp", "7*5", "72"},  {"10005.txt", "0*0", "96"},
     };
     for (const auto& probed : kProbed) {
-        const std::vector<std::string> row = rowNamed(probed.name);
+        const MemoryRow row = rowNamed(probed.name);
         ASSERT_EQ(row.size(), 14u) << probed.name;
         EXPECT_EQ(row[10], probed.size) << probed.name;
         EXPECT_EQ(row[11], probed.dpi) << probed.name;
     }
-
-    const Workbook& inline_ = books[0];
-    for (std::size_t b = 1; b < books.size(); ++b) {
-        for (std::size_t s = 0; s < 2; ++s) {
-            const auto& expected = inline_.sheets[s];
-            const auto& actual = books[b].sheets[s];
-            ASSERT_EQ(actual.rows.size(), expected.rows.size()) << "sheet " << s + 1;
-            for (std::size_t row = 1; row <= expected.rows.size(); ++row) {
-                EXPECT_EQ(RowOf(actual, row), RowOf(expected, row)) << "book " << b << " sheet " << s + 1 << " row " << row;
-            }
-        }
+    for (std::size_t run = 1; run < runs.size(); ++run) {
+        ASSERT_EQ(runs[run].size(), runs[0].size());
+        for (std::size_t row = 0; row < runs[0].size(); ++row) EXPECT_EQ(runs[run][row], runs[0][row]) << "run " << run << " row " << row;
     }
 }
 
-TEST_F(ExtractionRunTest, ClosingTheWindowMidRunKeepsTheRowsWritten) {
+TEST_F(ExtractionRunTest, ClosingTheWindowMidRunSavesTheRowsWrittenAndAsksNothing) {
     for (const char* name : {"1.txt", "2.txt", "3.txt"}) tree.File(std::string("scan/") + name, "x");
     window.onProcessEvents = [this] {
         if (window.statuses.back() == "文件总数：3，正在提取第2个文件的元数据...") window.closeRequested = true;
@@ -365,56 +427,88 @@ TEST_F(ExtractionRunTest, ClosingTheWindowMidRunKeepsTheRowsWritten) {
     const RunResult result = Run({.pool = FixedPreparePool(2)});
 
     EXPECT_EQ(result.outcome, RunOutcome::Interrupted);
+    EXPECT_TRUE(result.saved);
     EXPECT_EQ(result.filesWritten, 2);
     EXPECT_TRUE(window.messages.empty());
-    const Workbook book = ReadWorkbook(output);
-    ASSERT_TRUE(book.readable) << book.error;
-    ASSERT_EQ(book.sheets.at(0).rows.size(), 3u);
-    EXPECT_EQ(book.sheets[0].At(3, 9), "2.txt");
+    EXPECT_TRUE(window.opened.empty());
+    EXPECT_TRUE(maker.committed);
+    const auto rows = maker.FileRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][8], "2.txt");
+}
+
+TEST_F(ExtractionRunTest, StopThatSavesNothingDiscardsTheRows) {
+    for (const char* name : {"1.txt", "2.txt", "3.txt"}) tree.File(std::string("scan/") + name, "x");
+    window.onProcessEvents = [this] {
+        if (window.statuses.back() == "文件总数：3，正在提取第2个文件的元数据...") window.closeRequested = true;
+    };
+
+    const RunResult result = Run({.pool = {}, .rowsPerSheet = sheet::kSheetRowLimit, .whenStopped = WhenStopped::SaveNothing});
+
+    EXPECT_EQ(result.outcome, RunOutcome::Interrupted);
+    EXPECT_FALSE(result.saved);
+    EXPECT_EQ(result.filesWritten, 2);
+    EXPECT_FALSE(maker.committed);
+    EXPECT_TRUE(maker.discarded);
+    EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(ExtractionRunTest, ClosedDuringTheScanCreatesNoWorkbook) {
+    tree.File("scan/A/1.txt", "x");
+    window.onProcessEvents = [this] { window.closeRequested = true; };
+
+    const RunResult result = Run();
+
+    EXPECT_EQ(result.outcome, RunOutcome::Interrupted);
+    EXPECT_EQ(maker.creates, 0);
+    EXPECT_TRUE(window.messages.empty());
 }
 
 class WindowHandlersTest : public ExtractionRunTest {
 protected:
     void SetUp() override {
         ExtractionRunTest::SetUp();
-        window.Set(control::kFolder, "");
-        window.SetDisabled(control::kStartButton, true);
+        window.folder = Text();
+        window.startEnabled = false;
     }
-    sheet::XlsxApplicationFactory factory{output, nullptr};
-    sheet::ExcelApp app{factory};
-    sheet::ExcelWorkbooks workbook;
-    WindowHandlers handlers{window, fs, app, workbook, RunSettings{}};
+    WindowHandlers handlers{window, fs, maker, RunSettings{}};
 };
 
 TEST_F(WindowHandlersTest, ChoosingAFolderFillsTheBoxAndEnablesTheButton) {
     handlers.ShowNotesText();
-    EXPECT_EQ(window.Content(control::kNotes), NotesText());
+    EXPECT_EQ(window.log, NotesText());
     EXPECT_TRUE(TextToUtf8(NotesText()).starts_with("\r\n重要说明"));
 
     window.chooserAnswer = TextFromUtf8(Scan());
     handlers.ChooseImageFolder();
-    EXPECT_EQ(window.Get(control::kFolder), Scan());
-    EXPECT_FALSE(window.IsDisabled(control::kStartButton));
+    EXPECT_EQ(window.FolderUtf8(), Scan());
+    EXPECT_TRUE(window.startEnabled);
 
     // Cancelling empties the box and leaves the button as it was.
     window.chooserAnswer = Text();
     handlers.ChooseImageFolder();
-    EXPECT_EQ(window.Get(control::kFolder), "");
-    EXPECT_FALSE(window.IsDisabled(control::kStartButton));
+    EXPECT_EQ(window.FolderUtf8(), "");
+    EXPECT_TRUE(window.startEnabled);
+}
+
+TEST_F(WindowHandlersTest, CancelledChooserLeavesADisabledButtonDisabled) {
+    window.chooserAnswer = Text();
+    handlers.ChooseImageFolder();
+    EXPECT_FALSE(window.startEnabled);
 }
 
 TEST_F(WindowHandlersTest, FolderChosenDuringARunEnablesTheButtonOnlyAfterIt) {
     tree.File("scan/1.txt", "x");
-    window.Set(control::kFolder, Scan());
-    window.SetDisabled(control::kStartButton, false);
+    window.SetFolderUtf8(Scan());
+    window.startEnabled = true;
     bool checkedDuringRun = false;
     window.onProcessEvents = [&] {
         if (checkedDuringRun || window.statuses.back() != "文件总数：1，正在提取第1个文件的元数据...") return;
         checkedDuringRun = true;
         window.chooserAnswer = TextFromUtf8(tree.Path("other"));
         handlers.ChooseImageFolder();
-        EXPECT_EQ(window.Get(control::kFolder), tree.Path("other"));
-        EXPECT_TRUE(window.IsDisabled(control::kStartButton));
+        EXPECT_EQ(window.FolderUtf8(), tree.Path("other"));
+        EXPECT_FALSE(window.startEnabled);
         // A second click while the run goes on starts nothing.
         EXPECT_EQ(handlers.StartExtraction().outcome, RunOutcome::NotStarted);
     };
@@ -424,7 +518,8 @@ TEST_F(WindowHandlersTest, FolderChosenDuringARunEnablesTheButtonOnlyAfterIt) {
     EXPECT_TRUE(checkedDuringRun);
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(window.messages.size(), 1u);
-    EXPECT_FALSE(window.IsDisabled(control::kStartButton));
+    EXPECT_EQ(maker.creates, 1);
+    EXPECT_TRUE(window.startEnabled);
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+#include "app/termination_signals.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+namespace quillmere::app {
+
+namespace {
+
+constexpr std::array kSignals{SIGTERM, SIGHUP};
+
+// The one piece of state the handler reads: the pipe's write end. A signal
+// handler can reach nothing else.
+volatile sig_atomic_t gWriteEnd = -1;
+int gReadEnd = -1;
+std::array<struct sigaction, kSignals.size()> gPrevious{};
+
+extern "C" void WriteSignalToPipe(int signal) {
+    const int savedErrno = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    const int fd = gWriteEnd;
+    // A full pipe already holds a pending close; losing this byte loses nothing.
+    if (fd >= 0) static_cast<void>(write(fd, &number, 1));
+    errno = savedErrno;
+}
+
+}  // namespace
+
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    gReadEnd = ends[0];
+    gWriteEnd = ends[1];
+
+    struct sigaction action {};
+    action.sa_handler = WriteSignalToPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        if (sigaction(kSignals[i], &action, &gPrevious[i]) != 0) return;
+    }
+    notifier_ = std::make_unique<QSocketNotifier>(gReadEnd, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &TerminationSignals::drain);
+    installed_ = true;
+}
+
+TerminationSignals::~TerminationSignals() {
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &gPrevious[i], nullptr);
+    notifier_.reset();
+    const int writeEnd = gWriteEnd;
+    gWriteEnd = -1;
+    if (writeEnd >= 0) close(writeEnd);
+    if (gReadEnd >= 0) close(gReadEnd);
+    gReadEnd = -1;
+}
+
+void TerminationSignals::drain() {
+    unsigned char numbers[16];
+    ssize_t got = 0;
+    while ((got = read(gReadEnd, numbers, sizeof numbers)) > 0) {
+        for (ssize_t i = 0; i < got; ++i) emit received(numbers[i]);
+    }
+}
+
+}  // namespace quillmere::app
