@@ -33,14 +33,11 @@ struct Phase {
 
 // The window calls one file makes in a run, in the run's order.
 void OneFile(app::QtWindowPort& port, const Text& status, const Text& path, bool appendPath) {
-    port.SetContent(workflow::control::kStatus, status);
+    port.SetStatus(status);
     port.ProcessEvents();
-    for (const auto control : {workflow::control::kScanner, workflow::control::kMaker, workflow::control::kModel,
-                               workflow::control::kProcessor, workflow::control::kSoftware}) {
-        (void)port.Content(control);
-    }
-    if (appendPath) port.AppendText(workflow::control::kNotes, path);
-    (void)port.Checked(workflow::control::kShowNames);
+    (void)port.ReadBatchFacts();
+    if (appendPath) port.AppendToPathLog(path);
+    (void)port.PathLogWanted();
     (void)port.CloseRequested();
 }
 
