@@ -4,6 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "sheet/workbook_makers.h"
+
 namespace quillmere::cli {
 
 namespace {
@@ -87,30 +89,36 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return fail(positional.empty() ? "no image folder given" : "give exactly one image folder");
     }
     options.folder = positional.front();
-    if (options.output.empty()) return fail("no output workbook given (-o OUT.xlsx)");
+    if (options.output.empty()) return fail("no output workbook given (-o OUT.xlsx or -o OUT.csv)");
+    if (!sheet::OutputKindOf(options.output)) {
+        return fail("the output must end in .xlsx or .csv, not '" + options.output + "'");
+    }
     return parsed;
 }
 
 std::string UsageText(const std::string& program) {
     return "Usage: " + program +
            " [--scanner T] [--maker T] [--model T] [--processor T] [--software T]\n"
-           "       [--jobs N] -o OUT.xlsx FOLDER\n"
+           "       [--jobs N] -o OUT.xlsx|OUT.csv FOLDER\n"
            "\n"
            "Writes one row of metadata per file below FOLDER into the workbook OUT.xlsx,\n"
-           "exactly as the Quillmere window program does.\n"
+           "exactly as the Quillmere window program does, or the same rows into OUT.csv\n"
+           "(UTF-8 with a byte-order mark). Nothing appears under the output name until\n"
+           "the whole workbook is saved; SIGINT or SIGTERM stops the run and saves nothing.\n"
            "\n"
            "  --scanner T     扫描人 (scanner operator) for every row\n"
            "  --maker T       设备制造商 (device manufacturer)\n"
            "  --model T       设备型号 (device model)\n"
            "  --processor T   图像处理人 (image processor)\n"
            "  --software T    数字化软件描述 (digitisation software)\n"
-           "  -o, --output F  the workbook to write\n"
+           "  -o, --output F  the workbook to write: .xlsx or .csv\n"
            "  -j, --jobs N    exactly N worker threads reading files ahead (default: one per\n"
            "                  core, more, up to 16, while files come slowly)\n"
            "  -h, --help      show this help\n"
            "      --version   show the version\n"
            "\n"
-           "Exit status: 0 done, 1 folder missing or workbook not writable, 2 usage error.\n";
+           "Exit status: 0 done, 1 folder missing or workbook not writable, 2 usage error,\n"
+           "130 or 143 stopped by SIGINT or SIGTERM.\n";
 }
 
 }  // namespace quillmere::cli

@@ -12,7 +12,7 @@
 #include "runtime/heap_tuning.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
-#include "sheet/output_workbook_maker.h"
+#include "sheet/workbook_makers.h"
 #include "workflow/extraction_run.h"
 #include "workflow/file_preparer.h"
 
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     cli::TerminalWindow window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1);
 
     RealFileSystem fs;
-    sheet::OutputWorkbookMaker maker(options.output);
+    sheet::OutputPathWorkbookMaker maker(options.output);
     workflow::RunSettings settings;
     settings.pool = options.jobs ? workflow::FixedPreparePool(*options.jobs) : workflow::DefaultPreparePool();
     settings.whenStopped = workflow::WhenStopped::SaveNothing;

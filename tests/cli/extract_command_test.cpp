@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -60,6 +65,9 @@ TEST(ExtractCommand, UsageErrorsExitWithTwoAndOneLine) {
         {{"dir"}, "no output workbook given"},
         {{"-o", "a.xlsx", "dir", "other"}, "give exactly one image folder"},
         {{"dir", "-o"}, "option --output needs a value"},
+        {{"-o", "a.txt", "dir"}, "the output must end in .xlsx or .csv, not 'a.txt'"},
+        {{"-o", "batch", "dir"}, "the output must end in .xlsx or .csv, not 'batch'"},
+        {{"-o", "a.xls", "dir"}, "the output must end in .xlsx or .csv, not 'a.xls'"},
     };
     for (const Case& c : cases) {
         const CommandResult result = RunExtractor(c.arguments);
@@ -71,7 +79,7 @@ TEST(ExtractCommand, UsageErrorsExitWithTwoAndOneLine) {
 TEST(ExtractCommand, HelpAndVersionSucceed) {
     const CommandResult help = RunExtractor({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.output.find("-o OUT.xlsx FOLDER"), std::string::npos);
+    EXPECT_NE(help.output.find("-o OUT.xlsx|OUT.csv FOLDER"), std::string::npos);
     const CommandResult version = RunExtractor({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output.rfind("quillmere-extract ", 0), 0u);
@@ -88,7 +96,23 @@ TEST(ExtractCommand, MissingFolderOrUnwritableOutputExitWithOne) {
 
     const CommandResult unwritable = RunExtractor({"-o", tree.Path("no/such/dir/a.xlsx"), tree.Path("scan")});
     EXPECT_EQ(unwritable.exitCode, 1);
-    EXPECT_NE(unwritable.output.find("cannot create the workbook"), std::string::npos) << unwritable.output;
+    EXPECT_EQ(unwritable.output,
+              "quillmere-extract: 无法创建工作簿：" + tree.Path("no/such/dir/a.xlsx") + "（文件夹不存在）\n");
+}
+
+// Each failure is one line that names the path and says why.
+TEST(ExtractCommand, ReadOnlyDestinationIsOneLineWithPathAndReason) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    TempTree tree;
+    tree.File("scan/1.txt", "x");
+    tree.Directory("locked");
+    std::filesystem::permissions(tree.Path("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+
+    const CommandResult result = RunExtractor({"-o", tree.Path("locked/a.csv"), tree.Path("scan")});
+
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "quillmere-extract: 无法创建工作簿：" + tree.Path("locked/a.csv") + "（没有写入权限）\n");
+    EXPECT_TRUE(std::filesystem::is_empty(tree.Path("locked")));
 }
 
 TEST(ExtractCommand, WritesTheWorkbookWithTheBatchFacts) {
@@ -99,7 +123,7 @@ TEST(ExtractCommand, WritesTheWorkbookWithTheBatchFacts) {
                                                "--processor", "李四", "--software", "Epson Scan", "-j", "3", "-o",
                                                tree.Path("out.xlsx"), tree.Path("scan")});
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_NE(result.output.find("提取元数据完成，本次共提取2个文件的元数据信息。"), std::string::npos);
+    EXPECT_EQ(result.output, "提取元数据完成，本次共提取2个文件的元数据信息。\n" + tree.Path("out.xlsx") + "\n");
 
     const auto book = quillmere::testing::ReadWorkbook(tree.Path("out.xlsx"));
     ASSERT_TRUE(book.readable) << book.error;
@@ -136,6 +160,104 @@ TEST(ExtractCommand, LoadsTheTiffLibraryOnlyForTheFirstTiff) {
     EXPECT_EQ(sheet.At(3, 9), "0002.tif");
     EXPECT_EQ(sheet.At(3, 11), "5*4");
     EXPECT_EQ(sheet.At(3, 12), "400");
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char* const kDigits = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char byte : bytes) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}
+
+// The rows of a CSV file as Python's csv module reads it (a byte-order mark
+// allowed), one line per row, each cell as the hex of its UTF-8, joined by
+// tabs.
+std::vector<std::string> CsvRows(const std::string& path) {
+    const std::string command = "python3 -c '"
+                                "import csv, sys\n"
+                                "with open(sys.argv[1], newline=\"\", encoding=\"utf-8-sig\") as f:\n"
+                                "    for row in csv.reader(f): print(\"\\t\".join(c.encode().hex() for c in row))\n"
+                                "' " + Quote(path);
+    std::vector<std::string> rows;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    char line[16384];
+    while (fgets(line, sizeof line, pipe.get())) {
+        std::string text(line);
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        rows.push_back(text);
+    }
+    return rows;
+}
+
+TEST(ExtractCommand, CsvHoldsTheSameRowsAsTheWorkbook) {
+    TempTree tree;
+    tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
+    tree.File("scan/a,b \"quoted\".txt", "x");
+    tree.File("scan/sub/00020.tif", "not really a tiff");
+    const std::vector<std::string> facts = {"--scanner", "张三, \"老\"", "--maker", "=1+1", "--model", "0007",
+                                            "--processor", "李四", "--software", "line1\r\nline2"};
+    std::vector<std::string> xlsxArguments = facts, csvArguments = facts;
+    xlsxArguments.insert(xlsxArguments.end(), {"-o", tree.Path("out.xlsx"), tree.Path("scan")});
+    csvArguments.insert(csvArguments.end(), {"-o", tree.Path("out.csv"), tree.Path("scan")});
+    ASSERT_EQ(RunExtractor(xlsxArguments, "TZ=CST-8").exitCode, 0);
+    const CommandResult csv = RunExtractor(csvArguments, "TZ=CST-8");
+    ASSERT_EQ(csv.exitCode, 0) << csv.output;
+    EXPECT_EQ(csv.output, "提取元数据完成，本次共提取3个文件的元数据信息。\n" + tree.Path("out.csv") + "\n");
+
+    const auto book = quillmere::testing::ReadWorkbook(tree.Path("out.xlsx"));
+    ASSERT_TRUE(book.readable) << book.error;
+    std::vector<std::string> expected;
+    for (std::size_t row = 1; row <= book.sheets.at(0).rows.size(); ++row) {
+        std::string line;
+        for (std::size_t column = 1; column <= 14; ++column) {
+            if (column > 1) line += "\t";
+            const std::string cell = book.sheets[0].At(row, column);
+            line += Hex(cell == "<none>" ? "" : cell);
+        }
+        expected.push_back(line);
+    }
+    ASSERT_EQ(expected.size(), 4u);
+    EXPECT_EQ(CsvRows(tree.Path("out.csv")), expected);
+    const std::string bytes = [&] {
+        std::ifstream in(tree.Path("out.csv"), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF"));  // a byte-order mark, so spreadsheets read it as UTF-8
+}
+
+// Two extractors writing one output at once: each saves a whole workbook,
+// the later rename wins, and the name holds one of them, complete.
+TEST(ExtractCommand, TwoExtractorsOnOneOutputLeaveOneValidWorkbook) {
+    TempTree tree;
+    for (int i = 0; i < 300; ++i) tree.File("a/" + std::to_string(i) + ".txt", "x");
+    for (int i = 0; i < 200; ++i) tree.File("b/" + std::to_string(i) + ".txt", "x");
+    tree.Directory("out");
+    const std::string output = tree.Path("out/shared.xlsx");
+    const std::string binary = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
+    const std::string command = "(" + binary + " -o " + Quote(output) + " " + Quote(tree.Path("a")) + " >/dev/null 2>&1; echo $? >" +
+                                Quote(tree.Path("a.code")) + ") & (" + binary + " -o " + Quote(output) + " " +
+                                Quote(tree.Path("b")) + " >/dev/null 2>&1; echo $? >" + Quote(tree.Path("b.code")) +
+                                ") & wait";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    const auto code = [&](const char* name) {
+        std::ifstream in(tree.Path(name));
+        int value = -1;
+        in >> value;
+        return value;
+    };
+    EXPECT_EQ(code("a.code"), 0);
+    EXPECT_EQ(code("b.code"), 0);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(tree.Path("out"))) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"shared.xlsx"});
+    const auto book = quillmere::testing::ReadWorkbook(output);
+    ASSERT_TRUE(book.readable) << book.error;
+    const std::size_t rows = book.sheets.at(0).rows.size();
+    EXPECT_TRUE(rows == 301 || rows == 201) << rows;
 }
 
 TEST(ParseCommandLine, AcceptsEveryOptionForm) {

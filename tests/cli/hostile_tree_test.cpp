@@ -55,7 +55,8 @@ struct RunOptions {
 
 struct CommandResult {
     int exitCode = -1;
-    std::string output;  // standard output and standard error together
+    std::string output;    // standard output and standard error together
+    std::string workbook;  // -o as given
 };
 
 std::string Quote(const std::string& argument) {
@@ -72,6 +73,7 @@ CommandResult RunExtractor(const std::string& folder, const std::string& output,
     for (const std::string& argument : options.extraArguments) command += " " + Quote(argument);
     command += " -o " + Quote(output) + " " + Quote(folder) + " 2>&1 </dev/null";
     CommandResult result;
+    result.workbook = output;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe) return result;
     char buffer[4096];
@@ -86,12 +88,13 @@ std::string CompletionLine(std::size_t files) {
     return "提取元数据完成，本次共提取" + std::to_string(files) + "个文件的元数据信息。\n";
 }
 
-// The run ended by itself, successfully, and printed its completion line and
-// nothing else: no library warning, no stray diagnostic.
+// The run ended by itself, successfully, and printed its completion line
+// with the workbook's path below it and nothing else: no library warning,
+// no stray diagnostic.
 void ExpectCleanCompletion(const CommandResult& result, std::size_t files) {
     EXPECT_NE(result.exitCode, kTimedOut) << "the extractor hung and was stopped";
     EXPECT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_EQ(result.output, CompletionLine(files));
+    EXPECT_EQ(result.output, CompletionLine(files) + result.workbook + "\n");
 }
 
 // ---- reading the rows back ----

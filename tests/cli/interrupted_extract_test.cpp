@@ -1,0 +1,197 @@
+// The extractor stopped by SIGINT or SIGTERM, while it writes rows and while
+// it saves: it exits with 128 + the signal, says in one line how many rows
+// it wrote and that nothing was saved, and leaves the output name as it was
+// (the earlier workbook byte for byte, or nothing) with no temporary file
+// beside it. A stall shim holds the extractor at the exact point, so no
+// timing decides what is tested.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../support/temp_tree.h"
+#include "../support/workbook_reader.h"
+
+extern char** environ;
+
+namespace quillmere::testing {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A running extractor with the stall shim preloaded; its standard error
+// goes to a file.
+class StalledExtractor {
+public:
+    StalledExtractor(const std::vector<std::string>& arguments, const std::vector<std::string>& stallEnvironment,
+                     std::string errorFile)
+        : errorFile_(std::move(errorFile)) {
+        // An address-sanitised extractor would refuse a preloaded library ahead of its runtime.
+        std::vector<std::string> environment = {"LD_PRELOAD=" QUILLMERE_STALL_SHIM, "TZ=CST-8",
+                                                "ASAN_OPTIONS=verify_asan_link_order=0"};
+        for (const std::string& setting : stallEnvironment) environment.push_back(setting);
+        for (char** variable = environ; *variable; ++variable) {
+            const std::string setting = *variable;
+            if (setting.starts_with("LD_PRELOAD=") || setting.starts_with("ASAN_OPTIONS=")) continue;
+            environment.emplace_back(*variable);
+        }
+        std::vector<std::string> argv = {QUILLMERE_BINARY_DIR "/cli/quillmere-extract"};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        std::vector<char*> rawArgv, rawEnvironment;
+        for (std::string& argument : argv) rawArgv.push_back(argument.data());
+        rawArgv.push_back(nullptr);
+        for (std::string& setting : environment) rawEnvironment.push_back(setting.data());
+        rawEnvironment.push_back(nullptr);
+        spawned_ = posix_spawn(&pid_, rawArgv[0], &actions, nullptr, rawArgv.data(), rawEnvironment.data()) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~StalledExtractor() {
+        if (spawned_ && !waited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool spawned() const { return spawned_; }
+    void Signal(int signal) const { kill(pid_, signal); }
+
+    // The exit code, or -1 when it did not exit normally.
+    int Wait() {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        waited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string ErrorOutput() const { return ReadFile(errorFile_); }
+
+private:
+    std::string errorFile_;
+    pid_t pid_ = 0;
+    bool spawned_ = false;
+    bool waited_ = false;
+};
+
+bool WaitForFile(const std::string& path) {
+    for (int i = 0; i < 3000; ++i) {
+        if (std::filesystem::exists(path)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+enum class Where { WritingRows, Saving };
+
+struct InterruptCase {
+    int signal;
+    Where where;
+    bool earlierWorkbook;  // a file of that name was there before
+    const char* extension;
+};
+
+std::string Name(const ::testing::TestParamInfo<InterruptCase>& info) {
+    const InterruptCase& c = info.param;
+    return std::string(c.signal == SIGINT ? "Sigint" : "Sigterm") + (c.where == Where::Saving ? "Saving" : "Writing") +
+           (c.earlierWorkbook ? "OverAnEarlierFile" : "NoEarlierFile") + (c.extension + 1);
+}
+
+class InterruptedExtract : public ::testing::TestWithParam<InterruptCase> {};
+
+TEST_P(InterruptedExtract, LeavesTheOutputAsItWasAndSaysHowFarItCame) {
+    const InterruptCase& c = GetParam();
+    TempTree tree;
+    for (int i = 1; i <= 6; ++i) tree.File("scan/" + std::to_string(i) + ".txt", "x");
+    tree.File("scan/4-STALL.txt", "x");  // after 1..3, before 4, in name order
+    tree.Directory("out");
+    const std::string output = tree.Path(std::string("out/batch") + c.extension);
+    const std::string earlier = "an earlier workbook's bytes";
+    if (c.earlierWorkbook) tree.File(std::string("out/batch") + c.extension, earlier);
+    const std::string marker = tree.Path("stalled");
+    const std::vector<std::string> stall =
+        c.where == Where::Saving
+            ? std::vector<std::string>{"QUILLMERE_STALL_RENAME=1", "QUILLMERE_STALL_MARKER=" + marker}
+            : std::vector<std::string>{"QUILLMERE_STALL_OPEN=STALL", "QUILLMERE_STALL_MARKER=" + marker};
+
+    StalledExtractor extractor({"-j", "0", "-o", output, tree.Path("scan")}, stall, tree.Path("stderr"));
+    ASSERT_TRUE(extractor.spawned());
+    ASSERT_TRUE(WaitForFile(marker)) << extractor.ErrorOutput();
+    extractor.Signal(c.signal);
+    const int exitCode = extractor.Wait();
+
+    EXPECT_EQ(exitCode, 128 + c.signal) << extractor.ErrorOutput();
+    // Mid-run the file being read when the signal came still gets its row; mid-save every row was written.
+    const int rows = c.where == Where::Saving ? 7 : 4;
+    const std::string signalName = c.signal == SIGINT ? "SIGINT" : "SIGTERM";
+    EXPECT_EQ(extractor.ErrorOutput(),
+              "quillmere-extract: 已中断（" + signalName + "）：已写入" + std::to_string(rows) + "行，工作簿未保存。\n");
+    if (c.earlierWorkbook) {
+        EXPECT_EQ(ReadFile(output), earlier);
+        EXPECT_EQ(Listing(tree.Path("out")), std::vector<std::string>{std::string("batch") + c.extension});
+    } else {
+        EXPECT_TRUE(Listing(tree.Path("out")).empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EverySignalAndPhase, InterruptedExtract,
+    ::testing::Values(InterruptCase{SIGINT, Where::WritingRows, false, ".xlsx"},
+                      InterruptCase{SIGTERM, Where::WritingRows, true, ".xlsx"},
+                      InterruptCase{SIGINT, Where::Saving, true, ".xlsx"},
+                      InterruptCase{SIGTERM, Where::Saving, false, ".xlsx"},
+                      InterruptCase{SIGTERM, Where::Saving, true, ".xlsx"},
+                      InterruptCase{SIGINT, Where::Saving, true, ".csv"},
+                      InterruptCase{SIGTERM, Where::WritingRows, false, ".csv"}),
+    Name);
+
+// Two signals in quick succession, the second perhaps while the run still
+// finishes its current file: whichever ends the extractor, nothing is left.
+TEST(InterruptedExtract, TwoSignalsLeaveNothingEither) {
+    TempTree tree;
+    tree.File("scan/1.txt", "x");
+    tree.File("scan/2-STALL.txt", "x");
+    tree.Directory("out");
+    const std::string marker = tree.Path("stalled");
+    StalledExtractor extractor({"-j", "0", "-o", tree.Path("out/batch.xlsx"), tree.Path("scan")},
+                               {"QUILLMERE_STALL_OPEN=STALL", "QUILLMERE_STALL_MARKER=" + marker}, tree.Path("stderr"));
+    ASSERT_TRUE(extractor.spawned());
+    ASSERT_TRUE(WaitForFile(marker));
+    extractor.Signal(SIGTERM);
+    extractor.Signal(SIGINT);
+    const int exitCode = extractor.Wait();
+
+    EXPECT_TRUE(exitCode == 128 + SIGINT || exitCode == 128 + SIGTERM) << exitCode;
+    EXPECT_TRUE(Listing(tree.Path("out")).empty());
+    EXPECT_NE(extractor.ErrorOutput().find("工作簿未保存"), std::string::npos) << extractor.ErrorOutput();
+}
+
+}  // namespace
+}  // namespace quillmere::testing

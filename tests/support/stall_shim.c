@@ -1,0 +1,96 @@
+/* LD_PRELOAD shim that holds a program at a chosen point, so a test can
+ * signal it exactly there:
+ *
+ *   QUILLMERE_STALL_OPEN=text   an open of a path containing text stalls
+ *   QUILLMERE_STALL_RENAME=1    every rename stalls (a save's last step)
+ *   QUILLMERE_STALL_MARKER=path created when the stall begins
+ *
+ * A stall sleeps until a signal interrupts it (or 30 s pass), then the call
+ * goes on as usual, so a handler that lets the program continue sees the
+ * call complete.
+ */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+static void Stall(void) {
+    const char* marker = getenv("QUILLMERE_STALL_MARKER");
+    if (marker != NULL) {
+        static int (*realOpen)(const char*, int, ...);
+        if (realOpen == NULL) realOpen = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+        const int fd = realOpen(marker, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0) close(fd);
+    }
+    struct timespec pause = {30, 0};
+    nanosleep(&pause, NULL); /* a signal ends it early */
+}
+
+static void StallOnOpen(const char* path) {
+    const char* text = getenv("QUILLMERE_STALL_OPEN");
+    if (text != NULL && *text != '\0' && path != NULL && strstr(path, text) != NULL) Stall();
+}
+
+static void StallOnRename(void) {
+    const char* on = getenv("QUILLMERE_STALL_RENAME");
+    if (on != NULL && strcmp(on, "1") == 0) Stall();
+}
+
+static mode_t ModeArgument(int flags, va_list arguments) {
+    return (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(arguments, int) : 0;
+}
+
+#define FORWARD_OPEN(name)                                                                \
+    int name(const char* path, int flags, ...) {                                          \
+        static int (*real)(const char*, int, ...);                                        \
+        if (real == NULL) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, #name); \
+        va_list arguments;                                                                \
+        va_start(arguments, flags);                                                       \
+        const mode_t mode = ModeArgument(flags, arguments);                               \
+        va_end(arguments);                                                                \
+        StallOnOpen(path);                                                                \
+        return real(path, flags, mode);                                                   \
+    }
+
+#define FORWARD_OPENAT(name)                                                                   \
+    int name(int dirFd, const char* path, int flags, ...) {                                    \
+        static int (*real)(int, const char*, int, ...);                                        \
+        if (real == NULL) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, #name); \
+        va_list arguments;                                                                     \
+        va_start(arguments, flags);                                                            \
+        const mode_t mode = ModeArgument(flags, arguments);                                    \
+        va_end(arguments);                                                                     \
+        StallOnOpen(path);                                                                     \
+        return real(dirFd, path, flags, mode);                                                 \
+    }
+
+FORWARD_OPEN(open)
+FORWARD_OPEN(open64)
+FORWARD_OPENAT(openat)
+FORWARD_OPENAT(openat64)
+
+int rename(const char* from, const char* to) {
+    static int (*real)(const char*, const char*);
+    if (real == NULL) real = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename");
+    StallOnRename();
+    return real(from, to);
+}
+
+int renameat(int fromDir, const char* from, int toDir, const char* to) {
+    static int (*real)(int, const char*, int, const char*);
+    if (real == NULL) real = (int (*)(int, const char*, int, const char*))dlsym(RTLD_NEXT, "renameat");
+    StallOnRename();
+    return real(fromDir, from, toDir, to);
+}
+
+int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned int flags) {
+    static int (*real)(int, const char*, int, const char*, unsigned int);
+    if (real == NULL) real = (int (*)(int, const char*, int, const char*, unsigned int))dlsym(RTLD_NEXT, "renameat2");
+    StallOnRename();
+    return real(fromDir, from, toDir, to, flags);
+}
