@@ -17,8 +17,8 @@ SessionServices ProgramServices() {
 ExtractionSession::ExtractionSession(MainWindow& window, UiDialogs& dialogs, SessionServices services)
     : window_(window),
       port_(window, dialogs, std::move(services.openWorkbook)),
-      maker_(std::move(services.workbookFolder), std::move(services.clock)),
-      handlers_(port_, fs_, maker_, services.settings) {
+      documentsMaker_(std::move(services.workbookFolder), std::move(services.clock)),
+      handlers_(port_, fs_, services.workbookMaker ? *services.workbookMaker : documentsMaker_, services.settings) {
     chooseConnection_ =
         QObject::connect(&window_, &MainWindow::chooseFolderClicked, &window_, [this] { ChooseFolder(); });
     startConnection_ = QObject::connect(&window_, &MainWindow::startClicked, &window_, [this] { StartExtraction(); });
@@ -41,7 +41,7 @@ void ExtractionSession::StartExtraction() {
     // second run; the handlers turn it away, and the busy state stays the
     // outer run's.
     if (handlers_.RunInProgress()) return;
-    maker_.SetImageFolder(port_.Folder());
+    documentsMaker_.SetImageFolder(port_.Folder());
     window_.setBusy(true);
     lastRun_ = handlers_.StartExtraction();
     window_.setBusy(false);  // ends the program here if the window was closed meanwhile

@@ -21,6 +21,7 @@ struct SessionServices {
     DocumentsWorkbookMaker::Clock clock;   // names each workbook
     WorkbookOpener openWorkbook;           // hands a saved workbook to the desktop
     workflow::RunSettings settings;
+    sheet::WorkbookMaker* workbookMaker = nullptr;  // another maker than the folder's; must outlive the session
 };
 
 // The services of the real program: the documents folder, the local clock,
@@ -48,7 +49,7 @@ private:
     MainWindow& window_;
     QtWindowPort port_;
     RealFileSystem fs_;
-    DocumentsWorkbookMaker maker_;
+    DocumentsWorkbookMaker documentsMaker_;
     workflow::WindowHandlers handlers_;
     workflow::RunResult lastRun_;
     QMetaObject::Connection chooseConnection_;

@@ -5,16 +5,20 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <unistd.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "../support/jpeg_fixture.h"
+#include "../support/memory_workbook.h"
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
 #include "app/extraction_session.h"
@@ -63,16 +67,22 @@ private slots:
         opened.clear();
         openSucceeds = true;
 
+        StartSession(WorkbookFolder(), nullptr);
+    }
+
+    void StartSession(const QString& workbookFolder, sheet::WorkbookMaker* maker) {
+        session.reset();
         window = std::make_unique<app::MainWindow>();
         dialogs = std::make_unique<ScriptedDialogs>();
         app::SessionServices services;
-        services.workbookFolder = WorkbookFolder();
+        services.workbookFolder = workbookFolder;
         services.clock = [] { return kStarted; };
         services.openWorkbook = [this](const QString& path) {
             opened.push_back(path);
             return openSucceeds;
         };
         services.settings.pool = workflow::FixedPreparePool(2);
+        services.workbookMaker = maker;
         session = std::make_unique<app::ExtractionSession>(*window, *dialogs, std::move(services));
         session->Start();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -174,6 +184,105 @@ private slots:
         QCOMPARE(sheet.At(4, 9), "0002.jpg");
         QCOMPARE(sheet.At(4, 11), "16*4");
         QCOMPARE(sheet.At(4, 2), "张三");
+    }
+
+    void aWorkbookTheDesktopCannotOpenIsToldAndTheWindowStays() {
+        openSucceeds = false;
+        ChooseFolder(Scan());
+
+        QTest::mouseClick(Button("开始提取按钮"), Qt::LeftButton);
+
+        const QString saved = WorkbookFolder() + Q("/scan-元数据-20150307-140509.xlsx");
+        QCOMPARE(opened, QStringList{saved});
+        QCOMPARE(dialogs->messages.size(), std::size_t{2});
+        QCOMPARE(dialogs->messages[0].text, Q("提取元数据完成，本次共提取3个文件的元数据信息。\n") + saved);
+        QCOMPARE(dialogs->messages[1].icon, QMessageBox::Warning);
+        QVERIFY2(dialogs->messages[1].text.contains(saved), qPrintable(dialogs->messages[1].text));
+        QVERIFY(!window->isMinimized());
+        QVERIFY(window->isVisible());
+        QVERIFY(Button("开始提取按钮")->isEnabled());
+        QCOMPARE(Content("状态编辑框"), "");
+        QVERIFY(QFileInfo::exists(saved));
+    }
+
+    // Two runs in one second get two workbooks, the second with "-2".
+    void twoRunsInOneSecondKeepBothWorkbooks() {
+        ChooseFolder(Scan());
+        QTest::mouseClick(Button("开始提取按钮"), Qt::LeftButton);
+        QTest::mouseClick(Button("开始提取按钮"), Qt::LeftButton);
+
+        QCOMPARE(opened, (QStringList{WorkbookFolder() + Q("/scan-元数据-20150307-140509.xlsx"),
+                                      WorkbookFolder() + Q("/scan-元数据-20150307-140509-2.xlsx")}));
+        for (const QString& path : opened) {
+            const auto book = quillmere::testing::ReadWorkbook(path.toStdString());
+            QVERIFY2(book.readable, book.error.c_str());
+            QCOMPARE(book.sheets.at(0).rows.size(), std::size_t{4});
+        }
+    }
+
+    // A workbook folder that cannot be made or written: the box names the
+    // path and why, nothing is left behind, and the window stays usable.
+    void aWorkbookThatCannotBeCreatedIsToldWithItsPath_data() {
+        QTest::addColumn<QString>("blocker");  // what stands in the way
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a file where the folder should be") << Q("file") << Q("（");
+        QTest::newRow("read-only documents folder") << Q("read-only") << Q("（没有写入权限）");
+    }
+
+    void aWorkbookThatCannotBeCreatedIsToldWithItsPath() {
+        QFETCH(QString, blocker);
+        QFETCH(QString, reason);
+        const QString documents = Q(tree->Path("只读文档"));
+        QVERIFY(QDir().mkpath(documents));
+        QString workbookFolder = documents + Q("/Quillmere");
+        if (blocker == Q("file")) {
+            tree->File("只读文档/Quillmere", "not a folder");
+        } else {
+            if (geteuid() == 0) QSKIP("root writes into read-only folders");
+            QVERIFY(QFile::setPermissions(documents, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
+        StartSession(workbookFolder, nullptr);
+        ChooseFolder(Scan());
+
+        QTest::mouseClick(Button("开始提取按钮"), Qt::LeftButton);
+
+        QCOMPARE(dialogs->messages.size(), std::size_t{1});
+        const app::MessageBoxRequest& told = dialogs->messages[0];
+        QCOMPARE(told.icon, QMessageBox::Warning);
+        QVERIFY2(told.text.startsWith(Q("无法创建工作簿：") + workbookFolder), qPrintable(told.text));
+        QVERIFY2(told.text.contains(reason) && told.text.endsWith(Q("）")), qPrintable(told.text));
+        QCOMPARE(session->lastRun().outcome, workflow::RunOutcome::CreateFailed);
+        QVERIFY(Button("开始提取按钮")->isEnabled());
+        QVERIFY(!window->isMinimized());
+        QVERIFY(opened.isEmpty());
+        QCOMPARE(QDir(documents).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+                 qsizetype{blocker == Q("file") ? 1 : 0});
+        QFile::setPermissions(documents, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // A save that fails is told instead of the completion message; the
+    // window stays, ready for the next run.
+    void aFailedSaveIsToldInsteadOfTheCompletion() {
+        quillmere::testing::MemoryWorkbookMaker maker;
+        maker.path = "/文档/Quillmere/scan-元数据-20150307-140509.xlsx";
+        maker.commitFailure = sheet::WorkbookFailure{maker.path, "磁盘空间不足"};
+        StartSession(WorkbookFolder(), &maker);
+        ChooseFolder(Scan());
+        std::string notesWhileTold;
+        dialogs->onMessage = [&](const app::MessageBoxRequest&) { notesWhileTold = Content("编辑框1"); };
+
+        QTest::mouseClick(Button("开始提取按钮"), Qt::LeftButton);
+
+        QCOMPARE(dialogs->messages.size(), std::size_t{1});
+        QCOMPARE(dialogs->messages[0].text, Q("工作簿保存失败：/文档/Quillmere/scan-元数据-20150307-140509.xlsx（磁盘空间不足）"));
+        QCOMPARE(dialogs->messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(session->lastRun().outcome, workflow::RunOutcome::SaveFailed);
+        QVERIFY(!window->isMinimized());
+        QCOMPARE(Content("状态编辑框"), "");
+        QVERIFY(Button("开始提取按钮")->isEnabled());
+        QVERIFY(opened.isEmpty());
+        QVERIFY(!maker.committed);
+        session.reset();  // before the maker goes
     }
 
     void aFolderThatCannotBeReadStartsNothing() {

@@ -198,7 +198,7 @@ TEST(ExtractCommand, CsvHoldsTheSameRowsAsTheWorkbook) {
     tree.File("scan/a,b \"quoted\".txt", "x");
     tree.File("scan/sub/00020.tif", "not really a tiff");
     const std::vector<std::string> facts = {"--scanner", "张三, \"老\"", "--maker", "=1+1", "--model", "0007",
-                                            "--processor", "李四", "--software", "line1\r\nline2"};
+                                            "--processor", "李四", "--software", "line1\nline2"};
     std::vector<std::string> xlsxArguments = facts, csvArguments = facts;
     xlsxArguments.insert(xlsxArguments.end(), {"-o", tree.Path("out.xlsx"), tree.Path("scan")});
     csvArguments.insert(csvArguments.end(), {"-o", tree.Path("out.csv"), tree.Path("scan")});
@@ -226,6 +226,35 @@ TEST(ExtractCommand, CsvHoldsTheSameRowsAsTheWorkbook) {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }();
     EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF"));  // a byte-order mark, so spreadsheets read it as UTF-8
+}
+
+// What a user reads in the workbook: the header, then every value a text
+// cell exactly as derived, leading zeros, formulas and long digits included.
+TEST(ExtractCommand, EveryValueIsATextCellUnderTheHeader) {
+    TempTree tree;
+    tree.File("scan/0001.txt", "a");
+    tree.File("scan/=x.txt", "b");
+    const CommandResult result = RunExtractor({"--scanner", "=1+1", "--software", "12345678901234567890", "-o",
+                                               tree.Path("out.xlsx"), tree.Path("scan")});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+
+    const auto book = quillmere::testing::ReadWorkbook(tree.Path("out.xlsx"));
+    ASSERT_TRUE(book.readable) << book.error;
+    const auto& sheet = book.sheets.at(0);
+    const std::vector<std::string> header = {
+        "档号", "扫描人", "设备制造商", "设备型号", "数字化时间（扫描时间）", "图像处理人", "数字化软件描述",
+        "格式信息", "计算机文件名", "计算机文件大小（字节）", "数字化对象形态", "扫描分辨率（DPI）", "扫描色彩模式",
+        "图像压缩方案"};
+    for (std::size_t column = 1; column <= 14; ++column) EXPECT_EQ(sheet.At(1, column), header[column - 1]);
+    EXPECT_EQ(sheet.At(2, 1), "0001");
+    EXPECT_EQ(sheet.At(3, 1), "=x");
+    EXPECT_EQ(sheet.At(2, 2), "=1+1");
+    EXPECT_EQ(sheet.At(2, 7), "12345678901234567890");
+    for (std::size_t row = 2; row <= 3; ++row) {
+        for (std::size_t column : {1u, 2u, 5u, 7u, 10u, 12u}) {
+            EXPECT_EQ(sheet.TypeAt(row, column), 's') << "row " << row << " column " << column;
+        }
+    }
 }
 
 // Two extractors writing one output at once: each saves a whole workbook,
