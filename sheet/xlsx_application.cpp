@@ -78,7 +78,15 @@ std::shared_ptr<SpreadsheetRange> XlsxSheet::Range(std::string_view cell1, std::
 
 bool XlsxSheet::Write(const CellRange& cells, std::string_view value) {
     // The worksheet is freed with the workbook once it has been saved.
-    return workbook_.IsOpen() && writer_.WriteText(cells, value);
+    // A fill larger than a sheet's rows would only make an unwieldy
+    // workbook; no caller needs one.
+    if (!workbook_.IsOpen() || cells.CellCount() > kSheetRows) return false;
+    for (std::uint32_t row = cells.first.row; row <= cells.last.row; ++row) {
+        for (std::uint32_t column = cells.first.column; column <= cells.last.column; ++column) {
+            if (!writer_.WriteText(row, static_cast<std::uint16_t>(column), value)) return false;
+        }
+    }
+    return true;
 }
 
 std::shared_ptr<XlsxWorkbook> XlsxWorkbook::Start(const std::string& path) {
