@@ -44,23 +44,14 @@ void AppendXlsxLiteralText(std::string& out, std::string_view text) {
     out.append(text, done);
 }
 
-bool XlsxSheetWriter::WriteText(const CellRange& cells, std::string_view value) {
-    if (cells.first.row < openRow_ || cells.CellCount() > kMaxCellsPerWrite) return false;
+bool XlsxSheetWriter::WriteText(std::uint32_t row, std::uint16_t column, std::string_view value, lxw_format* format) {
+    if (row < openRow_) return false;
     cellText_.clear();
     AppendXlsxLiteralText(cellText_, value);
-    for (std::uint32_t row = cells.first.row; row <= cells.last.row; ++row) {
-        for (std::uint32_t column = cells.first.column; column <= cells.last.column; ++column) {
-            if (!WriteCell(row, static_cast<std::uint16_t>(column))) return false;
-        }
-    }
-    return true;
-}
-
-bool XlsxSheetWriter::WriteCell(std::uint32_t row, std::uint16_t column) {
     // cellText_ is cut at its first zero byte here, where a text ends anyway.
     const lxw_error error = cellText_.empty() || cellText_[0] == '\0'
-                                ? worksheet_write_blank(worksheet_, row, column, emptyCellFormat_)
-                                : worksheet_write_string(worksheet_, row, column, cellText_.c_str(), nullptr);
+                                ? worksheet_write_blank(worksheet_, row, column, format ? format : emptyCellFormat_)
+                                : worksheet_write_string(worksheet_, row, column, cellText_.c_str(), format);
     if (error != LXW_NO_ERROR) return false;
     openRow_ = row;
     return true;

@@ -9,7 +9,7 @@
 // A constant-memory worksheet keeps only its newest row open; rows above it
 // are already on disk. A write into such a row would be lost, so it is
 // refused with false instead. Cells of the open row may be written in any
-// order and rewritten.
+// order and rewritten. Rows and columns count from 0, as libxlsxwriter's do.
 
 #include <cstdint>
 #include <string>
@@ -17,7 +17,6 @@
 
 #include <xlsxwriter.h>
 
-#include "sheet/a1_address.h"
 
 namespace quillmere::sheet {
 
@@ -28,17 +27,12 @@ public:
     XlsxSheetWriter(lxw_worksheet* worksheet, lxw_format* emptyCellFormat) noexcept
         : worksheet_(worksheet), emptyCellFormat_(emptyCellFormat) {}
 
-    // Puts value into every cell of cells, rows from top to bottom. false,
-    // with nothing written, when the range starts above the open row or
-    // holds more than kMaxCellsPerWrite cells; false also when libxlsxwriter
-    // refuses a cell (a text longer than 32767 characters).
-    bool WriteText(const CellRange& cells, std::string_view value);
-
-    // A larger fill would only make an unwieldy workbook; no caller needs one.
-    static constexpr std::uint64_t kMaxCellsPerWrite = kSheetRows;
+    // Puts value into one cell, in format (null: the default one). false,
+    // with nothing written, when the row is above the open row or
+    // libxlsxwriter refuses the cell (a text longer than 32767 characters).
+    bool WriteText(std::uint32_t row, std::uint16_t column, std::string_view value, lxw_format* format = nullptr);
 
 private:
-    bool WriteCell(std::uint32_t row, std::uint16_t column);
 
     lxw_worksheet* worksheet_;
     lxw_format* emptyCellFormat_;

@@ -1,5 +1,6 @@
 #include "sheet/xlsx_workbook_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -20,25 +21,49 @@ XlsxWorkbookFile::~XlsxWorkbookFile() {
 }
 
 XlsxWorkbookFile::XlsxWorkbookFile(XlsxWorkbookFile&& other) noexcept
-    : workbook_(std::exchange(other.workbook_, nullptr)), rowFiles_(std::move(other.rowFiles_)) {}
+    : workbook_(std::exchange(other.workbook_, nullptr)),
+      rowFiles_(std::move(other.rowFiles_)),
+      temporaryFolder_(std::move(other.temporaryFolder_)) {}
 
 XlsxWorkbookFile& XlsxWorkbookFile::operator=(XlsxWorkbookFile&& other) noexcept {
     if (this != &other) {
         if (workbook_) static_cast<void>(Close());
         workbook_ = std::exchange(other.workbook_, nullptr);
         rowFiles_ = std::move(other.rowFiles_);
+        temporaryFolder_ = std::move(other.temporaryFolder_);
     }
     return *this;
 }
 
-XlsxWorkbookFile XlsxWorkbookFile::Start(const std::string& path) {
+XlsxWorkbookFile XlsxWorkbookFile::Start(const std::string& path, const std::string& temporaryFolder) {
+    auto folder = temporaryFolder.empty() ? nullptr : std::make_unique<std::string>(temporaryFolder);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    options.tmpdir = nullptr;  // the system's temporary directory
+    options.tmpdir = folder ? folder->data() : nullptr;  // null: the system's temporary directory
     // Off, as libxlsxwriter recommends: some readers choke on ZIP64 entries.
     // A sheet whose XML passes 4 GiB then fails at Close, with its reason.
     options.use_zip64 = LXW_FALSE;
-    return XlsxWorkbookFile(workbook_new_opt(path.c_str(), &options));
+    XlsxWorkbookFile file(workbook_new_opt(path.c_str(), &options));
+    if (file.IsOpen()) file.temporaryFolder_ = std::move(folder);
+    return file;
+}
+
+int XlsxWorkbookFile::FlushRowFiles() {
+    if (!workbook_) return 0;
+    int failure = 0;
+    for (const RowFile& file : rowFiles_) {
+        std::FILE* rows = file.worksheet->optimize_tmpfile;
+        if (!rows) continue;
+        errno = 0;
+        if (std::fflush(rows) != 0 || std::ferror(rows)) {
+            if (failure == 0) failure = errno != 0 ? errno : EIO;
+        }
+    }
+    return failure;
+}
+
+bool XlsxWorkbookFile::RowFileFailed(const lxw_worksheet* worksheet) noexcept {
+    return worksheet && worksheet->optimize_tmpfile && std::ferror(worksheet->optimize_tmpfile);
 }
 
 lxw_worksheet* XlsxWorkbookFile::AddWorksheet(const std::string& name) {
@@ -63,6 +88,13 @@ lxw_format* XlsxWorkbookFile::AddPlainFormat() {
     // copy of the default format never comes to do. The index is the
     // default's, so it is given once here.
     if (format) format->xf_index = lxw_format_get_xf_index(format);
+    return format;
+}
+
+lxw_format* XlsxWorkbookFile::AddBoldFormat() {
+    if (!workbook_) return nullptr;
+    lxw_format* format = workbook_add_format(workbook_);
+    if (format) format_set_bold(format);
     return format;
 }
 

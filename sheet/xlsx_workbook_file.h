@@ -28,8 +28,10 @@ public:
     // A workbook bound for path (bytes as the file system takes them); an
     // empty owner when libxlsxwriter cannot start one. Rows are streamed to
     // temporary files as they are completed, so memory does not grow with
-    // the number of rows.
-    static XlsxWorkbookFile Start(const std::string& path);
+    // the number of rows. Those files, and the ones the save assembles each
+    // part in, go to temporaryFolder (the system's temporary directory when
+    // empty); they are unlinked as soon as they are opened.
+    static XlsxWorkbookFile Start(const std::string& path, const std::string& temporaryFolder = {});
 
     bool IsOpen() const noexcept { return workbook_ != nullptr; }
 
@@ -37,6 +39,16 @@ public:
     lxw_worksheet* AddWorksheet(const std::string& name);
     // The default cell format, for blank cells that must overwrite.
     lxw_format* AddPlainFormat();
+    // The default format in bold, for a header row.
+    lxw_format* AddBoldFormat();
+
+    // Pushes every worksheet's buffered rows into its row file: 0, or the
+    // errno of a write that failed now or earlier (EIO when none is known).
+    // libxlsxwriter ignores failed writes to these files, which would
+    // otherwise show only as missing rows.
+    int FlushRowFiles();
+    // Whether a write to the worksheet's row file has failed so far.
+    static bool RowFileFailed(const lxw_worksheet* worksheet) noexcept;
 
     // Writes the file and frees the workbook. Leaves the owner empty.
     lxw_error Close();
@@ -55,6 +67,8 @@ private:
 
     lxw_workbook* workbook_ = nullptr;
     std::vector<RowFile> rowFiles_;
+    // workbook_new_opt keeps a pointer to the folder's name.
+    std::unique_ptr<std::string> temporaryFolder_;
 };
 
 }  // namespace quillmere::sheet

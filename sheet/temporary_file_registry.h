@@ -1,0 +1,61 @@
+#pragma once
+// The temporary files this process has alive right now, so that a signal
+// handler can remove them before the process dies.
+//
+// A workbook is built under a temporary name beside its destination; a
+// SIGINT or SIGTERM arriving mid-run or mid-save must not leave that file
+// (or a name reserved for the workbook) behind. Each such path is
+// registered when the file is created and unregistered once it has been
+// renamed onto its name or removed.
+//
+// The registry is a fixed array of path buffers, each guarded by an atomic
+// state, so that RemoveRegisteredTemporaryFiles is async-signal-safe: it
+// calls only unlink(2). Registration allocates nothing. A path is copied
+// into its slot before the slot is published, and a slot is unpublished
+// before it is reused, so the handler never reads a half-written path.
+//
+// Typical use in a signal handler:
+//
+//     void OnSignal(int signal) {
+//         quillmere::sheet::RemoveRegisteredTemporaryFiles();
+//         ...  // then restore the default action and re-raise, or _exit
+//     }
+
+#include <cstddef>
+#include <string_view>
+
+namespace quillmere::sheet {
+
+// How many paths may be registered at once; a run holds one or two.
+inline constexpr std::size_t kTemporaryFileSlots = 16;
+// Longest path a slot holds, its terminating zero included.
+inline constexpr std::size_t kTemporaryPathCapacity = 4096;
+
+// A registered path; removed from the registry (not from disk) on
+// destruction. Move-only; an empty handle registers nothing.
+class TemporaryFileRegistration {
+public:
+    TemporaryFileRegistration() = default;
+    // Registers path. Empty (Registered() false) when every slot is taken or
+    // the path is too long; the caller then owns the risk of a leftover.
+    explicit TemporaryFileRegistration(std::string_view path) noexcept;
+    ~TemporaryFileRegistration() { Release(); }
+    TemporaryFileRegistration(TemporaryFileRegistration&& other) noexcept;
+    TemporaryFileRegistration& operator=(TemporaryFileRegistration&& other) noexcept;
+    TemporaryFileRegistration(const TemporaryFileRegistration&) = delete;
+    TemporaryFileRegistration& operator=(const TemporaryFileRegistration&) = delete;
+
+    bool Registered() const noexcept { return slot_ >= 0; }
+    // Unregisters now; the file itself is left as it is.
+    void Release() noexcept;
+
+private:
+    int slot_ = -1;
+};
+
+// Unlinks every registered path. Async-signal-safe; the registrations stay,
+// so a second call only repeats the unlink calls. Returns how many paths
+// were registered.
+std::size_t RemoveRegisteredTemporaryFiles() noexcept;
+
+}  // namespace quillmere::sheet

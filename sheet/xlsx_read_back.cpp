@@ -1,0 +1,279 @@
+#include "sheet/xlsx_read_back.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace quillmere::sheet {
+
+namespace {
+
+constexpr std::uint32_t kEndOfDirectorySignature = 0x06054b50;
+constexpr std::uint32_t kDirectoryEntrySignature = 0x02014b50;
+constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
+constexpr std::size_t kEndOfDirectorySize = 22;
+constexpr std::size_t kDirectoryEntrySize = 46;
+constexpr std::size_t kLocalHeaderSize = 30;
+constexpr std::size_t kLongestZipComment = 65535;
+
+constexpr std::size_t kChunk = 256 * 1024;
+// Bytes of each output chunk kept in front of the next one, so that a row
+// tag cut by a chunk boundary is still found whole, and the end of the
+// part is at hand when it ends.
+constexpr std::size_t kCarry = 64;
+constexpr std::size_t kHeadKept = 512;
+// A part this small may be a lone self-closing root element.
+constexpr std::uint64_t kSmallPart = 4096;
+
+constexpr std::string_view kRowTag = "<row r=\"";
+
+std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t Le32(const unsigned char* p) {
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+}
+
+bool ReadAt(int fd, unsigned char* buffer, std::size_t size, std::uint64_t offset) {
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        buffer += got;
+        size -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+struct Entry {
+    std::string name;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;
+    std::uint64_t localOffset = 0;
+};
+
+std::string Damaged(const std::string& what) { return "读回校验失败：" + what; }
+
+// What the content of one part showed while it streamed past.
+class PartScanner {
+public:
+    explicit PartScanner(bool findRows) : findRows_(findRows) {}
+
+    // region holds the carried bytes followed by fresh ones.
+    void Scan(std::string_view region, std::size_t fresh) {
+        const std::string_view added = region.substr(region.size() - fresh);
+        if (head_.size() < kHeadKept) head_.append(added.substr(0, kHeadKept - head_.size()));
+        if (findRows_) FindRows(region);
+        tail_.assign(region.substr(region.size() - std::min(region.size(), kCarry)));
+    }
+
+    // The 1-based number of the last row tag seen, 0 when none.
+    std::int64_t LastRow() const { return lastRow_; }
+
+    // Whether the part ends with the end of its root element.
+    bool EndsWhole(std::uint64_t size) const {
+        std::string_view head = head_;
+        if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
+        if (head.starts_with("<?xml")) {
+            const std::size_t declarationEnd = head.find("?>");
+            if (declarationEnd == std::string_view::npos) return false;
+            head.remove_prefix(declarationEnd + 2);
+        }
+        const std::size_t open = head.find('<');
+        if (open == std::string_view::npos) return false;
+        const std::size_t nameEnd = head.find_first_of(" \t\r\n/>", open + 1);
+        if (nameEnd == std::string_view::npos || nameEnd == open + 1) return false;
+        const std::string closing = "</" + std::string(head.substr(open + 1, nameEnd - open - 1)) + ">";
+
+        std::string_view tail = tail_;
+        while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\n' || tail.back() == '\r' || tail.back() == '\t')) {
+            tail.remove_suffix(1);
+        }
+        return tail.ends_with(closing) || (size <= kSmallPart && tail.ends_with("/>"));
+    }
+
+private:
+    void FindRows(std::string_view region) {
+        for (std::size_t at = region.find(kRowTag); at != std::string_view::npos; at = region.find(kRowTag, at + 1)) {
+            std::int64_t number = 0;
+            std::size_t digit = at + kRowTag.size();
+            for (; digit < region.size() && region[digit] >= '0' && region[digit] <= '9' && number < (1 << 30); ++digit) {
+                number = number * 10 + (region[digit] - '0');
+            }
+            // A number cut by the end of the region is read whole next time.
+            if (digit < region.size() && region[digit] == '"') lastRow_ = number;
+        }
+    }
+
+    bool findRows_;
+    std::string head_;
+    std::string tail_;
+    std::int64_t lastRow_ = 0;
+};
+
+// Streams one entry's data through the CRC and the scanner. Nothing when
+// the data is whole.
+std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entry& entry, PartScanner& scanner) {
+    unsigned char header[kLocalHeaderSize];
+    if (entry.localOffset + kLocalHeaderSize > fileSize || !ReadAt(fd, header, sizeof header, entry.localOffset) ||
+        Le32(header) != kLocalHeaderSignature) {
+        return Damaged(entry.name + " 的本地文件头缺失");
+    }
+    const std::uint64_t dataStart = entry.localOffset + kLocalHeaderSize + Le16(header + 26) + Le16(header + 28);
+    if (dataStart + entry.compressedSize > fileSize) return Damaged(entry.name + " 的数据不完整");
+    if (entry.method != Z_DEFLATED && entry.method != 0) return Damaged(entry.name + " 的压缩方式未知");
+
+    auto input = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
+    auto output = std::make_unique_for_overwrite<unsigned char[]>(kCarry + kChunk);
+    z_stream stream{};
+    const bool deflated = entry.method == Z_DEFLATED;
+    if (deflated && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Damaged("zlib 无法初始化");
+    // Ends the inflate state on every way out.
+    const std::unique_ptr<z_stream, int (*)(z_stream*)> owner(deflated ? &stream : nullptr, inflateEnd);
+
+    std::uint32_t crc = crc32(0, nullptr, 0);
+    std::uint64_t produced = 0;
+    std::uint64_t consumed = 0;
+    std::size_t carried = 0;
+    bool ended = !deflated && entry.compressedSize == 0;
+    while (!ended) {
+        if (stream.avail_in == 0 && consumed < entry.compressedSize) {
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, entry.compressedSize - consumed));
+            if (!ReadAt(fd, input.get(), take, dataStart + consumed)) return Damaged(entry.name + " 无法读取");
+            consumed += take;
+            stream.next_in = input.get();
+            stream.avail_in = static_cast<uInt>(take);
+        }
+        std::size_t fresh = 0;
+        if (deflated) {
+            stream.next_out = output.get() + carried;
+            stream.avail_out = static_cast<uInt>(kChunk);
+            const int result = inflate(&stream, Z_NO_FLUSH);
+            fresh = kChunk - stream.avail_out;
+            if (result == Z_STREAM_END) {
+                ended = true;
+            } else if (result != Z_OK && !(result == Z_BUF_ERROR && fresh > 0)) {
+                return Damaged(entry.name + " 的压缩数据损坏");
+            } else if (fresh == 0 && stream.avail_in == 0 && consumed >= entry.compressedSize) {
+                return Damaged(entry.name + " 的压缩数据提前结束");
+            }
+        } else {
+            fresh = stream.avail_in;
+            std::memcpy(output.get() + carried, stream.next_in, fresh);
+            stream.avail_in = 0;
+            ended = consumed >= entry.compressedSize;
+        }
+        produced += fresh;
+        if (produced > entry.size) return Damaged(entry.name + " 比记录的长");
+        crc = crc32(crc, output.get() + carried, static_cast<uInt>(fresh));
+        const std::size_t regionSize = carried + fresh;
+        scanner.Scan(std::string_view(reinterpret_cast<const char*>(output.get()), regionSize), fresh);
+        carried = std::min(regionSize, kCarry);
+        std::memmove(output.get(), output.get() + regionSize - carried, carried);
+    }
+    if (deflated && (stream.avail_in != 0 || consumed != entry.compressedSize)) {
+        return Damaged(entry.name + " 的压缩数据后有多余字节");
+    }
+    if (produced != entry.size) return Damaged(entry.name + " 比记录的短");
+    if (crc != entry.crc) return Damaged(entry.name + " 的校验和不符");
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadDirectory(int fd, std::uint64_t fileSize, std::vector<Entry>& entries) {
+    if (fileSize < kEndOfDirectorySize) return Damaged("文件太短，不是 zip 文件");
+    const std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kEndOfDirectorySize + kLongestZipComment));
+    std::vector<unsigned char> tail(tailSize);
+    if (!ReadAt(fd, tail.data(), tailSize, fileSize - tailSize)) return Damaged("无法读取文件末尾");
+    std::size_t end = tailSize - kEndOfDirectorySize + 1;
+    bool found = false;
+    while (end-- > 0) {
+        if (Le32(&tail[end]) == kEndOfDirectorySignature && end + kEndOfDirectorySize + Le16(&tail[end + 20]) == tailSize) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) return Damaged("找不到 zip 目录");
+    const unsigned char* record = &tail[end];
+    const std::uint16_t count = Le16(record + 10);
+    const std::uint64_t directorySize = Le32(record + 12);
+    const std::uint64_t directoryOffset = Le32(record + 16);
+    if (Le16(record + 8) != count || directoryOffset + directorySize > fileSize - tailSize + end) {
+        return Damaged("zip 目录不完整");
+    }
+    std::vector<unsigned char> directory(static_cast<std::size_t>(directorySize));
+    if (!ReadAt(fd, directory.data(), directory.size(), directoryOffset)) return Damaged("无法读取 zip 目录");
+    std::size_t at = 0;
+    for (std::uint16_t index = 0; index < count; ++index) {
+        if (at + kDirectoryEntrySize > directory.size() || Le32(&directory[at]) != kDirectoryEntrySignature) {
+            return Damaged("zip 目录项损坏");
+        }
+        const unsigned char* p = &directory[at];
+        Entry entry;
+        entry.flags = Le16(p + 8);
+        entry.method = Le16(p + 10);
+        entry.crc = Le32(p + 16);
+        entry.compressedSize = Le32(p + 20);
+        entry.size = Le32(p + 24);
+        const std::size_t nameLength = Le16(p + 28);
+        const std::size_t skipped = nameLength + Le16(p + 30) + Le16(p + 32);
+        entry.localOffset = Le32(p + 42);
+        if (at + kDirectoryEntrySize + skipped > directory.size()) return Damaged("zip 目录项损坏");
+        entry.name.assign(reinterpret_cast<const char*>(p + kDirectoryEntrySize), nameLength);
+        if (entry.flags & 1) return Damaged(entry.name + " 被加密");
+        entries.push_back(std::move(entry));
+        at += kDirectoryEntrySize + skipped;
+    }
+    if (at != directory.size()) return Damaged("zip 目录长度不符");
+    return std::nullopt;
+}
+
+bool IsXmlPart(std::string_view name) { return name.ends_with(".xml") || name.ends_with(".rels"); }
+
+}  // namespace
+
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return Damaged(std::strerror(errno));
+    const auto fileSize = static_cast<std::uint64_t>(status.st_size);
+    std::vector<Entry> entries;
+    if (auto failure = ReadDirectory(fd, fileSize, entries)) return failure;
+
+    std::vector<bool> sheetSeen(lastRows.size(), false);
+    for (const Entry& entry : entries) {
+        std::size_t sheet = 0;
+        constexpr std::string_view kSheetPrefix = "xl/worksheets/sheet";
+        const std::string_view name = entry.name;
+        if (name.starts_with(kSheetPrefix) && name.ends_with(".xml")) {
+            const std::string number(name.substr(kSheetPrefix.size(), name.size() - kSheetPrefix.size() - 4));
+            if (!number.empty() && number.find_first_not_of("0123456789") == std::string::npos && number.size() < 7) {
+                sheet = static_cast<std::size_t>(std::stoul(number));
+            }
+        }
+        const bool expectedSheet = sheet >= 1 && sheet <= lastRows.size();
+        PartScanner scanner(expectedSheet);
+        if (auto failure = CheckEntry(fd, fileSize, entry, scanner)) return failure;
+        if (IsXmlPart(name) && !scanner.EndsWhole(entry.size)) return Damaged(entry.name + " 不完整");
+        if (expectedSheet) {
+            if (scanner.LastRow() != lastRows[sheet - 1]) {
+                return Damaged(entry.name + " 的最后一行是第" + std::to_string(scanner.LastRow()) + "行，应为第" +
+                               std::to_string(lastRows[sheet - 1]) + "行");
+            }
+            sheetSeen[sheet - 1] = true;
+        }
+    }
+    for (std::size_t sheet = 0; sheet < sheetSeen.size(); ++sheet) {
+        if (!sheetSeen[sheet]) return Damaged("缺少工作表 sheet" + std::to_string(sheet + 1));
+    }
+    return std::nullopt;
+}
+
+}  // namespace quillmere::sheet

@@ -1,0 +1,23 @@
+#pragma once
+// Reads a just-written .xlsx back before it is given its name.
+//
+// Every zip entry must be whole: its local header where the central
+// directory says, its data inflating to exactly the recorded size with the
+// recorded CRC-32. Every XML part must end with the closing tag of its root
+// element, and each worksheet must end with the row it was last given. A
+// temporary file of libxlsxwriter's that lost data to a full disk passes
+// the zip checks (it is zipped as it was read) but fails these.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace quillmere::sheet {
+
+// fd open for reading; lastRows[i] is the 1-based number of the last row of
+// "xl/worksheets/sheet<i+1>.xml". Nothing when the file reads back whole,
+// else what is wrong, in Chinese.
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows);
+
+}  // namespace quillmere::sheet

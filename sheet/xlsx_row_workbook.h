@@ -1,0 +1,79 @@
+#pragma once
+// The .xlsx workbook a run writes its rows into.
+//
+// Row 1 of every sheet is the header, in bold, with the panes frozen below
+// it and an autofilter over its columns; a sheet that holds rowsPerSheet
+// rows is followed by "Sheet2", "Sheet3", … with their own header. Every
+// value is a text cell exactly as given (the empty text an empty cell).
+// Column widths fit the header titles and the first rows' values, a wide
+// (CJK) character counting two.
+//
+// The workbook is built in a temporary file beside its destination, with
+// libxlsxwriter's own temporary files in that folder too, and saved as
+// StagedFile describes after it has been read back whole
+// (xlsx_read_back.h).
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <xlsxwriter.h>
+
+#include "sheet/reserved_name.h"
+#include "sheet/row_workbook.h"
+#include "sheet/staged_file.h"
+#include "sheet/utf8_text_cache.h"
+#include "sheet/xlsx_sheet_writer.h"
+#include "sheet/xlsx_workbook_file.h"
+
+namespace quillmere::sheet {
+
+class XlsxRowWorkbook final : public RowWorkbook {
+public:
+    // A workbook to be saved as path (bytes as the file system takes them,
+    // UTF-8 for display). reserved, when it holds a name, is that path's
+    // reservation: replaced by the workbook at Commit, removed otherwise.
+    static CreatedWorkbook Create(const std::string& path, const WorkbookLayout& layout, ReservedName reserved = {});
+
+    ~XlsxRowWorkbook() override;
+    XlsxRowWorkbook(const XlsxRowWorkbook&) = delete;
+    XlsxRowWorkbook& operator=(const XlsxRowWorkbook&) = delete;
+
+    const std::string& Path() const override { return path_; }
+    std::optional<WorkbookFailure> AppendRow(std::span<const Text> cells) override;
+    std::optional<WorkbookFailure> Commit() override;
+    void Discard() override;
+
+    // Rows a column's width is fitted to, after the header.
+    static constexpr std::int64_t kRowsMeasured = 200;
+
+private:
+    XlsxRowWorkbook(std::string path, const WorkbookLayout& layout);
+
+    std::optional<WorkbookFailure> Start();
+    std::optional<WorkbookFailure> StartSheet();
+    std::optional<WorkbookFailure> Save();
+    // Records reason as the workbook's failure, discards, and returns it.
+    WorkbookFailure Fail(std::string reason);
+
+    std::string path_;
+    std::vector<Text> header_;
+    std::int64_t rowsPerSheet_;
+    ReservedName reserved_;
+    StagedFile staged_;
+    XlsxWorkbookFile file_;
+    lxw_format* plainFormat_ = nullptr;
+    lxw_format* headerFormat_ = nullptr;
+    std::vector<lxw_worksheet*> sheets_;
+    std::vector<std::int64_t> sheetRows_;  // rows of each sheet, header included
+    std::optional<XlsxSheetWriter> writer_;  // of the last sheet
+    Utf8TextCache utf8_;
+    std::vector<std::size_t> widths_;  // display width per column
+    std::int64_t rowsMeasured_ = 0;
+    std::optional<WorkbookFailure> failure_;
+    bool finished_ = false;  // committed or discarded
+};
+
+}  // namespace quillmere::sheet

@@ -1,0 +1,187 @@
+// The read-back that stands between a written workbook and its name: it
+// accepts what libxlsxwriter wrote and refuses every way of losing part of
+// it, including the one libxlsxwriter does not notice itself (a part file
+// cut short, zipped with a CRC that matches the cut data).
+#include "sheet/xlsx_read_back.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <xlsxwriter.h>
+
+#include "sheet/file_descriptor.h"
+#include "tests/sheet/row_workbook_fixtures.h"
+#include "tests/support/temp_directory.h"
+
+namespace quillmere::sheet {
+namespace {
+
+// A zip holding one deflated entry, every size and CRC consistent with
+// the data given.
+std::string ZipOfOnePart(const std::string& name, const std::string& part) {
+    std::string deflated(compressBound(static_cast<uLong>(part.size())) + 64, '\0');
+    z_stream out{};
+    if (deflateInit2(&out, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+    out.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(part.data()));
+    out.avail_in = static_cast<uInt>(part.size());
+    out.next_out = reinterpret_cast<Bytef*>(deflated.data());
+    out.avail_out = static_cast<uInt>(deflated.size());
+    const int result = deflate(&out, Z_FINISH);
+    deflated.resize(out.total_out);
+    deflateEnd(&out);
+    if (result != Z_STREAM_END) return {};
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(part.data()), static_cast<uInt>(part.size())));
+    const auto le = [](std::uint32_t value, int bytes) {
+        std::string text;
+        for (int i = 0; i < bytes; ++i) text += static_cast<char>((value >> (8 * i)) & 0xFF);
+        return text;
+    };
+    const auto size = static_cast<std::uint32_t>(part.size());
+    const auto packed = static_cast<std::uint32_t>(deflated.size());
+    const auto nameSize = static_cast<std::uint32_t>(name.size());
+    std::string zip = std::string("PK\x03\x04") + le(20, 2) + le(0, 2) + le(8, 2) + le(0, 4) + le(crc, 4) +
+                      le(packed, 4) + le(size, 4) + le(nameSize, 2) + le(0, 2) + name + deflated;
+    const auto directoryOffset = static_cast<std::uint32_t>(zip.size());
+    const std::string directory = std::string("PK\x01\x02") + le(20, 2) + le(20, 2) + le(0, 2) + le(8, 2) + le(0, 4) +
+                                  le(crc, 4) + le(packed, 4) + le(size, 4) + le(nameSize, 2) + le(0, 2) + le(0, 2) +
+                                  le(0, 2) + le(0, 2) + le(0, 4) + le(0, 4) + name;
+    return zip + directory + "PK\x05\x06" + le(0, 2) + le(0, 2) + le(1, 2) + le(1, 2) +
+           le(static_cast<std::uint32_t>(directory.size()), 4) + le(directoryOffset, 4) + le(0, 2);
+}
+
+class XlsxReadBackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Two sheets, 301 and 5 rows, as libxlsxwriter writes them.
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        lxw_workbook* workbook = workbook_new_opt(Path().c_str(), &options);
+        ASSERT_NE(workbook, nullptr);
+        lxw_worksheet* first = workbook_add_worksheet(workbook, "Sheet1");
+        lxw_worksheet* second = workbook_add_worksheet(workbook, "Sheet2");
+        for (lxw_row_t row = 0; row < 301; ++row) {
+            worksheet_write_string(first, row, 0, ("row " + std::to_string(row + 1)).c_str(), nullptr);
+            worksheet_write_string(first, row, 1, "值", nullptr);
+        }
+        for (lxw_row_t row = 0; row < 5; ++row) worksheet_write_string(second, row, 0, "x", nullptr);
+        worksheet_autofilter(first, 0, 0, 300, 1);
+        ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
+        bytes_ = fixtures::FileBytes(Path());
+        ASSERT_GT(bytes_.size(), 1000u);
+    }
+
+    std::string Path() const { return directory_.path() + "/book.xlsx"; }
+
+    std::optional<std::string> Check(const std::string& bytes, std::vector<std::int64_t> lastRows = {301, 5}) {
+        const std::string path = directory_.path() + "/variant.xlsx";
+        fixtures::WriteFileBytes(path, bytes);
+        const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        EXPECT_TRUE(fd.valid());
+        return ReadBackXlsx(fd.get(), lastRows);
+    }
+
+    // The zip entry named name: offset of its local header, of its data,
+    // and its compressed size, from the central directory.
+    struct Located {
+        std::size_t header = 0;
+        std::size_t data = 0;
+        std::size_t compressedSize = 0;
+        std::size_t directoryEntry = 0;
+    };
+    Located Locate(const std::string& name) const {
+        const auto le16 = [&](std::size_t at) {
+            return static_cast<std::size_t>(static_cast<unsigned char>(bytes_[at]) | (static_cast<unsigned char>(bytes_[at + 1]) << 8));
+        };
+        const auto le32 = [&](std::size_t at) { return le16(at) | (le16(at + 2) << 16); };
+        Located located;
+        for (std::size_t at = bytes_.find("PK\x01\x02"); at != std::string::npos; at = bytes_.find("PK\x01\x02", at + 4)) {
+            if (bytes_.compare(at + 46, name.size(), name) != 0 || le16(at + 28) != name.size()) continue;
+            located.directoryEntry = at;
+            located.header = le32(at + 42);
+            located.compressedSize = le32(at + 20);
+            located.data = located.header + 30 + le16(located.header + 26) + le16(located.header + 28);
+            return located;
+        }
+        ADD_FAILURE() << name << " not found";
+        return located;
+    }
+
+    testing::TempDirectory directory_;
+    std::string bytes_;
+};
+
+TEST_F(XlsxReadBackTest, AWholeWorkbookReadsBack) {
+    const auto failure = Check(bytes_);
+    EXPECT_FALSE(failure.has_value()) << *failure;
+}
+
+TEST_F(XlsxReadBackTest, AWorkbookCutAnywhereIsRefused) {
+    for (const std::size_t keep : {std::size_t{0}, std::size_t{10}, std::size_t{200}, bytes_.size() / 2,
+                                   bytes_.size() - 100, bytes_.size() - 22, bytes_.size() - 1}) {
+        const auto failure = Check(bytes_.substr(0, keep));
+        EXPECT_TRUE(failure.has_value()) << "kept " << keep << " of " << bytes_.size() << " bytes";
+    }
+}
+
+TEST_F(XlsxReadBackTest, AChangedByteInASheetIsRefused) {
+    const Located sheet = Locate("xl/worksheets/sheet1.xml");
+    for (const std::size_t offset : {std::size_t{0}, sheet.compressedSize / 2, sheet.compressedSize - 1}) {
+        std::string changed = bytes_;
+        changed[sheet.data + offset] = static_cast<char>(changed[sheet.data + offset] ^ 0x20);
+        EXPECT_TRUE(Check(changed).has_value()) << "byte " << offset << " of the sheet's data";
+    }
+}
+
+TEST_F(XlsxReadBackTest, AStoredCrcThatDoesNotMatchIsRefused) {
+    const Located styles = Locate("xl/styles.xml");
+    std::string changed = bytes_;
+    changed[styles.directoryEntry + 16] = static_cast<char>(changed[styles.directoryEntry + 16] ^ 1);
+    const auto failure = Check(changed);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_NE(failure->find("xl/styles.xml"), std::string::npos) << *failure;
+}
+
+TEST_F(XlsxReadBackTest, ASheetEndingBeforeItsLastRowIsRefused) {
+    EXPECT_TRUE(Check(bytes_, {302, 5}).has_value());
+    EXPECT_TRUE(Check(bytes_, {300, 5}).has_value());
+    EXPECT_TRUE(Check(bytes_, {301, 6}).has_value());
+    EXPECT_TRUE(Check(bytes_, {301, 5, 1}).has_value()) << "a third sheet was expected";
+}
+
+TEST_F(XlsxReadBackTest, APartCutShortButZippedWholeIsRefused) {
+    // What a full disk does to libxlsxwriter's part file: the zip entry is
+    // consistent, its XML is not. Rebuild the sheet entry from cut XML.
+    const Located sheet = Locate("xl/worksheets/sheet1.xml");
+    std::string xml(4 << 20, '\0');
+    z_stream stream{};
+    ASSERT_EQ(inflateInit2(&stream, -MAX_WBITS), Z_OK);
+    stream.next_in = reinterpret_cast<Bytef*>(bytes_.data() + sheet.data);
+    stream.avail_in = static_cast<uInt>(sheet.compressedSize);
+    stream.next_out = reinterpret_cast<Bytef*>(xml.data());
+    stream.avail_out = static_cast<uInt>(xml.size());
+    ASSERT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
+    xml.resize(stream.total_out);
+    inflateEnd(&stream);
+
+    // The whole XML in such a zip passes: what fails below is the cut.
+    const auto failure = Check(ZipOfOnePart("xl/worksheets/sheet1.xml", xml), {301});
+    EXPECT_FALSE(failure.has_value()) << *failure;
+    for (const std::size_t cut : {xml.size() / 3, xml.size() - 40, xml.size() - 1}) {
+        EXPECT_TRUE(Check(ZipOfOnePart("xl/worksheets/sheet1.xml", xml.substr(0, cut)), {301}).has_value())
+            << "sheet XML cut to " << cut << " of " << xml.size() << " bytes";
+    }
+    // Another part cut short is refused too, by its missing closing tag.
+    EXPECT_TRUE(Check(ZipOfOnePart("xl/styles.xml", "<?xml version=\"1.0\"?>\n<styleSheet><fonts>"), {}).has_value());
+    EXPECT_FALSE(Check(ZipOfOnePart("xl/styles.xml", "<?xml version=\"1.0\"?>\n<styleSheet><fonts/></styleSheet>\n"), {})
+                     .has_value());
+}
+
+}  // namespace
+}  // namespace quillmere::sheet
