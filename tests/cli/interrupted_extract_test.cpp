@@ -118,11 +118,14 @@ struct InterruptCase {
     const char* extension;
 };
 
-std::string Name(const ::testing::TestParamInfo<InterruptCase>& info) {
-    const InterruptCase& c = info.param;
+std::string Describe(const InterruptCase& c) {
     return std::string(c.signal == SIGINT ? "Sigint" : "Sigterm") + (c.where == Where::Saving ? "Saving" : "Writing") +
            (c.earlierWorkbook ? "OverAnEarlierFile" : "NoEarlierFile") + (c.extension + 1);
 }
+
+std::string Name(const ::testing::TestParamInfo<InterruptCase>& info) { return Describe(info.param); }
+
+void PrintTo(const InterruptCase& c, std::ostream* out) { *out << Describe(c); }
 
 class InterruptedExtract : public ::testing::TestWithParam<InterruptCase> {};
 
