@@ -11,7 +11,9 @@ namespace quillmere::app {
 
 namespace {
 
-constexpr std::array kSignals{SIGTERM, SIGHUP};
+// SIGINT too: Ctrl-C in the terminal that started the window should not
+// leave a half-written workbook's files behind any more than a logout.
+constexpr std::array kSignals{SIGTERM, SIGHUP, SIGINT};
 
 // The one piece of state the handler reads: the pipe's write end. A signal
 // handler can reach nothing else.

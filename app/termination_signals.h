@@ -1,6 +1,6 @@
 #pragma once
-// SIGTERM and SIGHUP (logout, `kill`, a closed terminal) turned into an
-// ordinary Qt signal, so the window program treats them as the operator
+// SIGTERM, SIGHUP and SIGINT (logout, `kill`, a closed terminal, Ctrl-C)
+// turned into an ordinary Qt signal, so the window program treats them as the operator
 // closing the window: mid-run the rows so far are saved, then it exits 0.
 //
 // The handler only writes the signal's number into a pipe; a socket

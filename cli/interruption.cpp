@@ -135,4 +135,8 @@ std::string InterruptedLine(int signal, std::int64_t rows) {
     return text;
 }
 
+std::string LateSignalLine(int signal) {
+    return std::string("收到") + SignalName(signal) + "时工作簿已经保存，保存的工作簿完整有效。";
+}
+
 }  // namespace quillmere::cli

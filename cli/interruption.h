@@ -43,5 +43,7 @@ int LateSignal();
 
 // The line the program ends with when interrupted, without the newline.
 std::string InterruptedLine(int signal, std::int64_t rows);
+// Why a saved workbook is kept although a signal came: it came too late.
+std::string LateSignalLine(int signal);
 
 }  // namespace quillmere::cli

@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     switch (result.outcome) {
         case workflow::RunOutcome::Completed:
             for (const std::string& message : window.messages()) std::fprintf(stderr, "%s\n", message.c_str());
+            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             return kExitDone;
         case workflow::RunOutcome::NotStarted:
             PrintError(lastMessage("图像文件夹不存在或无法读取"));

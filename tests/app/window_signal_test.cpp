@@ -1,4 +1,4 @@
-// SIGTERM and SIGHUP to a running window program act as closing its window:
+// SIGTERM, SIGHUP and SIGINT to a running window program act as closing its window:
 // mid-run the rows written so far are saved under the workbook's own name
 // and the program exits 0; idle, it just exits 0. The program runs as its
 // own process under the offscreen platform, signalled from here.
@@ -29,6 +29,7 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGTERM") << SIGTERM;
         QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGINT") << SIGINT;
     }
 
     void signalMidRunSavesTheRowsSoFar() {

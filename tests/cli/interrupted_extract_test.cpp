@@ -175,6 +175,30 @@ INSTANTIATE_TEST_SUITE_P(
                       InterruptCase{SIGTERM, Where::WritingRows, false, ".csv"}),
     Name);
 
+// A signal that comes once the workbook stands under its name cannot take
+// the save back: the extractor finishes, says the workbook is whole, exits 0.
+TEST(InterruptedExtract, SignalAfterTheRenameKeepsTheSavedWorkbook) {
+    TempTree tree;
+    for (int i = 1; i <= 3; ++i) tree.File("scan/" + std::to_string(i) + ".txt", "x");
+    tree.Directory("out");
+    tree.File("out/batch.xlsx", "an earlier workbook's bytes");
+    const std::string output = tree.Path("out/batch.xlsx");
+    const std::string marker = tree.Path("stalled");
+    StalledExtractor extractor({"-o", output, tree.Path("scan")},
+                               {"QUILLMERE_STALL_FOLDER_SYNC=1", "QUILLMERE_STALL_MARKER=" + marker}, tree.Path("stderr"));
+    ASSERT_TRUE(extractor.spawned());
+    ASSERT_TRUE(WaitForFile(marker)) << extractor.ErrorOutput();
+    extractor.Signal(SIGTERM);
+
+    EXPECT_EQ(extractor.Wait(), 0) << extractor.ErrorOutput();
+    EXPECT_EQ(extractor.ErrorOutput(), "提取元数据完成，本次共提取3个文件的元数据信息。\n" + output +
+                                           "\nquillmere-extract: 收到SIGTERM时工作簿已经保存，保存的工作簿完整有效。\n");
+    EXPECT_EQ(Listing(tree.Path("out")), std::vector<std::string>{"batch.xlsx"});
+    const Workbook book = ReadWorkbook(output);
+    ASSERT_TRUE(book.readable) << book.error;
+    EXPECT_EQ(book.sheets.at(0).rows.size(), 4u);
+}
+
 // Two signals in quick succession, the second perhaps while the run still
 // finishes its current file: whichever ends the extractor, nothing is left.
 TEST(InterruptedExtract, TwoSignalsLeaveNothingEither) {

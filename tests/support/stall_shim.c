@@ -3,6 +3,8 @@
  *
  *   QUILLMERE_STALL_OPEN=text   an open of a path containing text stalls
  *   QUILLMERE_STALL_RENAME=1    every rename stalls (a save's last step)
+ *   QUILLMERE_STALL_FOLDER_SYNC=1  an fsync of a folder stalls (after the
+ *                               rename, when the save already stands)
  *   QUILLMERE_STALL_MARKER=path created when the stall begins
  *
  * A stall sleeps until a signal interrupts it (or 30 s pass), then the call
@@ -16,6 +18,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -93,4 +96,13 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned
     if (real == NULL) real = (int (*)(int, const char*, int, const char*, unsigned int))dlsym(RTLD_NEXT, "renameat2");
     StallOnRename();
     return real(fromDir, from, toDir, to, flags);
+}
+
+int fsync(int fd) {
+    static int (*real)(int);
+    if (real == NULL) real = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+    const char* on = getenv("QUILLMERE_STALL_FOLDER_SYNC");
+    struct stat status;
+    if (on != NULL && strcmp(on, "1") == 0 && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) Stall();
+    return real(fd);
 }
