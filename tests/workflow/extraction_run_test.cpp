@@ -85,6 +85,8 @@ TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
     EXPECT_EQ(window.statuses, (std::vector<std::string>{
                                    "开始扫描档案数字化图像文件，请稍候...",
                                    "共找到3个文件，下面开始提取元数据，请耐心等待...",
+                                   "开始导出表头...",
+                                   "开始导出表头...成功",
                                    "文件总数：3，正在提取第1个文件的元数据...",
                                    "文件总数：3，正在提取第2个文件的元数据...",
                                    "文件总数：3，正在提取第3个文件的元数据...",
@@ -139,6 +141,7 @@ TEST_F(ExtractionRunTest, FolderWithoutFilesSavesTheHeaderOnly) {
 
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(window.statuses.at(1), "共找到0个文件，下面开始提取元数据，请耐心等待...");
+    EXPECT_EQ(window.statuses.at(3), "开始导出表头...成功");
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text, CompletionText(0));
     EXPECT_TRUE(window.minimised);
