@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -229,6 +230,7 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("a file where the folder should be") << Q("file") << Q("（");
         QTest::newRow("read-only documents folder") << Q("read-only") << Q("（没有写入权限）");
+        QTest::newRow("read-only file system") << Q("read-only mount") << Q("（文件系统只读）");
     }
 
     void aWorkbookThatCannotBeCreatedIsToldWithItsPath() {
@@ -237,8 +239,20 @@ private slots:
         const QString documents = Q(tree->Path("只读文档"));
         QVERIFY(QDir().mkpath(documents));
         QString workbookFolder = documents + Q("/Quillmere");
+        // Unmounted however the test ends, so the tree can be removed.
+        struct Unmount {
+            std::string at;
+            ~Unmount() {
+                if (!at.empty()) static_cast<void>(std::system(("umount '" + at + "'").c_str()));
+            }
+        } unmount;
         if (blocker == Q("file")) {
             tree->File("只读文档/Quillmere", "not a folder");
+        } else if (blocker == Q("read-only mount")) {
+            // Only root may mount; CI runs as root, a developer's account skips.
+            const std::string mount = "mount -t tmpfs -o ro,size=1m tmpfs '" + documents.toStdString() + "' 2>/dev/null";
+            if (geteuid() != 0 || std::system(mount.c_str()) != 0) QSKIP("cannot mount a read-only file system here");
+            unmount.at = documents.toStdString();
         } else {
             if (geteuid() == 0) QSKIP("root writes into read-only folders");
             QVERIFY(QFile::setPermissions(documents, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
