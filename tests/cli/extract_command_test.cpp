@@ -228,6 +228,50 @@ TEST(ExtractCommand, CsvHoldsTheSameRowsAsTheWorkbook) {
     EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF"));  // a byte-order mark, so spreadsheets read it as UTF-8
 }
 
+TEST(ExtractCommand, ReadOnlyFileSystemIsOneLineWithPathAndReason) {
+    TempTree tree;
+    tree.File("scan/1.txt", "x");
+    tree.Directory("mounted");
+    // Only root may mount; CI runs as root, a developer's account skips.
+    const std::string mount = "mount -t tmpfs -o ro,size=1m tmpfs " + Quote(tree.Path("mounted")) + " 2>/dev/null";
+    if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a read-only file system here";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { static_cast<void>(std::system(("umount " + Quote(at)).c_str())); }
+    } unmount{tree.Path("mounted")};
+
+    const CommandResult result = RunExtractor({"-o", tree.Path("mounted/a.xlsx"), tree.Path("scan")});
+
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "quillmere-extract: 无法创建工作簿：" + tree.Path("mounted/a.xlsx") + "（文件系统只读）\n");
+}
+
+// A disk that fills up while the workbook is written: one line naming the
+// path and the reason, exit 1, the earlier workbook of that name untouched
+// and nothing else left on the disk.
+TEST(ExtractCommand, FullDiskIsOneLineAndKeepsTheEarlierWorkbook) {
+    TempTree tree;
+    for (int i = 0; i < 3000; ++i) tree.File("scan/" + std::to_string(100000 + i) + ".txt", "x");
+    tree.Directory("small");
+    const std::string mount = "mount -t tmpfs -o size=256k tmpfs " + Quote(tree.Path("small")) + " 2>/dev/null";
+    if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { static_cast<void>(std::system(("umount " + Quote(at)).c_str())); }
+    } unmount{tree.Path("small")};
+    tree.File("small/a.xlsx", "an earlier workbook");
+
+    const CommandResult result = RunExtractor({"-o", tree.Path("small/a.xlsx"), tree.Path("scan")});
+
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "quillmere-extract: 工作簿保存失败：" + tree.Path("small/a.xlsx") + "（磁盘空间不足）\n");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(tree.Path("small"))) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"a.xlsx"});
+    std::ifstream in(tree.Path("small/a.xlsx"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier workbook");
+}
+
 // What a user reads in the workbook: the header, then every value a text
 // cell exactly as derived, leading zeros, formulas and long digits included.
 TEST(ExtractCommand, EveryValueIsATextCellUnderTheHeader) {
