@@ -60,10 +60,13 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
     int error = 0;
     staged_ = StagedFile::Create(path_, error);
     if (!staged_.IsOpen()) return Fail(FailureReason(error));
+    const std::size_t slash = path_.rfind('/');
+    parts_ = TemporaryFolder::Create(FolderOf(path_), slash == std::string::npos ? path_ : path_.substr(slash + 1), error);
+    if (!parts_.Exists()) return Fail(FailureReason(error));
     {
         const SilencedStandardError quiet;
         errno = 0;
-        file_ = XlsxWorkbookFile::Start(staged_.TemporaryPath(), FolderOf(path_));
+        file_ = XlsxWorkbookFile::Start(staged_.TemporaryPath(), parts_.Path());
         error = errno;
     }
     if (!file_.IsOpen()) return Fail(XlsxFailureReason(LXW_ERROR_CREATING_TMPFILE, error));
@@ -158,6 +161,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
         error = errno;
     }
     if (closed != LXW_NO_ERROR) return Fail(XlsxFailureReason(closed, error));
+    parts_.Remove();
     if (const int synced = staged_.Sync(); synced != 0) return Fail(FailureReason(synced));
     if (auto damage = ReadBackXlsx(staged_.Descriptor(), sheetRows_)) {
         return Fail(FolderIsFull(FolderOf(path_)) ? FailureReason(ENOSPC) : *damage);
@@ -181,6 +185,7 @@ void XlsxRowWorkbook::Discard() {
         file_.Discard();
     }
     staged_.Discard();
+    parts_.Remove();
     reserved_.Release();
     finished_ = true;
 }
