@@ -74,7 +74,9 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
     headerFormat_ = file_.AddBoldFormat();
     if (!plainFormat_ || !headerFormat_) return Fail(FailureReason(ENOMEM));
     for (std::size_t column = 0; column < header_.size(); ++column) {
-        widths_[column] = DisplayWidth(TextToUtf8(header_[column]));
+        const std::string title = TextToUtf8(header_[column]);
+        widths_[column] = DisplayWidth(title);
+        longestRowText_ += title.size();
     }
     return StartSheet();
 }
@@ -110,8 +112,10 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::AppendRow(std::span<const Text> 
     }
     const auto row = static_cast<std::uint32_t>(sheetRows_.back());
     const bool measured = rowsMeasured_ < kRowsMeasured;
+    std::size_t rowText = 0;
     for (std::size_t column = 0; column < cells.size(); ++column) {
         const std::string_view utf8 = utf8_.Convert(cells[column]);
+        rowText += utf8.size();
         if (measured) widths_[column] = std::max(widths_[column], DisplayWidth(utf8));
         errno = 0;
         if (!writer_->WriteText(row, static_cast<std::uint16_t>(column), utf8)) {
@@ -125,6 +129,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::AppendRow(std::span<const Text> 
         }
     }
     if (measured) ++rowsMeasured_;
+    longestRowText_ = std::max(longestRowText_, rowText);
     ++sheetRows_.back();
     return std::nullopt;
 }
@@ -163,7 +168,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
     if (closed != LXW_NO_ERROR) return Fail(XlsxFailureReason(closed, error));
     parts_.Remove();
     if (const int synced = staged_.Sync(); synced != 0) return Fail(FailureReason(synced));
-    if (auto damage = ReadBackXlsx(staged_.Descriptor(), sheetRows_)) {
+    if (auto damage = ReadBackXlsx(staged_.Descriptor(), sheetRows_, RowXmlBound(longestRowText_, header_.size()))) {
         return Fail(FolderIsFull(FolderOf(path_)) ? FailureReason(ENOSPC) : *damage);
     }
     reserved_.StopSignalCleanup();

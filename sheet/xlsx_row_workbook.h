@@ -74,6 +74,7 @@ private:
     Utf8TextCache utf8_;
     std::vector<std::size_t> widths_;  // display width per column
     std::int64_t rowsMeasured_ = 0;
+    std::size_t longestRowText_ = 0;  // UTF-8 bytes of the longest row
     std::optional<WorkbookFailure> failure_;
     bool finished_ = false;  // committed or discarded
 };

@@ -112,6 +112,23 @@ TEST_F(XlsxRowWorkbookTest, AFullSheetIsFollowedByTheNextWithItsOwnHeader) {
     }
 }
 
+TEST_F(XlsxRowWorkbookTest, ALastRowFarLongerThanUsualIsFoundByTheReadBack) {
+    // Markup characters grow several times in the sheet's XML; the last
+    // row is then hundreds of kilobytes from its sheet's end.
+    const std::string huge(32767, '&');
+    const std::string wide(30000, '"');
+    auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
+    ASSERT_NE(workbook, nullptr);
+    Append(*workbook, NumberedRow(1));
+    Append(*workbook, {huge, wide, huge});
+    const auto failure = workbook->Commit();
+    ASSERT_FALSE(failure.has_value()) << failure->reason;
+    const testing::Workbook read = testing::ReadWorkbook(PathOf("out.xlsx"));
+    ASSERT_TRUE(read.readable) << read.error;
+    EXPECT_EQ(read.sheets[0].At(3, 1), huge);
+    EXPECT_EQ(read.sheets[0].At(3, 2), wide);
+}
+
 TEST_F(XlsxRowWorkbookTest, AWorkbookWithoutRowsHoldsTheHeader) {
     auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
     ASSERT_NE(workbook, nullptr);
