@@ -247,6 +247,28 @@ TEST_F(SafeSaveTest, AFileSizeLimitFailsTheSaveWithoutRootAndPrintsNothing) {
     EXPECT_GT(saves, 0) << "no limit was generous enough";
 }
 
+TEST_F(SafeSaveTest, AFolderGoneBeforeTheSaveFailsItQuietly) {
+    // libxlsxwriter prints "[ERROR] workbook_close(): Error creating ..."
+    // when it cannot open the file it saves into; that line must not reach
+    // the terminal, the reason must reach the caller.
+    const std::string folder = Folder() + "/gone";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const testing::ChildOutcome child = testing::RunInChild([&] {
+        CreatedWorkbook created = CreateRowWorkbook(folder + "/out.xlsx", FourteenColumns());
+        if (!created.workbook) return std::string("not created");
+        for (int number = 1; number <= 100; ++number) {
+            const std::vector<Text> row = NoisyRow(number);
+            if (created.workbook->AppendRow(row)) return std::string("append failed");
+        }
+        if (::rename(folder.c_str(), (Folder() + "/moved").c_str()) != 0) return std::string("cannot move");
+        const auto failure = created.workbook->Commit();
+        return failure ? failure->path + "\t" + failure->reason : std::string("saved");
+    });
+    ASSERT_TRUE(child.exited);
+    EXPECT_EQ(child.result, folder + "/out.xlsx\t文件夹不存在");
+    EXPECT_EQ(child.standardError, "");
+}
+
 TEST_F(SafeSaveTest, AMissingFolderFailsAtCreateNamingThePath) {
     for (const char* name : {"out.xlsx", "out.csv"}) {
         const std::string path = Folder() + "/missing/" + name;
