@@ -1,5 +1,6 @@
 #include "sheet/xlsx_row_workbook.h"
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -34,6 +35,15 @@ std::string SheetName(std::size_t index) { return "Sheet" + std::to_string(index
 bool FolderIsFull(const std::string& folder) {
     struct statvfs status {};
     return ::statvfs(folder.c_str(), &status) == 0 && status.f_bavail == 0;
+}
+
+// libxlsxwriter makes its temporary files in the system's temporary folder
+// when the one it was given has gone: 0 while that folder is there, else
+// the errno, so that nothing is written outside the destination.
+int FolderMissing(const std::string& folder) {
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) return errno;
+    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
 }
 
 }  // namespace
@@ -82,6 +92,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
 }
 
 std::optional<WorkbookFailure> XlsxRowWorkbook::StartSheet() {
+    if (const int gone = FolderMissing(parts_.Path()); gone != 0) return Fail(FailureReason(gone));
     lxw_worksheet* sheet = nullptr;
     int error = 0;
     {
@@ -157,6 +168,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
         }
     }
     if (const int error = file_.FlushRowFiles(); error != 0) return Fail(FailureReason(error));
+    if (const int gone = FolderMissing(parts_.Path()); gone != 0) return Fail(FailureReason(gone));
     lxw_error closed = LXW_NO_ERROR;
     int error = 0;
     {
