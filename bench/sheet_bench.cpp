@@ -1,9 +1,14 @@
 // Writes ROWS rows of fourteen short Chinese and ASCII texts into an .xlsx
-// file, either through the row workbook exactly as the run does (whole rows,
-// then the verified atomic save) or by a minimal direct libxlsxwriter loop,
-// and prints the seconds each phase took.
+// file, through the row workbook the run writes into (rows, or csv for its
+// CSV form: header, whole rows, the verified atomic save), or by a minimal
+// direct libxlsxwriter loop, and prints the seconds each phase took.
 //
-//   sheet_bench rows|direct ROWS OUT.xlsx
+//   sheet_bench rows|csv|direct ROWS OUT
+//
+// rows and csv also print the peak space taken on OUT's file system while
+// writing and saving (free space sampled every millisecond: run it on a
+// file system nothing else writes to), and rows the seconds a second
+// read-back of the saved file takes (the verification's own cost, warm).
 
 #include <charconv>
 #include <chrono>
@@ -13,13 +18,23 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include <xlsxwriter.h>
 
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <span>
+#include <thread>
+#include <vector>
+
 #include "runtime/text.h"
 #include "runtime/text_encoding.h"
+#include "sheet/staged_file.h"
 #include "sheet/workbook_makers.h"
+#include "sheet/xlsx_read_back.h"
 
 namespace {
 
@@ -66,25 +81,58 @@ void Report(const char* mode, long rows, Clock::time_point start, Clock::time_po
                 cpuSaved - cpuWritten, Seconds(start, saved), cpuSaved - cpuStart);
 }
 
-int RunRows(long rows, const std::string& path) {
+// The lowest free space seen on a file system while it runs.
+class FreeSpaceWatch {
+public:
+    explicit FreeSpaceWatch(std::string folder) : folder_(std::move(folder)), start_(Free()), lowest_(start_) {
+        thread_ = std::thread([this] {
+            while (!stop_.load()) {
+                const unsigned long long free = Free();
+                if (free < lowest_.load()) lowest_.store(free);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    }
+    ~FreeSpaceWatch() { Stop(); }
+    void Stop() {
+        stop_.store(true);
+        if (thread_.joinable()) thread_.join();
+    }
+    double PeakMegabytes() const { return static_cast<double>(start_ - lowest_.load()) / 1048576.0; }
+
+private:
+    unsigned long long Free() const {
+        struct statvfs status {};
+        if (::statvfs(folder_.c_str(), &status) != 0) return 0;
+        return static_cast<unsigned long long>(status.f_bfree) * status.f_frsize;
+    }
+
+    std::string folder_;
+    unsigned long long start_;
+    std::atomic<unsigned long long> lowest_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+int RunRows(const char* mode, long rows, const std::string& path) {
     using namespace quillmere;
-    sheet::WorkbookLayout layout;
+    std::vector<Text> header(kColumns);
     std::vector<Text> row(kColumns);
     for (int c = 0; c < kColumns; ++c) {
-        layout.header.push_back(TextFromUtf8(kHeader[c]));
-        row[static_cast<std::size_t>(c)] = TextFromUtf8(kRow[c]);
+        header[c] = TextFromUtf8(kHeader[c]);
+        row[c] = TextFromUtf8(kRow[c]);
     }
     const std::string stemPrefix = row[0].bytes();
     const std::string filePrefix = row[8].bytes();
-
-    sheet::CreatedWorkbook created = sheet::CreateRowWorkbook(path, layout);
-    if (!created.workbook) {
-        std::fprintf(stderr, "cannot create the workbook: %s\n", created.failure.reason.c_str());
-        return 1;
-    }
+    FreeSpaceWatch watch(sheet::FolderOf(path));
 
     const double cpuStart = CpuSeconds();
     const auto start = Clock::now();
+    sheet::CreatedWorkbook created = sheet::CreateRowWorkbook(path, sheet::WorkbookLayout{header});
+    if (!created.workbook) {
+        std::fprintf(stderr, "cannot create %s: %s\n", created.failure.path.c_str(), created.failure.reason.c_str());
+        return 1;
+    }
     std::string serial;
     for (long r = 1; r <= rows; ++r) {
         serial.assign(stemPrefix);
@@ -96,7 +144,7 @@ int RunRows(long rows, const std::string& path) {
         serial += kFileSuffix;
         row[8] = Text(serial);
         if (auto failure = created.workbook->AppendRow(row)) {
-            std::fprintf(stderr, "row %ld failed: %s\n", r, failure->reason.c_str());
+            std::fprintf(stderr, "row %ld: %s\n", r, failure->reason.c_str());
             return 1;
         }
     }
@@ -105,11 +153,23 @@ int RunRows(long rows, const std::string& path) {
     const auto failure = created.workbook->Commit();
     const auto saved = Clock::now();
     const double cpuSaved = CpuSeconds();
+    watch.Stop();
     if (failure) {
-        std::fprintf(stderr, "save failed: %s\n", failure->reason.c_str());
+        std::fprintf(stderr, "save failed: %s: %s\n", failure->path.c_str(), failure->reason.c_str());
         return 1;
     }
-    Report("rows", rows, start, written, saved, cpuStart, cpuWritten, cpuSaved);
+    Report(mode, rows, start, written, saved, cpuStart, cpuWritten, cpuSaved);
+    std::printf("%s peak space on the destination file system: %.1f MB\n", mode, watch.PeakMegabytes());
+    if (std::string_view(mode) == "rows") {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const auto from = Clock::now();
+        const double cpuFrom = CpuSeconds();
+        const std::int64_t lastRows[] = {rows + 1};
+        const auto damage = sheet::ReadBackXlsx(fd, lastRows, sheet::RowXmlBound(1024, kColumns));
+        std::printf("rows read-back alone: %.2fs (cpu %.2fs)%s\n", Seconds(from, Clock::now()), CpuSeconds() - cpuFrom,
+                    damage ? " FAILED" : "");
+        ::close(fd);
+    }
     return 0;
 }
 
@@ -157,7 +217,7 @@ int RunDirect(long rows, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s rows|direct ROWS OUT.xlsx\n", argv[0]);
+        std::fprintf(stderr, "usage: %s rows|csv|direct ROWS OUT\n", argv[0]);
         return 2;
     }
     const std::string_view mode = argv[1];
@@ -166,8 +226,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ROWS must be from 1 to 1048575\n");
         return 2;
     }
-    if (mode == "rows") return RunRows(rows, argv[3]);
     if (mode == "direct") return RunDirect(rows, argv[3]);
+    if (mode == "rows" || mode == "csv") return RunRows(argv[1], rows, argv[3]);
     std::fprintf(stderr, "unknown mode %s\n", argv[1]);
     return 2;
 }

@@ -11,7 +11,7 @@ build_packages=(
 )
 test_packages=(python3 python3-openpyxl xauth xvfb)
 run_packages=(xdg-utils fonts-noto-cjk)
-bench_packages=(time libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils dpkg-dev linux-perf)
+bench_packages=(time strace libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils dpkg-dev linux-perf)
 # libFuzzer and the sanitizer runtimes come with Debian's clang runtime package.
 fuzz_packages=(clang libclang-rt-14-dev)
 

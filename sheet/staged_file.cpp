@@ -9,12 +9,14 @@
 #include <cstdlib>
 #include <utility>
 
+#include "sheet/random_name.h"
+
 namespace quillmere::sheet {
 
 namespace {
 
 // File names may be at most 255 bytes; the temporary name adds a dot and
-// a seven-byte suffix to the destination's name.
+// an eleven-byte suffix to the destination's name.
 constexpr std::size_t kLongestNameKept = 200;
 
 int OpenRetryingInterrupts(const char* path, int flags) {
@@ -100,12 +102,21 @@ StagedFile StagedFile::Create(const std::string& destination, int& error) {
         return {};
     }
 
+    // The name is registered before the file is created: a signal that
+    // arrives as the creating call returns then still finds it.
     const std::string folder = FolderOf(destination);
-    std::string pattern = (folder == "/" ? std::string() : folder) + "/." + name.substr(0, kLongestNameKept) + ".XXXXXX";
-    int fd;
-    do {
-        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const std::string prefix = (folder == "/" ? std::string() : folder) + "/." + name.substr(0, kLongestNameKept) + ".";
+    std::string path;
+    TemporaryFileRegistration registration;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        path = prefix + RandomNamePart();
+        registration = TemporaryFileRegistration(path);
+        do {
+            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
         error = errno;
         return {};
@@ -113,9 +124,9 @@ StagedFile StagedFile::Create(const std::string& destination, int& error) {
     StagedFile file;
     file.descriptor_ = FileDescriptor(fd);
     file.destination_ = destination;
-    file.temporaryPath_ = std::move(pattern);
-    file.registration_ = TemporaryFileRegistration(file.temporaryPath_);
-    // mkostemp makes the file private; the saved file gets the usual mode.
+    file.temporaryPath_ = std::move(path);
+    file.registration_ = std::move(registration);
+    // Created private while it is incomplete; the saved file gets the usual mode.
     static_cast<void>(::fchmod(fd, mode));
     return file;
 }

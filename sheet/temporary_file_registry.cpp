@@ -1,9 +1,12 @@
 #include "sheet/temporary_file_registry.h"
 
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -15,8 +18,48 @@ enum SlotState : int { kFree = 0, kClaimed = 1, kPublished = 2 };
 
 struct Slot {
     std::atomic<int> state{kFree};
+    bool folder = false;
     char path[kTemporaryPathCapacity];
 };
+
+// What getdents64 fills a buffer with.
+struct DirectoryEntry64 {
+    std::uint64_t inode;
+    std::int64_t offset;
+    unsigned short length;
+    unsigned char type;
+    char name[1];
+};
+
+bool IsDotOrDotDot(const char* name) noexcept {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Removes the files in folder and then folder, with system calls only.
+void RemoveFolder(const char* folder) noexcept {
+    const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0) {
+        alignas(8) char buffer[4096];
+        // Removing entries while reading can make a pass skip some: read
+        // again until a pass finds nothing left (bounded, for safety).
+        for (int pass = 0; pass < 8; ++pass) {
+            bool removed = false;
+            ::lseek(fd, 0, SEEK_SET);
+            for (;;) {
+                const long got = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+                if (got <= 0) break;
+                for (long at = 0; at < got;) {
+                    const auto* entry = reinterpret_cast<const DirectoryEntry64*>(buffer + at);
+                    if (!IsDotOrDotDot(entry->name) && ::unlinkat(fd, entry->name, 0) == 0) removed = true;
+                    at += entry->length;
+                }
+            }
+            if (!removed) break;
+        }
+        ::close(fd);
+    }
+    ::rmdir(folder);
+}
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads slot states");
 
@@ -26,12 +69,13 @@ std::array<Slot, kTemporaryFileSlots> slots;
 
 }  // namespace
 
-TemporaryFileRegistration::TemporaryFileRegistration(std::string_view path) noexcept {
+TemporaryFileRegistration::TemporaryFileRegistration(std::string_view path, Kind kind) noexcept {
     if (path.empty() || path.size() >= kTemporaryPathCapacity || path.find('\0') != std::string_view::npos) return;
     for (std::size_t index = 0; index < slots.size(); ++index) {
         Slot& slot = slots[index];
         int expected = kFree;
         if (!slot.state.compare_exchange_strong(expected, kClaimed)) continue;
+        slot.folder = kind == Kind::kFolder;
         std::memcpy(slot.path, path.data(), path.size());
         slot.path[path.size()] = '\0';
         slot.state.store(kPublished, std::memory_order_release);
@@ -61,7 +105,11 @@ std::size_t RemoveRegisteredTemporaryFiles() noexcept {
     std::size_t count = 0;
     for (Slot& slot : slots) {
         if (slot.state.load(std::memory_order_acquire) != kPublished) continue;
-        ::unlink(slot.path);
+        if (slot.folder) {
+            RemoveFolder(slot.path);
+        } else {
+            ::unlink(slot.path);
+        }
         ++count;
     }
     return count;

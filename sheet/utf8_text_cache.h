@@ -17,7 +17,8 @@ namespace quillmere::sheet {
 
 class Utf8TextCache {
 public:
-    // TextToUtf8(text). The view stays valid until the next call.
+    // TextToUtf8(text). The view stays valid until the next call, and no
+    // longer than text (an ASCII text is its own UTF-8).
     std::string_view Convert(const Text& text);
 
 private:

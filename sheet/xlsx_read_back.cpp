@@ -24,10 +24,9 @@ constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kLongestZipComment = 65535;
 
 constexpr std::size_t kChunk = 256 * 1024;
-// Bytes of each output chunk kept in front of the next one, so that a row
-// tag cut by a chunk boundary is still found whole, and the end of the
-// part is at hand when it ends.
-constexpr std::size_t kCarry = 64;
+// The end of a part kept for its checks: its closing tag (and, of a
+// worksheet, its last row) lies within these last bytes.
+constexpr std::size_t kTailKept = 64 * 1024;
 constexpr std::size_t kHeadKept = 512;
 // A part this small may be a lone self-closing root element.
 constexpr std::uint64_t kSmallPart = 4096;
@@ -63,21 +62,26 @@ struct Entry {
 
 std::string Damaged(const std::string& what) { return "读回校验失败：" + what; }
 
-// What the content of one part showed while it streamed past.
+// What the content of one part showed: its first bytes as they stream
+// past, and at the end its last ones.
 class PartScanner {
 public:
-    explicit PartScanner(bool findRows) : findRows_(findRows) {}
-
-    // region holds the carried bytes followed by fresh ones.
-    void Scan(std::string_view region, std::size_t fresh) {
-        const std::string_view added = region.substr(region.size() - fresh);
-        if (head_.size() < kHeadKept) head_.append(added.substr(0, kHeadKept - head_.size()));
-        if (findRows_) FindRows(region);
-        tail_.assign(region.substr(region.size() - std::min(region.size(), kCarry)));
+    void Add(std::string_view fresh) {
+        if (head_.size() < kHeadKept) head_.append(fresh.substr(0, kHeadKept - head_.size()));
     }
+    void Finish(std::string_view tail) { tail_ = tail; }
 
-    // The 1-based number of the last row tag seen, 0 when none.
-    std::int64_t LastRow() const { return lastRow_; }
+    // The number of the last row tag in the part's last bytes, 0 when none.
+    std::int64_t LastRow() const {
+        const std::size_t at = tail_.rfind(kRowTag);
+        if (at == std::string_view::npos) return 0;
+        std::int64_t number = 0;
+        std::size_t digit = at + kRowTag.size();
+        for (; digit < tail_.size() && tail_[digit] >= '0' && tail_[digit] <= '9' && number < (1 << 30); ++digit) {
+            number = number * 10 + (tail_[digit] - '0');
+        }
+        return digit < tail_.size() && tail_[digit] == '"' ? number : 0;
+    }
 
     // Whether the part ends with the end of its root element.
     bool EndsWhole(std::uint64_t size) const {
@@ -102,27 +106,14 @@ public:
     }
 
 private:
-    void FindRows(std::string_view region) {
-        for (std::size_t at = region.find(kRowTag); at != std::string_view::npos; at = region.find(kRowTag, at + 1)) {
-            std::int64_t number = 0;
-            std::size_t digit = at + kRowTag.size();
-            for (; digit < region.size() && region[digit] >= '0' && region[digit] <= '9' && number < (1 << 30); ++digit) {
-                number = number * 10 + (region[digit] - '0');
-            }
-            // A number cut by the end of the region is read whole next time.
-            if (digit < region.size() && region[digit] == '"') lastRow_ = number;
-        }
-    }
-
-    bool findRows_;
     std::string head_;
-    std::string tail_;
-    std::int64_t lastRow_ = 0;
+    std::string_view tail_;  // into the inflate window, valid until it is reused
 };
 
-// Streams one entry's data through the CRC and the scanner. Nothing when
-// the data is whole.
-std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entry& entry, PartScanner& scanner) {
+// Streams one entry's data through the CRC and the scanner, keeping at
+// least its last keep bytes. Nothing when the data is whole.
+std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entry& entry, std::size_t keep,
+                                      std::vector<unsigned char>& window, PartScanner& scanner) {
     unsigned char header[kLocalHeaderSize];
     if (entry.localOffset + kLocalHeaderSize > fileSize || !ReadAt(fd, header, sizeof header, entry.localOffset) ||
         Le32(header) != kLocalHeaderSignature) {
@@ -133,7 +124,10 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
     if (entry.method != Z_DEFLATED && entry.method != 0) return Damaged(entry.name + " 的压缩方式未知");
 
     auto input = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
-    auto output = std::make_unique_for_overwrite<unsigned char[]>(kCarry + kChunk);
+    // The window holds the kept tail followed by room for a whole chunk;
+    // the tail moves to the front only when that room runs out.
+    window.resize(keep + kChunk);
+    unsigned char* const output = window.data();
     z_stream stream{};
     const bool deflated = entry.method == Z_DEFLATED;
     if (deflated && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Damaged("zlib 无法初始化");
@@ -143,7 +137,7 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
     std::uint32_t crc = crc32(0, nullptr, 0);
     std::uint64_t produced = 0;
     std::uint64_t consumed = 0;
-    std::size_t carried = 0;
+    std::size_t filled = 0;
     bool ended = !deflated && entry.compressedSize == 0;
     while (!ended) {
         if (stream.avail_in == 0 && consumed < entry.compressedSize) {
@@ -153,12 +147,17 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
             stream.next_in = input.get();
             stream.avail_in = static_cast<uInt>(take);
         }
+        if (window.size() - filled < kChunk) {
+            const std::size_t kept = std::min(filled, keep);
+            std::memmove(output, output + filled - kept, kept);
+            filled = kept;
+        }
         std::size_t fresh = 0;
         if (deflated) {
-            stream.next_out = output.get() + carried;
-            stream.avail_out = static_cast<uInt>(kChunk);
+            stream.next_out = output + filled;
+            stream.avail_out = static_cast<uInt>(window.size() - filled);
             const int result = inflate(&stream, Z_NO_FLUSH);
-            fresh = kChunk - stream.avail_out;
+            fresh = window.size() - filled - stream.avail_out;
             if (result == Z_STREAM_END) {
                 ended = true;
             } else if (result != Z_OK && !(result == Z_BUF_ERROR && fresh > 0)) {
@@ -167,24 +166,24 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
                 return Damaged(entry.name + " 的压缩数据提前结束");
             }
         } else {
-            fresh = stream.avail_in;
-            std::memcpy(output.get() + carried, stream.next_in, fresh);
-            stream.avail_in = 0;
-            ended = consumed >= entry.compressedSize;
+            fresh = std::min<std::size_t>(stream.avail_in, window.size() - filled);
+            std::memcpy(output + filled, stream.next_in, fresh);
+            stream.next_in += fresh;
+            stream.avail_in -= static_cast<uInt>(fresh);
+            ended = consumed >= entry.compressedSize && stream.avail_in == 0;
         }
         produced += fresh;
         if (produced > entry.size) return Damaged(entry.name + " 比记录的长");
-        crc = crc32(crc, output.get() + carried, static_cast<uInt>(fresh));
-        const std::size_t regionSize = carried + fresh;
-        scanner.Scan(std::string_view(reinterpret_cast<const char*>(output.get()), regionSize), fresh);
-        carried = std::min(regionSize, kCarry);
-        std::memmove(output.get(), output.get() + regionSize - carried, carried);
+        crc = crc32(crc, output + filled, static_cast<uInt>(fresh));
+        scanner.Add(std::string_view(reinterpret_cast<const char*>(output + filled), fresh));
+        filled += fresh;
     }
     if (deflated && (stream.avail_in != 0 || consumed != entry.compressedSize)) {
         return Damaged(entry.name + " 的压缩数据后有多余字节");
     }
     if (produced != entry.size) return Damaged(entry.name + " 比记录的短");
     if (crc != entry.crc) return Damaged(entry.name + " 的校验和不符");
+    scanner.Finish(std::string_view(reinterpret_cast<const char*>(output), filled));
     return std::nullopt;
 }
 
@@ -240,7 +239,7 @@ bool IsXmlPart(std::string_view name) { return name.ends_with(".xml") || name.en
 
 }  // namespace
 
-std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows) {
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows, std::size_t longestRowBytes) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) return Damaged(std::strerror(errno));
     const auto fileSize = static_cast<std::uint64_t>(status.st_size);
@@ -248,6 +247,7 @@ std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> la
     if (auto failure = ReadDirectory(fd, fileSize, entries)) return failure;
 
     std::vector<bool> sheetSeen(lastRows.size(), false);
+    std::vector<unsigned char> window;
     for (const Entry& entry : entries) {
         std::size_t sheet = 0;
         constexpr std::string_view kSheetPrefix = "xl/worksheets/sheet";
@@ -259,8 +259,9 @@ std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> la
             }
         }
         const bool expectedSheet = sheet >= 1 && sheet <= lastRows.size();
-        PartScanner scanner(expectedSheet);
-        if (auto failure = CheckEntry(fd, fileSize, entry, scanner)) return failure;
+        PartScanner scanner;
+        const std::size_t keep = expectedSheet ? kTailKept + longestRowBytes : kTailKept;
+        if (auto failure = CheckEntry(fd, fileSize, entry, keep, window, scanner)) return failure;
         if (IsXmlPart(name) && !scanner.EndsWhole(entry.size)) return Damaged(entry.name + " 不完整");
         if (expectedSheet) {
             if (scanner.LastRow() != lastRows[sheet - 1]) {

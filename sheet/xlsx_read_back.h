@@ -8,6 +8,7 @@
 // temporary file of libxlsxwriter's that lost data to a full disk passes
 // the zip checks (it is zipped as it was read) but fails these.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -16,8 +17,16 @@
 namespace quillmere::sheet {
 
 // fd open for reading; lastRows[i] is the 1-based number of the last row of
-// "xl/worksheets/sheet<i+1>.xml". Nothing when the file reads back whole,
-// else what is wrong, in Chinese.
-std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows);
+// "xl/worksheets/sheet<i+1>.xml"; longestRowBytes bounds the XML of any one
+// row (the last row is looked for only that far from a sheet's end).
+// Nothing when the file reads back whole, else what is wrong, in Chinese.
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows, std::size_t longestRowBytes);
+
+// A bound of the XML libxlsxwriter writes for a row of columns text cells
+// holding textBytes bytes of UTF-8 in all: each byte becomes at most an
+// eight-byte escape, each cell adds its tags.
+constexpr std::size_t RowXmlBound(std::size_t textBytes, std::size_t columns) {
+    return 8 * textBytes + 128 * columns + 64;
+}
 
 }  // namespace quillmere::sheet

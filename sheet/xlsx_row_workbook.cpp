@@ -1,5 +1,6 @@
 #include "sheet/xlsx_row_workbook.h"
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -36,6 +37,15 @@ bool FolderIsFull(const std::string& folder) {
     return ::statvfs(folder.c_str(), &status) == 0 && status.f_bavail == 0;
 }
 
+// libxlsxwriter makes its temporary files in the system's temporary folder
+// when the one it was given has gone: 0 while that folder is there, else
+// the errno, so that nothing is written outside the destination.
+int FolderMissing(const std::string& folder) {
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) return errno;
+    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+}
+
 }  // namespace
 
 CreatedWorkbook XlsxRowWorkbook::Create(const std::string& path, const WorkbookLayout& layout, ReservedName reserved) {
@@ -60,10 +70,13 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
     int error = 0;
     staged_ = StagedFile::Create(path_, error);
     if (!staged_.IsOpen()) return Fail(FailureReason(error));
+    const std::size_t slash = path_.rfind('/');
+    parts_ = TemporaryFolder::Create(FolderOf(path_), slash == std::string::npos ? path_ : path_.substr(slash + 1), error);
+    if (!parts_.Exists()) return Fail(FailureReason(error));
     {
         const SilencedStandardError quiet;
         errno = 0;
-        file_ = XlsxWorkbookFile::Start(staged_.TemporaryPath(), FolderOf(path_));
+        file_ = XlsxWorkbookFile::Start(staged_.TemporaryPath(), parts_.Path());
         error = errno;
     }
     if (!file_.IsOpen()) return Fail(XlsxFailureReason(LXW_ERROR_CREATING_TMPFILE, error));
@@ -71,12 +84,15 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
     headerFormat_ = file_.AddBoldFormat();
     if (!plainFormat_ || !headerFormat_) return Fail(FailureReason(ENOMEM));
     for (std::size_t column = 0; column < header_.size(); ++column) {
-        widths_[column] = DisplayWidth(TextToUtf8(header_[column]));
+        const std::string title = TextToUtf8(header_[column]);
+        widths_[column] = DisplayWidth(title);
+        longestRowText_ += title.size();
     }
     return StartSheet();
 }
 
 std::optional<WorkbookFailure> XlsxRowWorkbook::StartSheet() {
+    if (const int gone = FolderMissing(parts_.Path()); gone != 0) return Fail(FailureReason(gone));
     lxw_worksheet* sheet = nullptr;
     int error = 0;
     {
@@ -107,8 +123,10 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::AppendRow(std::span<const Text> 
     }
     const auto row = static_cast<std::uint32_t>(sheetRows_.back());
     const bool measured = rowsMeasured_ < kRowsMeasured;
+    std::size_t rowText = 0;
     for (std::size_t column = 0; column < cells.size(); ++column) {
         const std::string_view utf8 = utf8_.Convert(cells[column]);
+        rowText += utf8.size();
         if (measured) widths_[column] = std::max(widths_[column], DisplayWidth(utf8));
         errno = 0;
         if (!writer_->WriteText(row, static_cast<std::uint16_t>(column), utf8)) {
@@ -122,6 +140,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::AppendRow(std::span<const Text> 
         }
     }
     if (measured) ++rowsMeasured_;
+    longestRowText_ = std::max(longestRowText_, rowText);
     ++sheetRows_.back();
     return std::nullopt;
 }
@@ -149,6 +168,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
         }
     }
     if (const int error = file_.FlushRowFiles(); error != 0) return Fail(FailureReason(error));
+    if (const int gone = FolderMissing(parts_.Path()); gone != 0) return Fail(FailureReason(gone));
     lxw_error closed = LXW_NO_ERROR;
     int error = 0;
     {
@@ -158,8 +178,9 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
         error = errno;
     }
     if (closed != LXW_NO_ERROR) return Fail(XlsxFailureReason(closed, error));
+    parts_.Remove();
     if (const int synced = staged_.Sync(); synced != 0) return Fail(FailureReason(synced));
-    if (auto damage = ReadBackXlsx(staged_.Descriptor(), sheetRows_)) {
+    if (auto damage = ReadBackXlsx(staged_.Descriptor(), sheetRows_, RowXmlBound(longestRowText_, header_.size()))) {
         return Fail(FolderIsFull(FolderOf(path_)) ? FailureReason(ENOSPC) : *damage);
     }
     reserved_.StopSignalCleanup();
@@ -181,6 +202,7 @@ void XlsxRowWorkbook::Discard() {
         file_.Discard();
     }
     staged_.Discard();
+    parts_.Remove();
     reserved_.Release();
     finished_ = true;
 }

@@ -9,7 +9,7 @@
 // (CJK) character counting two.
 //
 // The workbook is built in a temporary file beside its destination, with
-// libxlsxwriter's own temporary files in that folder too, and saved as
+// libxlsxwriter's own temporary files in a private folder there, and saved as
 // StagedFile describes after it has been read back whole
 // (xlsx_read_back.h).
 
@@ -24,6 +24,7 @@
 #include "sheet/reserved_name.h"
 #include "sheet/row_workbook.h"
 #include "sheet/staged_file.h"
+#include "sheet/temporary_folder.h"
 #include "sheet/utf8_text_cache.h"
 #include "sheet/xlsx_sheet_writer.h"
 #include "sheet/xlsx_workbook_file.h"
@@ -63,6 +64,7 @@ private:
     std::int64_t rowsPerSheet_;
     ReservedName reserved_;
     StagedFile staged_;
+    TemporaryFolder parts_;  // libxlsxwriter's temporary files
     XlsxWorkbookFile file_;
     lxw_format* plainFormat_ = nullptr;
     lxw_format* headerFormat_ = nullptr;
@@ -72,6 +74,7 @@ private:
     Utf8TextCache utf8_;
     std::vector<std::size_t> widths_;  // display width per column
     std::int64_t rowsMeasured_ = 0;
+    std::size_t longestRowText_ = 0;  // UTF-8 bytes of the longest row
     std::optional<WorkbookFailure> failure_;
     bool finished_ = false;  // committed or discarded
 };

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,52 @@ TEST_F(SafeSaveTest, AFileSizeLimitFailsTheSaveWithoutRootAndPrintsNothing) {
     }
     EXPECT_GT(failures, 0) << "the limit never struck";
     EXPECT_GT(saves, 0) << "no limit was generous enough";
+}
+
+TEST_F(SafeSaveTest, AFolderGoneBeforeTheSaveFailsItQuietly) {
+    // libxlsxwriter prints "[ERROR] workbook_close(): Error creating ..."
+    // when it cannot open the file it saves into; that line must not reach
+    // the terminal, the reason must reach the caller.
+    const std::string folder = Folder() + "/gone";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const testing::ChildOutcome child = testing::RunInChild([&] {
+        CreatedWorkbook created = CreateRowWorkbook(folder + "/out.xlsx", FourteenColumns());
+        if (!created.workbook) return std::string("not created");
+        for (int number = 1; number <= 100; ++number) {
+            const std::vector<Text> row = NoisyRow(number);
+            if (created.workbook->AppendRow(row)) return std::string("append failed");
+        }
+        if (::rename(folder.c_str(), (Folder() + "/moved").c_str()) != 0) return std::string("cannot move");
+        const auto failure = created.workbook->Commit();
+        return failure ? failure->path + "\t" + failure->reason : std::string("saved");
+    });
+    ASSERT_TRUE(child.exited);
+    EXPECT_EQ(child.result, folder + "/out.xlsx\t文件夹不存在");
+    EXPECT_EQ(child.standardError, "");
+}
+
+TEST_F(SafeSaveTest, TheTemporaryFilesFolderRemovedMidRunFailsTheSaveRatherThanUseTmp) {
+    const std::string folder = Folder() + "/parts-gone";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    fixtures::WriteFileBytes(folder + "/out.xlsx", kEarlier);
+    for (const bool atSave : {false, true}) {
+        SCOPED_TRACE(atSave ? "before the save" : "before the next sheet");
+        WorkbookLayout layout = FourteenColumns();
+        layout.rowsPerSheet = atSave ? kSheetRowLimit : 11;
+        CreatedWorkbook created = CreateRowWorkbook(folder + "/out.xlsx", layout);
+        ASSERT_NE(created.workbook, nullptr);
+        std::optional<WorkbookFailure> failure;
+        for (int number = 1; number <= 10 && !failure; ++number) failure = created.workbook->AppendRow(NoisyRow(number));
+        ASSERT_FALSE(failure.has_value());
+        for (const std::string& name : FolderListing(folder)) {
+            if (name.ends_with(".parts")) std::filesystem::remove_all(folder + "/" + name);
+        }
+        failure = atSave ? created.workbook->Commit() : created.workbook->AppendRow(NoisyRow(11));
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->reason, "文件夹不存在");
+        EXPECT_EQ(FolderListing(folder), std::set<std::string>{"out.xlsx"});
+        EXPECT_EQ(FileBytes(folder + "/out.xlsx"), kEarlier);
+    }
 }
 
 TEST_F(SafeSaveTest, AMissingFolderFailsAtCreateNamingThePath) {

@@ -31,5 +31,15 @@ TEST(Utf8TextCache, AlwaysAnswersTheConversionOfTheTextGiven) {
     }
 }
 
+TEST(Utf8TextCache, AsciiIsAnsweredAsItStandsForEveryByte) {
+    std::string all;
+    for (int c = 0; c < 0x80; ++c) all += static_cast<char>(c);
+    Utf8TextCache cache;
+    for (const Text& text : {Text(all), Text("0001"), Text("2024-01-02 10:11:12"), Text("_x0041_")}) {
+        EXPECT_EQ(cache.Convert(text), TextToUtf8(text));
+        EXPECT_EQ(cache.Convert(text), text.bytes());
+    }
+}
+
 }  // namespace
 }  // namespace quillmere::sheet

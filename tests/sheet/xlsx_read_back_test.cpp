@@ -84,7 +84,7 @@ protected:
         fixtures::WriteFileBytes(path, bytes);
         const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         EXPECT_TRUE(fd.valid());
-        return ReadBackXlsx(fd.get(), lastRows);
+        return ReadBackXlsx(fd.get(), lastRows, RowXmlBound(64, 2));
     }
 
     // The zip entry named name: offset of its local header, of its data,

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,23 @@ TEST_F(XlsxRowWorkbookTest, AFullSheetIsFollowedByTheNextWithItsOwnHeader) {
     }
 }
 
+TEST_F(XlsxRowWorkbookTest, ALastRowFarLongerThanUsualIsFoundByTheReadBack) {
+    // Markup characters grow several times in the sheet's XML; the last
+    // row is then hundreds of kilobytes from its sheet's end.
+    const std::string huge(32767, '&');
+    const std::string wide(30000, '"');
+    auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
+    ASSERT_NE(workbook, nullptr);
+    Append(*workbook, NumberedRow(1));
+    Append(*workbook, {huge, wide, huge});
+    const auto failure = workbook->Commit();
+    ASSERT_FALSE(failure.has_value()) << failure->reason;
+    const testing::Workbook read = testing::ReadWorkbook(PathOf("out.xlsx"));
+    ASSERT_TRUE(read.readable) << read.error;
+    EXPECT_EQ(read.sheets[0].At(3, 1), huge);
+    EXPECT_EQ(read.sheets[0].At(3, 2), wide);
+}
+
 TEST_F(XlsxRowWorkbookTest, AWorkbookWithoutRowsHoldsTheHeader) {
     auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
     ASSERT_NE(workbook, nullptr);
@@ -182,8 +200,11 @@ TEST_F(XlsxRowWorkbookTest, NothingStandsUnderTheNameBeforeTheSaveAndOnlyTheWork
     ASSERT_NE(workbook, nullptr);
     for (int number = 1; number <= 100; ++number) Append(*workbook, NumberedRow(number));
     EXPECT_FALSE(fs::exists(PathOf("out.xlsx")));
-    // The workbook under construction is in the destination folder.
-    EXPECT_EQ(FolderListing(directory_.path()).size(), 1u);
+    // The workbook under construction and libxlsxwriter's folder are in the
+    // destination folder, hidden.
+    const std::set<std::string> building = FolderListing(directory_.path());
+    EXPECT_EQ(building.size(), 2u);
+    for (const std::string& name : building) EXPECT_EQ(name.rfind(".out.xlsx.", 0), 0u) << name;
 
     ASSERT_FALSE(workbook->Commit().has_value());
     EXPECT_EQ(FolderListing(directory_.path()), std::set<std::string>{"out.xlsx"});
@@ -270,21 +291,31 @@ TEST_F(XlsxRowWorkbookTest, RowsOfTheWrongWidthAreRefusedAndTheWorkbookStaysUsab
     EXPECT_EQ(read.sheets[0].At(2, 1), "A1");
 }
 
-TEST_F(XlsxRowWorkbookTest, RowDataWaitsInTheDestinationFolderNotInTheSystemTemporaryOne) {
-    auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
-    ASSERT_NE(workbook, nullptr);
-    for (int number = 1; number <= 20; ++number) Append(*workbook, NumberedRow(number));
-    // libxlsxwriter's row file is open and already unlinked; where it was
-    // made shows in its descriptor's link.
-    int rowFiles = 0;
+// The unlinked files open in this process: descriptor and where it was.
+std::map<std::string, std::string> DeletedOpenFiles() {
+    std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
         std::error_code error;
         const std::string target = fs::read_symlink(entry.path(), error).string();
-        if (error || target.find(" (deleted)") == std::string::npos) continue;
-        EXPECT_EQ(target.rfind(directory_.path() + "/", 0), 0u) << target;
+        if (!error && target.find(" (deleted)") != std::string::npos) files[entry.path().filename()] = target;
+    }
+    return files;
+}
+
+TEST_F(XlsxRowWorkbookTest, RowDataWaitsInTheDestinationFolderNotInTheSystemTemporaryOne) {
+    const auto before = DeletedOpenFiles();
+    auto workbook = Create("out.xlsx", Layout(ThreeTitles(), 5));
+    ASSERT_NE(workbook, nullptr);
+    for (int number = 1; number <= 20; ++number) Append(*workbook, NumberedRow(number));
+    // libxlsxwriter's row files (one per sheet) are open and already
+    // unlinked; where they were made shows in their descriptors' links.
+    int rowFiles = 0;
+    for (const auto& [fd, target] : DeletedOpenFiles()) {
+        if (before.contains(fd) && before.at(fd) == target) continue;
+        EXPECT_EQ(target.rfind(directory_.path() + "/.out.xlsx.", 0), 0u) << target;
         ++rowFiles;
     }
-    EXPECT_GE(rowFiles, 1);
+    EXPECT_EQ(rowFiles, 5);
     ASSERT_FALSE(workbook->Commit().has_value());
 }
 
