@@ -161,6 +161,10 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     window.ShowNotes(NotesText());
     window.SetStatus(Text());
     window.SetStartEnabled(true);
+    result.outcome = RunOutcome::Completed;
+    // Closed while the box was up (a logout, say): the program is ending,
+    // and nobody is there to see the workbook open.
+    if (window.CloseRequested()) return result;
     if (window.OpenWorkbook(result.workbookPath)) {
         window.Minimise();
     } else {
@@ -168,7 +172,6 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
                                TextFromUtf8(result.workbookPath),
                            MessageKind::Warning);
     }
-    result.outcome = RunOutcome::Completed;
     return result;
 }
 

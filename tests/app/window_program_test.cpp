@@ -5,10 +5,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <signal.h>
 
 #include <functional>
 #include <string>
@@ -17,6 +20,7 @@
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
 #include "app/main_window.h"
+#include "app/ui_dialogs.h"
 #include "app/window_program.h"
 #include "scripted_dialogs.h"
 
@@ -114,7 +118,51 @@ private slots:
         QCOMPARE(book.sheets.at(0).At(3, 9), "0002.jpg");
     }
 
+    // A logout while the completion box waits for its OK: the box goes, the
+    // program ends with 0, and the workbook, saved before the box, is not
+    // handed to the desktop of a session that is ending.
+    void terminationWhileTheCompletionBoxIsUpEndsTheProgram() {
+        quillmere::testing::TempTree tree;
+        tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
+        RealBoxes dialogs;
+        dialogs.folder = Q(tree.Path("scan"));
+        QTimer signalWhenTheBoxShows;
+        signalWhenTheBoxShows.setInterval(10);
+        QString boxText;
+        QObject::connect(&signalWhenTheBoxShows, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            signalWhenTheBoxShows.stop();
+            boxText = box->text();
+            ::raise(SIGTERM);
+        });
+        signalWhenTheBoxShows.start();
+        Operator user([&](app::MainWindow& window) {
+            QTest::mouseClick(qobject_cast<QAbstractButton*>(window.control("选择文件夹按钮")), Qt::LeftButton);
+            QTest::mouseClick(qobject_cast<QAbstractButton*>(window.control("开始提取按钮")), Qt::LeftButton);
+        });
+
+        QCOMPARE(app::RunWindowProgram(dialogs, Services(Q(tree.Path("out")))), app::kExitClosed);
+
+        QVERIFY2(boxText.startsWith(QStringLiteral("提取元数据完成，本次共提取1个文件的元数据信息。\n")), qPrintable(boxText));
+        QCOMPARE(opens, 0);
+        const QStringList saved = QDir(Q(tree.Path("out"))).entryList({QStringLiteral("*.xlsx")}, QDir::Files);
+        QCOMPARE(saved.size(), qsizetype{1});
+    }
+
 private:
+    // The real message box, modal as the program shows it; the chooser
+    // answers with one folder.
+    class RealBoxes final : public app::UiDialogs {
+    public:
+        QMessageBox::StandardButton ShowMessage(const app::MessageBoxRequest& request, QWidget* parent) override {
+            return real.ShowMessage(request, parent);
+        }
+        QString ChooseFolder(const QString&, QWidget*) override { return folder; }
+        app::QtUiDialogs real;
+        QString folder;
+    };
+
     int opens = 0;
 
     app::SessionServices Services(const QString& folder) {

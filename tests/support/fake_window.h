@@ -46,6 +46,7 @@ public:
     void ShowMessage(const Text& message, workflow::MessageKind kind) override {
         messages.push_back({TextToUtf8(message), kind});
         events.push_back("message");
+        if (onMessage) onMessage();
     }
     void Minimise() override {
         minimised = true;
@@ -92,6 +93,7 @@ public:
     mutable int batchFactReads = 0;
     int processEventsCalls = 0;
     std::function<void()> onProcessEvents;
+    std::function<void()> onMessage;  // runs while the box would be open
 };
 
 }  // namespace quillmere::testing

@@ -238,6 +238,19 @@ TEST_F(ExtractionRunTest, WorkbookTheDesktopCannotOpenIsToldWithItsPathAndTheWin
     EXPECT_EQ(window.status, Text());
 }
 
+TEST_F(ExtractionRunTest, ClosedWhileTheCompletionBoxIsUpHandsNothingOver) {
+    tree.File("scan/1.txt", "x");
+    window.onMessage = [this] { window.closeRequested = true; };
+
+    const RunResult result = Run();
+
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_TRUE(maker.committed);
+    EXPECT_TRUE(window.opened.empty());
+    EXPECT_FALSE(window.minimised);
+    EXPECT_EQ(window.messages.size(), 1u);
+}
+
 TEST_F(ExtractionRunTest, UnusableFolderStartsNothing) {
     struct Case {
         std::string folder;
