@@ -332,6 +332,22 @@ TEST_F(SafeSaveTest, AFolderWithoutWritePermissionFailsAtCreate) {
     }
 }
 
+TEST_F(SafeSaveTest, AnEarlierFileMadeReadOnlyIsNotReplaced) {
+    const std::string path = Folder() + "/out.xlsx";
+    fixtures::WriteFileBytes(path, kEarlier);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(Folder().c_str(), 0777), 0);
+    const testing::ChildOutcome child = testing::RunInChild([&] {
+        // As an ordinary user: root may write any file.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return std::string("cannot drop root");
+        const CreatedWorkbook created = CreateRowWorkbook(path, FourteenColumns());
+        return created.workbook ? std::string("created") : created.failure.path + "\t" + created.failure.reason;
+    });
+    EXPECT_EQ(child.result, path + "\t没有写入权限");
+    EXPECT_EQ(FileBytes(path), kEarlier);
+    EXPECT_EQ(FolderListing(Folder()), std::set<std::string>{"out.xlsx"});
+}
+
 TEST_F(SafeSaveTest, AReadOnlyFileSystemFailsAtCreate) {
     if (!CanMount()) GTEST_SKIP() << "mounting a tmpfs needs root";
     const std::string folder = Folder() + "/ro";

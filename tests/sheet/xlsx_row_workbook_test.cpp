@@ -227,6 +227,30 @@ TEST_F(XlsxRowWorkbookTest, TheSavedFileGetsTheModeOfANewFile) {
     EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
 }
 
+TEST_F(XlsxRowWorkbookTest, AReplacedFileKeepsItsMode) {
+    fixtures::WriteFileBytes(PathOf("out.xlsx"), "old");
+    ASSERT_EQ(::chmod(PathOf("out.xlsx").c_str(), 0640), 0);
+    auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
+    ASSERT_NE(workbook, nullptr);
+    ASSERT_FALSE(workbook->Commit().has_value());
+    struct stat status {};
+    ASSERT_EQ(::stat(PathOf("out.xlsx").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    EXPECT_TRUE(testing::ReadWorkbook(PathOf("out.xlsx")).readable);
+}
+
+TEST_F(XlsxRowWorkbookTest, ANameAsLongAsTheFileSystemAllowsIsSaved) {
+    // The temporary names beside it must not grow past 255 bytes.
+    const std::string name = std::string(200, 'a') + std::string(10, 'b') + "档案" + std::string(30, 'c') + ".xlsx";
+    ASSERT_EQ(name.size(), 251u);
+    auto workbook = Create(name, Layout(ThreeTitles()));
+    ASSERT_NE(workbook, nullptr);
+    Append(*workbook, NumberedRow(1));
+    const auto failure = workbook->Commit();
+    ASSERT_FALSE(failure.has_value()) << failure->reason;
+    EXPECT_EQ(FolderListing(directory_.path()), std::set<std::string>{name});
+}
+
 TEST_F(XlsxRowWorkbookTest, DiscardAndDestructionLeaveAnEarlierFileByteIdenticalAndNothingElse) {
     const std::string earlier = "an earlier workbook's bytes";
     fixtures::WriteFileBytes(PathOf("out.xlsx"), earlier);
