@@ -74,6 +74,16 @@ bool OutputReplaced() {
     return !gOutputExisted || now.st_dev != gOutputDevice || now.st_ino != gOutputInode;
 }
 
+// Removes the temporary files, writes the line and ends the process; also
+// async-signal-safe.
+[[noreturn]] void EndInterrupted(int signal) {
+    sheet::RemoveRegisteredTemporaryFiles();
+    char line[256];
+    const std::size_t length = BuildLine(signal, gRowsWritten.load(std::memory_order_relaxed), line, sizeof line);
+    static_cast<void>(write(STDERR_FILENO, line, length));
+    _exit(128 + signal);
+}
+
 extern "C" void OnInterrupt(int signal) {
     const int savedErrno = errno;
     const int phase = gPhase;
@@ -87,11 +97,7 @@ extern "C" void OnInterrupt(int signal) {
         errno = savedErrno;
         return;
     }
-    sheet::RemoveRegisteredTemporaryFiles();
-    char line[256];
-    const std::size_t length = BuildLine(signal, gRowsWritten.load(std::memory_order_relaxed), line, sizeof line);
-    static_cast<void>(write(STDERR_FILENO, line, length));
-    _exit(128 + signal);
+    EndInterrupted(signal);
 }
 
 }  // namespace
@@ -119,6 +125,10 @@ void EnterSavingPhase(const std::string& output) {
     gOutputInode = before.st_ino;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     gPhase = kSaving;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    // A stop asked for after the run's last look and before this point would
+    // otherwise be saved over; from here on the handler ends the save itself.
+    if (gStopSignal != 0) EndInterrupted(gStopSignal);
 }
 
 void EnterFinishedPhase() { gPhase = kFinished; }
