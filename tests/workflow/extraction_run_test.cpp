@@ -73,7 +73,7 @@ protected:
 
 TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
     tree.File("scan/0001.jpg", MakeJpeg({.width = 8, .height = 8, .components = 3, .densityUnit = 1, .density = 300}));
-    tree.File("scan/A/0002.jpg", MakeJpeg({.width = 16, .height = 4, .components = 1, .densityUnit = 2, .density = 118}));
+    tree.File("scan/A/0002.jpg", MakeJpeg({.width = 16, .height = 4, .components = 1, .densityUnit = 2, .density = 118, .quality = 40}));
     tree.File("scan/B/0003.txt", "not an image");
     tree.FileTime("scan/0001.jpg", kMarch7th2015At060509Utc);
     const auto jpegSize = std::to_string(std::filesystem::file_size(Scan("0001.jpg")));
@@ -108,7 +108,7 @@ TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
     EXPECT_EQ(RowOf(sheet, 2),
               (std::vector<std::string>{"0001", "张三", "Fujitsu", "fi-7160", "2015年3月7日14时5分9秒", "李四",
                                         "PaperStream Capture", "JPG", "0001.jpg", jpegSize, "8*8", "300", "真彩色",
-                                        "90%"}));
+                                        "75%"}));
     // Directories come after the files of their parent, the last one pushed first;
     // the text file after a JPEG shows the values of a file that is no image.
     EXPECT_EQ(sheet.At(3, 9), "0003.txt");
@@ -121,6 +121,7 @@ TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
     EXPECT_EQ(sheet.At(4, 11), "16*4");
     EXPECT_EQ(sheet.At(4, 12), "300");
     EXPECT_EQ(sheet.At(4, 13), "256色");
+    EXPECT_EQ(sheet.At(4, 14), "40%");
     EXPECT_EQ(sheet.rows.size(), 4u);
 }
 
