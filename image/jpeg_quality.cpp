@@ -40,9 +40,9 @@ constexpr std::uint16_t kExtendedCeiling = 32767;
 
 // The percentage the standard tables are scaled by: 5000 / q below 50,
 // 200 - 2q from 50 on (so 50 is the tables themselves, 100 all ones).
-long ScalePercent(int quality) { return quality < 50 ? 5000L / quality : 200L - 2L * quality; }
+constexpr long ScalePercent(int quality) { return quality < 50 ? 5000L / quality : 200L - 2L * quality; }
 
-long Sum(const QuantisationTable& table) { return std::accumulate(table.begin(), table.end(), 0L); }
+constexpr long Sum(const QuantisationTable& table) { return std::accumulate(table.begin(), table.end(), 0L); }
 
 bool HasZeroDivisor(const QuantisationTable& table) {
     return std::find(table.begin(), table.end(), 0) != table.end();
@@ -59,7 +59,8 @@ std::uint16_t CeilingFor(const QuantisationTable& luminance, const std::optional
 
 // A standard table scaled for a quality as libjpeg's jpeg_set_quality
 // scales it: rounded, at least 1, at most the ceiling.
-QuantisationTable ScaledStandardTable(const QuantisationTable& standard, int quality, std::uint16_t ceiling) {
+constexpr QuantisationTable ScaledStandardTable(const QuantisationTable& standard, int quality,
+                                                std::uint16_t ceiling) {
     const long scale = ScalePercent(std::clamp(quality, kLowestQuality, kHighestQuality));
     QuantisationTable scaled{};
     for (std::size_t i = 0; i < scaled.size(); ++i) {
@@ -69,30 +70,52 @@ QuantisationTable ScaledStandardTable(const QuantisationTable& standard, int qua
     return scaled;
 }
 
+// The sums of the scaled standard tables for every quality (index 1 to
+// 100), worked out once when the program is compiled: most files are
+// placed by their sums alone, and only a quality whose sums match has its
+// tables compared entry by entry.
+struct ScaledSums {
+    std::array<long, kHighestQuality + 1> luminance{};
+    std::array<long, kHighestQuality + 1> chrominance{};
+};
+
+constexpr ScaledSums SumsOfScaledTables(std::uint16_t ceiling) {
+    ScaledSums sums;
+    for (int quality = kLowestQuality; quality <= kHighestQuality; ++quality) {
+        const auto index = static_cast<std::size_t>(quality);
+        sums.luminance[index] = Sum(ScaledStandardTable(kStandardLuminanceTable, quality, ceiling));
+        sums.chrominance[index] = Sum(ScaledStandardTable(kStandardChrominanceTable, quality, ceiling));
+    }
+    return sums;
+}
+
+constexpr ScaledSums kBaselineSums = SumsOfScaledTables(kBaselineCeiling);
+constexpr ScaledSums kExtendedSums = SumsOfScaledTables(kExtendedCeiling);
+
 }  // namespace
 
 std::optional<std::uint8_t> EstimateJpegQuality(const QuantisationTable& luminance,
                                                 const std::optional<QuantisationTable>& chrominance) {
     if (HasZeroDivisor(luminance) || (chrominance && HasZeroDivisor(*chrominance))) return std::nullopt;
     const std::uint16_t ceiling = CeilingFor(luminance, chrominance);
-    const long fileSum = Sum(luminance) + (chrominance ? Sum(*chrominance) : 0);
+    const ScaledSums& sums = ceiling == kBaselineCeiling ? kBaselineSums : kExtendedSums;
+    const long luminanceSum = Sum(luminance);
+    const long chrominanceSum = chrominance ? Sum(*chrominance) : 0;
 
     // Exact when some quality reproduces the tables; otherwise the quality
     // whose tables' sum is nearest, the higher one on a tie.
     int nearest = kHighestQuality;
     long nearestDistance = -1;
     for (int quality = kHighestQuality; quality >= kLowestQuality; --quality) {
-        const QuantisationTable scaledLuminance = ScaledStandardTable(kStandardLuminanceTable, quality, ceiling);
-        long scaledSum = Sum(scaledLuminance);
-        bool exact = scaledLuminance == luminance;
-        if (chrominance) {
-            const QuantisationTable scaledChrominance =
-                ScaledStandardTable(kStandardChrominanceTable, quality, ceiling);
-            scaledSum += Sum(scaledChrominance);
-            exact = exact && scaledChrominance == *chrominance;
+        const auto index = static_cast<std::size_t>(quality);
+        const bool sumsMatch =
+            sums.luminance[index] == luminanceSum && (!chrominance || sums.chrominance[index] == chrominanceSum);
+        if (sumsMatch && ScaledStandardTable(kStandardLuminanceTable, quality, ceiling) == luminance &&
+            (!chrominance || ScaledStandardTable(kStandardChrominanceTable, quality, ceiling) == *chrominance)) {
+            return static_cast<std::uint8_t>(quality);
         }
-        if (exact) return static_cast<std::uint8_t>(quality);
-        const long distance = std::labs(scaledSum - fileSum);
+        const long scaledSum = sums.luminance[index] + (chrominance ? sums.chrominance[index] : 0);
+        const long distance = std::labs(scaledSum - (luminanceSum + chrominanceSum));
         if (nearestDistance < 0 || distance < nearestDistance) {
             nearest = quality;
             nearestDistance = distance;
