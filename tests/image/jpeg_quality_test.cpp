@@ -128,7 +128,9 @@ TEST(JpegQualityEstimate, CoarserTablesEstimateLower) {
 
 // ---- Files written by libjpeg ----
 
-enum class Sampling { Grey, Colour420, Colour444, Cmyk };
+// Colour420OneTable: every component quantised with the luminance table,
+// as some encoders write colour files.
+enum class Sampling { Grey, Colour420, Colour444, Colour420OneTable, Cmyk };
 
 struct QualityFixture {
     int quality = 75;
@@ -169,6 +171,9 @@ Bytes WriteQualityJpeg(const QualityFixture& fixture) {
         info.comp_info[0].h_samp_factor = 1;
         info.comp_info[0].v_samp_factor = 1;
     }
+    if (fixture.sampling == Sampling::Colour420OneTable) {
+        for (int component = 0; component < components; ++component) info.comp_info[component].quant_tbl_no = 0;
+    }
     if (fixture.progressive) jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     std::vector<JSAMPLE> row(static_cast<std::size_t>(fixture.width) * components);
@@ -204,6 +209,7 @@ const char* SamplingName(Sampling sampling) {
         case Sampling::Grey: return "grey";
         case Sampling::Colour420: return "colour 4:2:0";
         case Sampling::Colour444: return "colour 4:4:4";
+        case Sampling::Colour420OneTable: return "colour 4:2:0, one table";
         case Sampling::Cmyk: return "CMYK";
     }
     return "?";
@@ -211,7 +217,8 @@ const char* SamplingName(Sampling sampling) {
 
 TEST(JpegQualityFromFile, LibjpegQualitiesReadBackExactly) {
     for (const int quality : {1, 10, 50, 75, 85, 92, 100}) {
-        for (const Sampling sampling : {Sampling::Grey, Sampling::Colour420, Sampling::Colour444, Sampling::Cmyk}) {
+        for (const Sampling sampling : {Sampling::Grey, Sampling::Colour420, Sampling::Colour444,
+                                        Sampling::Colour420OneTable, Sampling::Cmyk}) {
             for (const bool progressive : {false, true}) {
                 SCOPED_TRACE(::testing::Message() << "quality " << quality << ", " << SamplingName(sampling)
                                                   << (progressive ? ", progressive" : ", sequential"));
