@@ -17,6 +17,7 @@
 #include "format_bytes.h"
 #include "jp2_fixtures.h"
 #include "image/decoders.h"
+#include "image/image_object.h"
 #include "image/jp2_channel_mapping.h"
 #include "image/jpeg2000_family_header.h"
 #include "openjpeg_fixtures.h"
@@ -170,6 +171,11 @@ TEST_P(Jp2Palettes, ProbeReportsWhatTheFullDecodeReturns) {
         EXPECT_EQ(probed.image.header.bitsPerPixel, c.bitsPerPixel);
         EXPECT_EQ(probed.image.header.colorCount, c.colorCount);
     }
+    // The run passes the JPEG code with every file; detection finds the JP2.
+    const ImageProbe run = ProbeImageBytes(jp2, 3);
+    EXPECT_TRUE(run.decoded);
+    EXPECT_EQ(run.colorCount, c.colorCount);
+    EXPECT_EQ(run.jpegQuality, 90);
 }
 
 INSTANTIATE_TEST_SUITE_P(
