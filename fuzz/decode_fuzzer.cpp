@@ -57,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QUILLMERE_FUZZ_CHECK(probe.width > 0);
         QUILLMERE_FUZZ_CHECK(probe.height > 0);
         QUILLMERE_FUZZ_CHECK(AllowedColourCount(probe.colorCount));
+        // Only a JPEG changes the quality, and only to a value on the 1 to 100 scale.
+        QUILLMERE_FUZZ_CHECK(probe.jpegQuality >= 1 && probe.jpegQuality <= 100);
     } else {
         QUILLMERE_FUZZ_CHECK(!probe.lastError.empty());
         // A file no decoder accepts reports the start-up values.

@@ -18,6 +18,7 @@
 
 #include "tests/image/fixture_writers.h"
 #include "tests/image/format_bytes.h"
+#include "tests/image/jp2_fixtures.h"
 #include "tests/image/openjpeg_fixtures.h"
 
 namespace {
@@ -295,6 +296,8 @@ std::vector<std::pair<std::string, Bytes>> FamilySeeds() {
         {"j2k-subsampled", EncodeJ2k(subsampled)},
         {"jp2-grey", EncodeJ2k(greyJp2)},
         {"jp2-colour", EncodeJ2k(colourJp2)},
+        {"jp2-palette-rgb", quillmere::image::testing::WriteJp2(quillmere::image::testing::Paletted({8, 8, 8}))},
+        {"jp2-palette-grey-4bit", quillmere::image::testing::WriteJp2(quillmere::image::testing::Paletted({4}, 4))},
         {"pgx", ByteBuilder().Text("PG ML +8 17 13\n").Fill(17 * 13, 1)},
         {"pgx-signed-lm", ByteBuilder().Text("PG LM -12 4 4\n").Fill(32, 1)},
         {"pnm-p1", TextBytes("P1\n# made by hand\n3 2\n0 1 0\n1 0 1\n")},

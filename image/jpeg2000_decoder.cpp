@@ -9,6 +9,7 @@
 
 #include "image/decoders.h"
 #include "image/j2k_size_reader.h"
+#include "image/jp2_channel_mapping.h"
 #include "image/jpeg2000_family_header.h"
 #include "image/openjpeg_reader.h"
 #include "image/pgx_reader.h"
@@ -60,9 +61,22 @@ std::optional<FamilyImageHeader> ReadCodestreamHeader(ByteStream& stream, OpenJp
     return ReadOpenJpegHeader(stream, container).header;
 }
 
+// A JP2 file whose codestream holds palette indices decodes to the channels
+// its palette and component mapping make of them; a mapping that names
+// components or columns the file lacks leaves the codestream's own.
+std::optional<FamilyImageHeader> ReadJp2Header(ByteStream& stream) {
+    const std::int64_t start = stream.Tell();
+    const std::optional<FamilyImageHeader> codestream = ReadCodestreamHeader(stream, OpenJpegContainer::Jp2);
+    if (!codestream || !stream.Seek(start, SeekOrigin::Begin)) return codestream;
+    const std::optional<Jp2ChannelMapping> mapping = ReadJp2ChannelMapping(stream);
+    if (!mapping) return codestream;
+    const std::optional<FamilyImageHeader> channels = ApplyChannelMapping(*codestream, *mapping);
+    return channels ? channels : codestream;
+}
+
 std::optional<FamilyImageHeader> ReadHeader(ByteStream& stream, FamilyKind kind) {
     switch (kind) {
-        case FamilyKind::Jp2: return ReadCodestreamHeader(stream, OpenJpegContainer::Jp2);
+        case FamilyKind::Jp2: return ReadJp2Header(stream);
         case FamilyKind::Jpc: return ReadCodestreamHeader(stream, OpenJpegContainer::Codestream);
         case FamilyKind::Pgx: return ReadPgxHeader(stream);
         case FamilyKind::Pnm: return ReadPnmHeader(stream);

@@ -1,12 +1,13 @@
 // JPEG: the frame size and components from libjpeg's header parse, the
-// resolution from the EXIF block or else the JFIF density. No scan data is
-// decompressed.
+// resolution from the EXIF block or else the JFIF density, the quality from
+// the quantisation tables. No scan data is decompressed.
 
 #include <cmath>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>  // jpeglib.h needs size_t and FILE declared first
 #include <limits>
+#include <optional>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -14,6 +15,7 @@
 #include "image/decoders.h"
 #include "image/exif_reader.h"
 #include "image/image_object.h"
+#include "image/jpeg_quality.h"
 
 namespace quillmere::image {
 
@@ -155,6 +157,38 @@ std::int32_t DpiFromJfifDensity(unsigned densityUnit, unsigned density) {
     return static_cast<std::int32_t>(density);
 }
 
+const JQUANT_TBL* TableOfComponent(const jpeg_decompress_struct& info, int component) {
+    const int slot = info.comp_info[component].quant_tbl_no;
+    return slot >= 0 && slot < NUM_QUANT_TBLS ? info.quant_tbl_ptrs[slot] : nullptr;
+}
+
+QuantisationTable CopyTable(const JQUANT_TBL& table) {
+    QuantisationTable copy{};
+    for (std::size_t i = 0; i < copy.size(); ++i) copy[i] = table.quantval[i];
+    return copy;
+}
+
+// The first component's table is the luminance table; the first other
+// component with a table of its own has the chrominance table. A file that
+// uses one table for every component (grey, and libjpeg's CMYK) is judged
+// by that table alone. nullopt when a component's table was never defined
+// before the first scan: a full decode would fail on it.
+std::optional<std::uint8_t> QualityFromTables(const jpeg_decompress_struct& info) {
+    if (info.num_components < 1 || info.comp_info == nullptr) return std::nullopt;
+    for (int component = 0; component < info.num_components; ++component) {
+        if (TableOfComponent(info, component) == nullptr) return std::nullopt;
+    }
+    const QuantisationTable luminance = CopyTable(*TableOfComponent(info, 0));
+    std::optional<QuantisationTable> chrominance;
+    for (int component = 1; component < info.num_components; ++component) {
+        if (info.comp_info[component].quant_tbl_no != info.comp_info[0].quant_tbl_no) {
+            chrominance = CopyTable(*TableOfComponent(info, component));
+            break;
+        }
+    }
+    return EstimateJpegQuality(luminance, chrominance);
+}
+
 }  // namespace
 
 bool DecodeJpeg(ByteStream& stream, CodecImage& image) {
@@ -185,6 +219,7 @@ bool DecodeJpeg(ByteStream& stream, CodecImage& image) {
     }
 
     if (info.out_color_space == JCS_GRAYSCALE) image.header.colorCount = 256;
+    if (const std::optional<std::uint8_t> quality = QualityFromTables(info)) image.settings.jpegQuality = *quality;
     return true;
 }
 

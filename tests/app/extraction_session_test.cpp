@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(RowOf(sheet, 2),
                  (std::vector<std::string>{"0001", "张三", "Fujitsu", "fi-7160", sheet.At(2, 5), "李四",
                                            "PaperStream Capture", "JPG", "0001.jpg", sheet.At(2, 10), "8*8", "300",
-                                           "真彩色", "90%"}));
+                                           "真彩色", "75%"}));
         QCOMPARE(sheet.At(3, 9), "0003.txt");
         QCOMPARE(sheet.At(4, 9), "0002.jpg");
         QCOMPARE(sheet.At(4, 11), "16*4");

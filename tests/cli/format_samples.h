@@ -280,18 +280,21 @@ inline std::string MakeRas(unsigned width, unsigned height) {
 
 // Every format, each at 20 x 10 pixels (the metafile at 96 x 48) and 72 dpi
 // where the format records a resolution; a grey JPEG also with an EXIF block
-// that says 400 dpi.
+// that says 400 dpi. The JPEGs are saved at qualities of their own, which
+// their rows show.
 inline std::vector<FormatSample> AllFormatSamples() {
     const ImageColumns trueColour{"20*10", "96", "真彩色"};
     const ImageColumns trueColourAt72{"20*10", "72", "真彩色"};
     const ImageColumns grey{"20*10", "96", "256色"};
     return {
-        {"jpg", MakeJpeg({.width = 20, .height = 10, .components = 3, .densityUnit = 1, .density = 72}),
-         trueColourAt72},
+        {"jpg",
+         MakeJpeg({.width = 20, .height = 10, .components = 3, .densityUnit = 1, .density = 72, .quality = 85}),
+         {"20*10", "72", "真彩色", "85%"}},
         {"jpeg",
-         WithExifResolution(MakeJpeg({.width = 20, .height = 10, .components = 1, .densityUnit = 1, .density = 72}),
-                            400),
-         {"20*10", "400", "256色"}},
+         WithExifResolution(
+             MakeJpeg({.width = 20, .height = 10, .components = 1, .densityUnit = 1, .density = 72, .quality = 60}),
+             400),
+         {"20*10", "400", "256色", "60%"}},
         {"png", MakePng(20, 10, 2835), trueColourAt72},
         {"tif", MakeTiff(20, 10, 72), trueColourAt72},
         {"bmp", MakeBmp(20, 10, 2835), trueColourAt72},

@@ -109,7 +109,7 @@ TEST(JpegDecoderTest, DepthAndColourCountByComponents) {
         EXPECT_EQ(decoded.image.header.height, 35);
         EXPECT_EQ(decoded.image.header.bitsPerPixel, c.depth);
         EXPECT_EQ(decoded.image.header.colorCount, c.colorCount);
-        EXPECT_EQ(decoded.image.settings.jpegQuality, 90);
+        EXPECT_EQ(decoded.image.settings.jpegQuality, 75);  // the writer keeps libjpeg's default quality
     }
 }
 

@@ -15,6 +15,7 @@ struct JpegFixture {
     int components = 3;       // 1 grey, 3 colour
     int densityUnit = 1;      // JFIF: 0 aspect only, 1 per inch, 2 per cm
     int density = 300;
+    int quality = 75;         // libjpeg's default
 };
 
 inline std::string MakeJpeg(const JpegFixture& fixture) {
@@ -30,6 +31,7 @@ inline std::string MakeJpeg(const JpegFixture& fixture) {
     cinfo.input_components = fixture.components;
     cinfo.in_color_space = fixture.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, fixture.quality, TRUE);
     cinfo.write_JFIF_header = TRUE;
     cinfo.density_unit = static_cast<UINT8>(fixture.densityUnit);
     cinfo.X_density = static_cast<UINT16>(fixture.density);

@@ -72,7 +72,7 @@ protected:
 
 TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
     tree.File("scan/0001.jpg", MakeJpeg({.width = 8, .height = 8, .components = 3, .densityUnit = 1, .density = 300}));
-    tree.File("scan/A/0002.jpg", MakeJpeg({.width = 16, .height = 4, .components = 1, .densityUnit = 2, .density = 118}));
+    tree.File("scan/A/0002.jpg", MakeJpeg({.width = 16, .height = 4, .components = 1, .densityUnit = 2, .density = 118, .quality = 40}));
     tree.File("scan/B/0003.txt", "not an image");
     tree.FileTime("scan/0001.jpg", kMarch7th2015At060509Utc);
     const auto jpegSize = std::to_string(std::filesystem::file_size(Scan("0001.jpg")));
@@ -111,7 +111,7 @@ TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
     ASSERT_EQ(sheet.size(), 4u);
     EXPECT_EQ(sheet[0], kHeader);
     EXPECT_EQ(sheet[1], (MemoryRow{"0001", "张三", "Fujitsu", "fi-7160", "2015年3月7日14时5分9秒", "李四",
-                                   "PaperStream Capture", "JPG", "0001.jpg", jpegSize, "8*8", "300", "真彩色", "90%"}));
+                                   "PaperStream Capture", "JPG", "0001.jpg", jpegSize, "8*8", "300", "真彩色", "75%"}));
     // Directories come after the files of their parent, the last one pushed first;
     // the text file after a JPEG shows the values of a file that is no image.
     EXPECT_EQ(sheet[2], (MemoryRow{"0003", "张三", "Fujitsu", "fi-7160", sheet[2][4], "李四", "PaperStream Capture",
@@ -120,6 +120,7 @@ TEST_F(ExtractionRunTest, ThreeFilesLandInRowsTwoToFourInEntryOrder) {
     EXPECT_EQ(sheet[3][10], "16*4");
     EXPECT_EQ(sheet[3][11], "300");
     EXPECT_EQ(sheet[3][12], "256色");
+    EXPECT_EQ(sheet[3][13], "40%");
     EXPECT_EQ(window.progress, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 3}, {2, 3}, {3, 3}}));
 }
 
