@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <utility>
 
 #include "sheet/random_name.h"
@@ -77,8 +78,20 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
     return *this;
 }
 
-StagedFile StagedFile::Create(const std::string& destination, int& error) {
+StagedFile StagedFile::Create(const std::string& path, int& error) {
     error = 0;
+    // A name that is a symbolic link is saved through: the file it points
+    // at is replaced, the link stays.
+    std::string destination = path;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        const std::unique_ptr<char, decltype(&std::free)> target(::realpath(path.c_str(), nullptr), &std::free);
+        if (!target) {
+            error = errno;
+            return {};
+        }
+        destination = target.get();
+    }
     const std::string name = NameOf(destination);
     if (name.empty() || name == "." || name == "..") {
         error = EISDIR;
@@ -106,14 +119,14 @@ StagedFile StagedFile::Create(const std::string& destination, int& error) {
     // arrives as the creating call returns then still finds it.
     const std::string folder = FolderOf(destination);
     const std::string prefix = (folder == "/" ? std::string() : folder) + "/." + name.substr(0, kLongestNameKept) + ".";
-    std::string path;
+    std::string temporary;
     TemporaryFileRegistration registration;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        path = prefix + RandomNamePart();
-        registration = TemporaryFileRegistration(path);
+        temporary = prefix + RandomNamePart();
+        registration = TemporaryFileRegistration(temporary);
         do {
-            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+            fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
         } while (fd < 0 && errno == EINTR);
         if (fd < 0 && errno != EEXIST) break;
     }
@@ -124,7 +137,7 @@ StagedFile StagedFile::Create(const std::string& destination, int& error) {
     StagedFile file;
     file.descriptor_ = FileDescriptor(fd);
     file.destination_ = destination;
-    file.temporaryPath_ = std::move(path);
+    file.temporaryPath_ = std::move(temporary);
     file.registration_ = std::move(registration);
     // Created private while it is incomplete; the saved file gets the usual mode.
     static_cast<void>(::fchmod(fd, mode));

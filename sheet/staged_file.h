@@ -26,12 +26,14 @@ public:
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
 
-    // Creates an empty temporary file beside destination (bytes as the file
-    // system takes them), readable and writable. This also proves that the
-    // folder exists and takes new files. An empty object on failure, error
+    // Creates an empty temporary file beside path (bytes as the file system
+    // takes them), readable and writable. This also proves that the folder
+    // exists and takes new files. A path that is a symbolic link stands for
+    // the file it points at (Destination). An empty object on failure, error
     // set to the errno; a destination that exists but is not a regular file
-    // fails with EISDIR, one that may not be written with EACCES.
-    static StagedFile Create(const std::string& destination, int& error);
+    // fails with EISDIR, one that may not be written with EACCES, a link to
+    // nowhere with ENOENT.
+    static StagedFile Create(const std::string& path, int& error);
 
     bool IsOpen() const noexcept { return descriptor_.valid(); }
     const std::string& Destination() const noexcept { return destination_; }

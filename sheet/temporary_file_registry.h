@@ -16,7 +16,12 @@
 // state, so that RemoveRegisteredTemporaryFiles is async-signal-safe: it
 // calls only open, getdents64, unlinkat, close, rmdir and unlink. Registration allocates nothing. A path is copied
 // into its slot before the slot is published, and a slot is unpublished
-// before it is reused, so the handler never reads a half-written path.
+// before it is reused, so the handler never reads a half-written path. (A
+// slot released and taken again by another thread while the handler is
+// between reading its state and unlinking could in principle show the
+// handler the new path, which it would then remove early. Registrations
+// happen a few times a run, and only for temporary files, so this is
+// accepted rather than paid for with a lock a handler could not take.)
 //
 // Typical use in a signal handler:
 //

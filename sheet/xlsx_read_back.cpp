@@ -24,6 +24,7 @@ constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kLongestZipComment = 65535;
 
 constexpr std::size_t kChunk = 256 * 1024;
+constexpr std::size_t kOutputRoom = 4 * kChunk;
 // The end of a part kept for its checks: its closing tag (and, of a
 // worksheet, its last row) lies within these last bytes.
 constexpr std::size_t kTailKept = 64 * 1024;
@@ -124,9 +125,10 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
     if (entry.method != Z_DEFLATED && entry.method != 0) return Damaged(entry.name + " 的压缩方式未知");
 
     auto input = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
-    // The window holds the kept tail followed by room for a whole chunk;
-    // the tail moves to the front only when that room runs out.
-    window.resize(keep + kChunk);
+    // The window holds the kept tail followed by room for several chunks;
+    // the tail moves to the front only when that room runs out, so little
+    // of the output is copied.
+    window.resize(keep + kOutputRoom);
     unsigned char* const output = window.data();
     z_stream stream{};
     const bool deflated = entry.method == Z_DEFLATED;

@@ -239,6 +239,22 @@ TEST_F(XlsxRowWorkbookTest, AReplacedFileKeepsItsMode) {
     EXPECT_TRUE(testing::ReadWorkbook(PathOf("out.xlsx")).readable);
 }
 
+TEST_F(XlsxRowWorkbookTest, ANameThatIsALinkIsSavedThroughAndTheLinkStays) {
+    ASSERT_EQ(::mkdir(PathOf("real").c_str(), 0755), 0);
+    fixtures::WriteFileBytes(PathOf("real/target.xlsx"), "old");
+    ASSERT_EQ(::symlink("real/target.xlsx", PathOf("out.xlsx").c_str()), 0);
+    auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
+    ASSERT_NE(workbook, nullptr);
+    Append(*workbook, NumberedRow(5));
+    ASSERT_FALSE(workbook->Commit().has_value());
+    EXPECT_TRUE(fs::is_symlink(PathOf("out.xlsx")));
+    EXPECT_EQ(FolderListing(PathOf("real")), std::set<std::string>{"target.xlsx"});
+    EXPECT_EQ(FolderListing(directory_.path()), (std::set<std::string>{"out.xlsx", "real"}));
+    const testing::Workbook read = testing::ReadWorkbook(PathOf("out.xlsx"));
+    ASSERT_TRUE(read.readable) << read.error;
+    EXPECT_EQ(read.sheets[0].At(2, 1), "A5");
+}
+
 TEST_F(XlsxRowWorkbookTest, ANameAsLongAsTheFileSystemAllowsIsSaved) {
     // The temporary names beside it must not grow past 255 bytes.
     const std::string name = std::string(200, 'a') + std::string(10, 'b') + "档案" + std::string(30, 'c') + ".xlsx";
