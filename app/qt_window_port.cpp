@@ -33,8 +33,8 @@ QtWindowPort::QtWindowPort(MainWindow& window, UiDialogs& dialogs) : window_(win
 Text QtWindowPort::Content(std::string_view control) const {
     QWidget* widget = window_.control(control);
     if (const auto* line = qobject_cast<QLineEdit*>(widget)) return FromQString(line->text());
-    if (const auto* lines = qobject_cast<NotesBox*>(widget)) {
-        return FromQString(FromWidgetLines(lines->toPlainText()));
+    if (auto* lines = qobject_cast<NotesBox*>(widget)) {
+        return FromQString(FromWidgetLines(lines->text()));
     }
     return Text();
 }

@@ -20,6 +20,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box_request.h"
+#include "app/notes_box.h"
 #include "app/qt_window_port.h"
 #include "runtime/text_encoding.h"
 #include "scripted_dialogs.h"
@@ -364,13 +365,89 @@ private slots:
         QCOMPARE(notes->textCursor().position(), notes->document()->characterCount() - 1);
     }
 
+    // Whether the last line fits the viewport exactly or leaves a sliver
+    // depends on the line height, so on the font: the rows sweep the pixel
+    // sizes through every remainder, in the Latin-only font of a fresh
+    // machine and in a CJK font where one is installed (else its stand-in).
+    void appendTextKeepsTheNewestLineInView_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("pixelSize");
+        QTest::newRow("the window's font") << QString() << 0;
+        for (int size = 10; size <= 24; ++size) {
+            QTest::addRow("DejaVu Sans %dpx", size) << Q("DejaVu Sans") << size;
+            QTest::addRow("Noto Sans CJK SC %dpx", size) << Q("Noto Sans CJK SC") << size;
+        }
+    }
+
     void appendTextKeepsTheNewestLineInView() {
+        QFETCH(QString, family);
+        QFETCH(int, pixelSize);
+        auto* notes = qobject_cast<QPlainTextEdit*>(window->control(kNotes));
+        if (pixelSize > 0) {
+            QFont font(family);
+            font.setPixelSize(pixelSize);
+            notes->setFont(font);
+        }
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        auto* notes = qobject_cast<QPlainTextEdit*>(window->control(kNotes));
         for (int i = 0; i < 200; ++i) port->AppendText(kNotes, TextFromUtf8("/扫描/" + std::to_string(i) + ".jpg\r\n"));
-        QCOMPARE(notes->verticalScrollBar()->value(), notes->verticalScrollBar()->maximum());
-        QVERIFY(notes->verticalScrollBar()->maximum() > 0);
+        // The lines are shown together within a frame.
+        QTRY_COMPARE(notes->document()->blockCount(), 201);
+
+        const QScrollBar* bar = notes->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        const QTextBlock newest = notes->document()->findBlockByNumber(199);
+        QCOMPARE(newest.text(), Q("/扫描/199.jpg"));
+        const QRect caret = notes->cursorRect();
+        QVERIFY(notes->viewport()->rect().contains(caret));
+        // The newest path is the line just above the caret's empty one.
+        QTextCursor onNewest(newest);
+        const QRect newestRect = notes->cursorRect(onNewest);
+        QVERIFY(notes->viewport()->rect().contains(newestRect));
+    }
+
+    void appendedLinesAreShownTogetherWithinAFrame() {
+        auto* notes = qobject_cast<QPlainTextEdit*>(window->control(kNotes));
+        port->AppendText(kNotes, Text("A\r\n"));
+        port->AppendText(kNotes, Text("B\r\n"));
+        QSignalSpy changes(notes->document(), &QTextDocument::contentsChange);
+        QTRY_COMPARE(notes->toPlainText(), Q("A\nB\n"));
+        QCOMPARE(changes.count(), 1);
+    }
+
+    void thePathLogKeepsTheNewestLinesOnly() {
+        auto* notes = qobject_cast<quillmere::app::NotesBox*>(window->control(kNotes));
+        QVERIFY(notes);
+        const int kept = quillmere::app::NotesBox::kKeptLines;
+        // Once shown, then far more than the bound in one frame.
+        port->AppendText(kNotes, Text("first\r\n"));
+        QCOMPARE(TextToUtf8(port->Content(kNotes)), "first\r\n");
+        const int total = 3 * kept + 7;
+        for (int i = 1; i <= total; ++i) port->AppendText(kNotes, Text("/p/" + std::to_string(i) + "\r\n"));
+        QTRY_COMPARE(notes->document()->blockCount(), kept + 1);
+
+        QCOMPARE(notes->document()->firstBlock().text(), Q("/p/%1").arg(total - kept + 1));
+        QCOMPARE(notes->document()->lastBlock().previous().text(), Q("/p/%1").arg(total));
+        QCOMPARE(notes->document()->lastBlock().text(), QString());
+        const QScrollBar* bar = notes->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // A few more push out as many of the oldest.
+        for (int i = total + 1; i <= total + 3; ++i) {
+            port->AppendText(kNotes, Text("/p/" + std::to_string(i) + "\r\n"));
+        }
+        const std::string content = TextToUtf8(port->Content(kNotes));
+        QCOMPARE(notes->document()->blockCount(), kept + 1);
+        QVERIFY(content.starts_with("/p/" + std::to_string(total - kept + 4) + "\r\n"));
+        QVERIFY(content.ends_with("/p/" + std::to_string(total + 3) + "\r\n"));
+
+        // Replacing the text drops what was appended and not yet shown.
+        port->AppendText(kNotes, Text("late\r\n"));
+        port->SetContent(kNotes, Text("notes"));
+        QCOMPARE(TextToUtf8(port->Content(kNotes)), "notes");
+        notes->showAppended();
+        QCOMPARE(TextToUtf8(port->Content(kNotes)), "notes");
     }
 
     // Lines are centred, but while a line is wider than the box every line
@@ -387,11 +464,13 @@ private slots:
         };
         port->SetContent(kNotes, TextFromUtf8("短行\r\n"));
         port->AppendText(kNotes, TextFromUtf8("/扫描/0001.jpg\r\n"));
+        QTRY_COMPARE(notes->document()->blockCount(), 3);
         const qreal centred = lineLeft(0);
         QVERIFY2(centred > notes->viewport()->width() / 3, "a short line is centred");
         QVERIFY(lineLeft(1) > notes->viewport()->width() / 4);
 
         port->AppendText(kNotes, TextFromUtf8("/扫描/" + std::string(400, 'x') + "/0002.jpg\r\n"));
+        QTRY_COMPARE(notes->document()->blockCount(), 4);
 
         const QTextBlock wide = notes->document()->findBlockByNumber(2);
         notes->document()->documentLayout()->blockBoundingRect(wide);
