@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QScrollBar>
 #include <QStringView>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
@@ -30,8 +31,6 @@ NotesBox::NotesBox(QWidget* parent) : QPlainTextEdit(parent), metrics_(font()) {
     document()->setDefaultTextOption(option);
     // The program appends one line per file; none of that is for undo.
     document()->setUndoRedoEnabled(false);
-    // The newest lines, and the line being written after them.
-    setMaximumBlockCount(kKeptLines + 1);
     // The box shows the window's own colour, so the window may paint it.
     // A viewport that does not fill itself is scrolled by marking it for the
     // next paint rather than by moving its pixels on every appended line.
@@ -42,7 +41,10 @@ NotesBox::NotesBox(QWidget* parent) : QPlainTextEdit(parent), metrics_(font()) {
 }
 
 void NotesBox::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange) metrics_ = QFontMetricsF(font());
+    if (event->type() == QEvent::FontChange) {
+        metrics_ = QFontMetricsF(font());
+        advances_.clear();
+    }
     QPlainTextEdit::changeEvent(event);
 }
 
@@ -90,9 +92,22 @@ void NotesBox::showAppended() {
         cursor.movePosition(QTextCursor::End);
     }
     cursor.insertText(text);
+    dropOldestLines();
     doc.setUndoRedoEnabled(undo);
     if (!ownAtEnd) setTextCursor(cursor);
     scrollToEnd();
+}
+
+// The box keeps the newest kKeptLines lines and the one being written after
+// them. (The document's own block limit lays out every line it removes,
+// which costs as much as the run; removing them by position does not.)
+void NotesBox::dropOldestLines() {
+    QTextDocument& doc = *document();
+    const int excess = doc.blockCount() - (kKeptLines + 1);
+    if (excess <= 0) return;
+    QTextCursor cursor(&doc);
+    cursor.setPosition(doc.findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
 }
 
 // The caret is made visible, which scrolls sideways to it; then the box is
@@ -107,21 +122,31 @@ void NotesBox::scrollToEnd() {
 
 // Only the new text is measured, so appending costs the same however many
 // lines the box holds already. (The first new line continues the box's last
-// one; measuring it alone is close enough for the alignment choice.) A line
-// too short to pass the box even in the widest characters is not measured,
-// and once one line is too wide nothing more can change the choice until the
-// text is replaced.
+// one; measuring it alone is close enough for the alignment choice.) Once
+// one line is too wide nothing more can change the choice until the text is
+// replaced.
 void NotesBox::measure(const QString& text) {
     const qreal space = room();
     if (widestLine_ > space) return;
-    // Glyphs of a fallback font (CJK in a Latin font) can be wider than the
-    // font's own widest; two line heights bounds any of them.
-    const qreal widestCharacter = std::max(metrics_.maxWidth(), 2 * metrics_.height());
     for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
-        if (static_cast<qreal>(line.size()) * widestCharacter <= space) continue;
-        widestLine_ = std::max(widestLine_, metrics_.horizontalAdvance(line.toString()));
+        widestLine_ = std::max(widestLine_, lineWidth(line));
         if (widestLine_ > space) return;
     }
+}
+
+// A line's width as the sum of its characters' advances, each measured once:
+// shaping every line of a run would cost more than the run. Paths have no
+// ligatures; kerning makes the sum at most a little wide, which only errs
+// towards the left alignment that every line can be scrolled to.
+qreal NotesBox::lineWidth(QStringView line) {
+    qreal width = 0;
+    for (const QChar character : line) {
+        if (character.isSurrogate()) return metrics_.horizontalAdvance(line.toString());
+        auto [known, added] = advances_.try_emplace(character.unicode(), 0);
+        if (added) known->second = metrics_.horizontalAdvance(character);
+        width += known->second;
+    }
+    return width;
 }
 
 qreal NotesBox::room() const { return maximumViewportSize().width() - 2 * document()->documentMargin(); }

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <unordered_map>
+
 #include "app/line_tail.h"
 
 namespace quillmere::app {
@@ -38,11 +40,15 @@ protected:
 
 private:
     void measure(const QString& text);
+    qreal lineWidth(QStringView line);
+    void dropOldestLines();
     void alignLines();
     qreal room() const;
     void scrollToEnd();
 
     QFontMetricsF metrics_;
+    // Advance of each character met so far in this font.
+    std::unordered_map<char16_t, qreal> advances_;
     qreal widestLine_ = 0;
     LineTail appended_{kKeptLines};
     QTimer frame_;
