@@ -92,7 +92,11 @@ void QtWindowPort::AppendText(std::string_view control, const Text& text) {
 }
 
 Text QtWindowPort::BrowseForFolder(const Text& title) {
-    return FromQString(FolderPathForBox(dialogs_.ChooseFolder(ToQString(title), &window_)));
+    const auto* box = qobject_cast<QLineEdit*>(window_.control(workflow::control::kFolder));
+    const QString start = chooserStart_.StartFolder(box ? box->text() : QString());
+    const QString chosen = FolderPathForBox(dialogs_.ChooseFolder(ToQString(title), start, &window_));
+    chooserStart_.Remember(chosen);
+    return FromQString(chosen);
 }
 
 bool QtWindowPort::CloseRequested() const { return window_.closeRequested(); }

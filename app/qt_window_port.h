@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "app/folder_chooser_start.h"
 #include "app/main_window.h"
 #include "app/ui_dialogs.h"
 #include "workflow/window_port.h"
@@ -34,6 +35,7 @@ public:
 private:
     MainWindow& window_;
     UiDialogs& dialogs_;
+    FolderChooserStart chooserStart_;
     int position_ = 0;
 };
 

@@ -32,7 +32,7 @@ public:
         std::fprintf(stderr, "box: %s\n", qPrintable(request.text));
         return QMessageBox::Ok;
     }
-    QString ChooseFolder(const QString&, QWidget*) override { return QString(); }
+    QString ChooseFolder(const QString&, const QString&, QWidget*) override { return QString(); }
 };
 
 }  // namespace

@@ -2,6 +2,9 @@
 // UI services, driven with real key and mouse events.
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -514,6 +517,40 @@ private slots:
         QCOMPARE(TextToUtf8(port->BrowseForFolder(Text())), S(expected));
         QCOMPARE(dialogs->chooserTitles.size(), std::size_t{1});
         QVERIFY(dialogs->chooserTitles[0].isEmpty());
+    }
+
+    // The chooser opens at the folder in the box, else the last one chosen,
+    // else home; a cancelled chooser forgets nothing.
+    void theChooserOpensWhereTheOperatorWasWorking() {
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        QVERIFY(QDir(root.path()).mkpath(Q("扫描/2015")));
+        QVERIFY(QDir(root.path()).mkpath(Q("其他")));
+        const QString scan = root.filePath(Q("扫描/2015"));
+        const QString other = root.filePath(Q("其他"));
+        QFile file(root.filePath(Q("0001.jpg")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        auto* box = qobject_cast<QLineEdit*>(window->control("图像文件夹编辑框"));
+        const auto startOfNextChoice = [this](const QString& answer) {
+            dialogs->folderAnswers = {answer};
+            (void)port->BrowseForFolder(Text());
+            return dialogs->chooserStarts.back();
+        };
+
+        QCOMPARE(startOfNextChoice(scan + Q("/")), QDir::homePath());   // nothing yet
+        QCOMPARE(startOfNextChoice(QString()), scan);                   // the choice, now in the box
+        box->setText(other);
+        QCOMPARE(startOfNextChoice(QString()), other);                  // typed into the box
+        box->setText(root.filePath(Q("不存在")));
+        QCOMPARE(startOfNextChoice(QString()), scan);                   // the last choice
+        box->setText(root.filePath(Q("0001.jpg")));
+        QCOMPARE(startOfNextChoice(other), scan);                       // a file is no folder
+        box->setText(QString());
+        QCOMPARE(startOfNextChoice(QString()), other);
+        QVERIFY(QDir(other).removeRecursively());
+        QCOMPARE(startOfNextChoice(QString()), QDir::homePath());       // the last choice is gone
+        QCOMPARE(dialogs->chooserStarts.size(), std::size_t{7});
     }
 
     void closeRequestedFollowsTheWindow() {
