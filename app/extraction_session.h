@@ -47,6 +47,7 @@ public:
 
 private:
     void ChooseFolder();
+    void TakeDroppedFolder(const QString& folder);
     void StartExtraction();
 
     MainWindow& window_;
@@ -60,6 +61,7 @@ private:
     workflow::RunResult lastRun_;
     QMetaObject::Connection chooseConnection_;
     QMetaObject::Connection startConnection_;
+    QMetaObject::Connection dropConnection_;
 };
 
 }  // namespace quillmere::app

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <limits>
 
 #include "app/control_table.h"
+#include "app/dropped_folder.h"
 #include "app/notes_box.h"
 #include "workflow/window_port.h"
 
@@ -86,6 +88,7 @@ bool TakesFocus(ControlKind kind) { return kind != ControlKind::Label && kind !=
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent, kWindowFlags) {
     setWindowTitle(FromUtf8(kWindowCaption));
     setFixedSize(kClientSize);
+    setAcceptDrops(true);
     createControls();
     setTabOrderFromTable();
     connectButtons();
@@ -102,6 +105,8 @@ void MainWindow::createControls() {
         widget->setObjectName(FromUtf8(row.name));
         widget->setGeometry(row.rect);
         widget->installEventFilter(this);
+        // A scroll area's viewport is what a drag reaches.
+        if (auto* notes = qobject_cast<NotesBox*>(widget)) notes->viewport()->installEventFilter(this);
         controls_.emplace(std::string(row.name), widget);
     }
 }
@@ -215,9 +220,35 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) { takeDrag(event); }
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) { takeDrag(event); }
+void MainWindow::dropEvent(QDropEvent* event) { takeDrag(event); }
+
+// A drag that carries places (a file manager's) is the window's, wherever
+// it is over the window: one local folder is taken as if chosen, anything
+// else is refused, so no edit box takes the places as text either. Other
+// drags (plain text into an edit box) are left to the control.
+bool MainWindow::takeDrag(QEvent* event) {
+    const auto type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* drag = static_cast<QDropEvent*>(event);
+    const QMimeData* data = drag->mimeData();
+    if (!data || !data->hasUrls()) return false;
+    const QString folder = DroppedFolder(*data);
+    if (folder.isEmpty()) {
+        drag->ignore();
+        return true;
+    }
+    drag->setDropAction(Qt::CopyAction);
+    drag->accept();
+    if (type == QEvent::Drop) emit folderDropped(folder);
+    return true;
+}
+
 // No control of this window claims Esc: whichever has the focus, Esc
 // closes the window.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (takeDrag(event)) return true;
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {

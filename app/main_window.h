@@ -39,6 +39,8 @@ public:
 signals:
     void chooseFolderClicked();
     void startClicked();
+    // One local folder was dropped on the window, as the chooser gives it.
+    void folderDropped(const QString& folder);
     // The window has closed for good; the program should end.
     void finished();
 
@@ -46,6 +48,9 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -54,6 +59,7 @@ private:
     void setTabOrderFromTable();
     void connectButtons();
     bool deferPaint();
+    bool takeDrag(QEvent* event);
 
     std::map<std::string, QWidget*, std::less<>> controls_;
     bool busy_ = false;

@@ -10,8 +10,9 @@ WindowHandlers::WindowHandlers(WindowPort& window, const FileSystem& fs, sheet::
 
 void WindowHandlers::ShowNotesText() { window_.SetContent(control::kNotes, NotesText()); }
 
-void WindowHandlers::ChooseImageFolder() {
-    const Text path = window_.BrowseForFolder(Text());
+void WindowHandlers::ChooseImageFolder() { TakeImageFolder(window_.BrowseForFolder(Text())); }
+
+void WindowHandlers::TakeImageFolder(const Text& path) {
     window_.SetContent(control::kFolder, path);
     if (window_.Content(control::kFolder).empty()) return;
     if (runInProgress_) {
