@@ -6,9 +6,11 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/progress_line.h"
 #include "workflow/window_port.h"
 
 namespace quillmere::cli {
@@ -31,16 +33,15 @@ public:
 
     // The messages the run showed, in UTF-8, in order.
     const std::vector<std::string>& messages() const { return messages_; }
+    // The files are done; the line shows the save until FinishProgress.
+    void BeginSaving();
     // Ends a progress line that is still on screen.
     void FinishProgress();
 
 private:
     std::map<std::string, Text, std::less<>> contents_;
     std::vector<std::string> messages_;
-    bool drawProgress_;
-    bool progressShown_ = false;
-    std::chrono::steady_clock::time_point started_;
-    std::chrono::steady_clock::time_point lastDrawn_;
+    std::optional<ProgressLine> progress_;
 };
 
 }  // namespace quillmere::cli
