@@ -35,6 +35,9 @@ public:
     bool closeRequested() const { return closeRequested_; }
 
     void centreOnPrimaryScreen();
+    // The factor the table's layout is drawn at: 1, or less where the
+    // primary screen's free area is smaller than the window.
+    double layoutScale() const { return scale_; }
 
 signals:
     void chooseFolderClicked();
@@ -54,6 +57,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fitToScreen();
     void createControls();
     QWidget* createControl(const ControlRow& row);
     void setTabOrderFromTable();
@@ -62,6 +66,7 @@ private:
     bool takeDrag(QEvent* event);
 
     std::map<std::string, QWidget*, std::less<>> controls_;
+    double scale_ = 1.0;
     bool busy_ = false;
     bool closeRequested_ = false;
     bool finished_ = false;
