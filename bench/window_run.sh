@@ -15,7 +15,8 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE
   -DQUILLMERE_BUILD_TESTS=OFF -DQUILLMERE_BUILD_BENCH=ON >/dev/null
 ninja -C "$build_dir" -j2 window_run corpus_gen >/dev/null
 
-tree=$root/empty$count
+# The million-file tree is the one bench/run_bench.sh makes for its 1m section.
+if ((count == 1000000)); then tree=$root/empty1m; else tree=$root/empty$count; fi
 mkdir -p "$root"
 if [[ "$(cat "$tree.done" 2>/dev/null)" != "$count" ]]; then
   rm -rf "$tree" "$tree.done"
