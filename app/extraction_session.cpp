@@ -1,6 +1,7 @@
 #include "app/extraction_session.h"
 
 #include "app/workbook_naming.h"
+#include "runtime/text_encoding.h"
 #include "workflow/file_preparer.h"
 
 namespace quillmere::app {
@@ -22,11 +23,14 @@ ExtractionSession::ExtractionSession(MainWindow& window, UiDialogs& dialogs, Ses
     chooseConnection_ =
         QObject::connect(&window_, &MainWindow::chooseFolderClicked, &window_, [this] { ChooseFolder(); });
     startConnection_ = QObject::connect(&window_, &MainWindow::startClicked, &window_, [this] { StartExtraction(); });
+    dropConnection_ = QObject::connect(&window_, &MainWindow::folderDropped, &window_,
+                                       [this](const QString& folder) { TakeDroppedFolder(folder); });
 }
 
 ExtractionSession::~ExtractionSession() {
     QObject::disconnect(chooseConnection_);
     QObject::disconnect(startConnection_);
+    QObject::disconnect(dropConnection_);
 }
 
 void ExtractionSession::Start() {
@@ -35,6 +39,10 @@ void ExtractionSession::Start() {
 }
 
 void ExtractionSession::ChooseFolder() { handlers_.ChooseImageFolder(); }
+
+void ExtractionSession::TakeDroppedFolder(const QString& folder) {
+    handlers_.TakeImageFolder(TextFromUtf8(folder.toStdString()));
+}
 
 void ExtractionSession::StartExtraction() {
     // A click reaching here from inside a run's event processing is not a

@@ -44,6 +44,7 @@ public:
 
 private:
     void ChooseFolder();
+    void TakeDroppedFolder(const QString& folder);
     void StartExtraction();
 
     MainWindow& window_;
@@ -54,6 +55,7 @@ private:
     workflow::RunResult lastRun_;
     QMetaObject::Connection chooseConnection_;
     QMetaObject::Connection startConnection_;
+    QMetaObject::Connection dropConnection_;
 };
 
 }  // namespace quillmere::app

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/extraction_session.h"
+#include "app/qt_translations.h"
 #include "app/ui_dialogs.h"
 #include "app/window_program.h"
 #include "runtime/heap_tuning.h"
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     quillmere::KeepFreedHeapForReuse();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
+    const quillmere::app::QtTranslations translations(QLocale::system());
     quillmere::app::QtUiDialogs dialogs;
     return quillmere::app::RunWindowProgram(dialogs, quillmere::app::ProgramServices());
 }

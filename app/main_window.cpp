@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,10 +11,13 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <limits>
 
 #include "app/control_table.h"
+#include "app/dropped_folder.h"
 #include "app/notes_box.h"
+#include "app/window_scale.h"
 
 namespace quillmere::app {
 
@@ -84,7 +88,8 @@ bool TakesFocus(ControlKind kind) { return kind != ControlKind::Label && kind !=
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent, kWindowFlags) {
     setWindowTitle(FromUtf8(kWindowCaption));
-    setFixedSize(kClientSize);
+    fitToScreen();
+    setAcceptDrops(true);
     createControls();
     setTabOrderFromTable();
     connectButtons();
@@ -95,12 +100,32 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, kWindowFlags) {
             [this] { QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority); });
 }
 
+// The table's layout at 100 %, unless the screen's free area cannot hold
+// it with the frame: then every place and the font shrink by one factor.
+void MainWindow::fitToScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        scale_ = FitScale(kClientSize, kFrameAllowance, screen->availableGeometry().size());
+    }
+    setFixedSize(ScaledSize(kClientSize, scale_));
+    if (scale_ < 1.0) {
+        QFont smaller = font();
+        if (smaller.pointSizeF() > 0) {
+            smaller.setPointSizeF(smaller.pointSizeF() * scale_);
+        } else {
+            smaller.setPixelSize(std::max(1, static_cast<int>(smaller.pixelSize() * scale_)));
+        }
+        setFont(smaller);
+    }
+}
+
 void MainWindow::createControls() {
     for (const ControlRow& row : ControlTable()) {
         QWidget* widget = createControl(row);
         widget->setObjectName(FromUtf8(row.name));
-        widget->setGeometry(row.rect);
+        widget->setGeometry(ScaledRect(row.rect, scale_));
         widget->installEventFilter(this);
+        // A scroll area's viewport is what a drag reaches.
+        if (auto* notes = qobject_cast<NotesBox*>(widget)) notes->viewport()->installEventFilter(this);
         controls_.emplace(std::string(row.name), widget);
     }
 }
@@ -148,7 +173,7 @@ std::vector<std::string> MainWindow::missingControls() const {
     std::vector<std::string> missing;
     for (const ControlRow& row : ControlTable()) {
         const QWidget* widget = control(row.name);
-        if (!widget || widget->geometry() != row.rect) missing.emplace_back(row.name);
+        if (!widget || widget->geometry() != ScaledRect(row.rect, scale_)) missing.emplace_back(row.name);
     }
     return missing;
 }
@@ -156,9 +181,19 @@ std::vector<std::string> MainWindow::missingControls() const {
 void MainWindow::centreOnPrimaryScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
-    const QRect area = screen->geometry();
-    const QSize outer = frameGeometry().size();
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    const bool scaled = scale_ < 1.0;
+    // A window drawn smaller to fit is centred in the free area, frame and
+    // all, so no panel covers its title bar.
+    const QRect area = scaled ? screen->availableGeometry() : screen->geometry();
+    QSize outer = frameGeometry().size();
+    if (scaled && outer == size()) outer += kFrameAllowance;
+    int left = area.x() + (area.width() - outer.width()) / 2;
+    int top = area.y() + (area.height() - outer.height()) / 2;
+    if (scaled) {
+        left = std::max(left, area.x());
+        top = std::max(top, area.y());
+    }
+    move(left, top);
 }
 
 void MainWindow::setBusy(bool busy) {
@@ -216,9 +251,35 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) { takeDrag(event); }
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) { takeDrag(event); }
+void MainWindow::dropEvent(QDropEvent* event) { takeDrag(event); }
+
+// A drag that carries places (a file manager's) is the window's, wherever
+// it is over the window: one local folder is taken as if chosen, anything
+// else is refused, so no edit box takes the places as text either. Other
+// drags (plain text into an edit box) are left to the control.
+bool MainWindow::takeDrag(QEvent* event) {
+    const auto type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* drag = static_cast<QDropEvent*>(event);
+    const QMimeData* data = drag->mimeData();
+    if (!data || !data->hasUrls()) return false;
+    const QString folder = DroppedFolder(*data);
+    if (folder.isEmpty()) {
+        drag->ignore();
+        return true;
+    }
+    drag->setDropAction(Qt::CopyAction);
+    drag->accept();
+    if (type == QEvent::Drop) emit folderDropped(folder);
+    return true;
+}
+
 // No control of this window claims Esc: whichever has the focus, Esc
 // closes the window.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (takeDrag(event)) return true;
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {

@@ -38,10 +38,15 @@ public:
     bool closeRequested() const { return closeRequested_; }
 
     void centreOnPrimaryScreen();
+    // The factor the table's layout is drawn at: 1, or less where the
+    // primary screen's free area is smaller than the window.
+    double layoutScale() const { return scale_; }
 
 signals:
     void chooseFolderClicked();
     void startClicked();
+    // One local folder was dropped on the window, as the chooser gives it.
+    void folderDropped(const QString& folder);
     // The window has closed for good; the program should end.
     void finished();
 
@@ -49,16 +54,22 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fitToScreen();
     void createControls();
     QWidget* createControl(const ControlRow& row);
     void setTabOrderFromTable();
     void connectButtons();
     bool deferPaint();
+    bool takeDrag(QEvent* event);
 
     std::map<std::string, QWidget*, std::less<>> controls_;
+    double scale_ = 1.0;
     bool busy_ = false;
     bool closeRequested_ = false;
     bool finished_ = false;

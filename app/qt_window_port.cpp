@@ -106,7 +106,11 @@ void QtWindowPort::ProcessEvents() {
 }
 
 Text QtWindowPort::BrowseForFolder() {
-    return FromQString(FolderPathForBox(dialogs_.ChooseFolder(QString(), &window_)));
+    const auto* box = qobject_cast<QLineEdit*>(window_.control(ControlRole::Folder));
+    const QString start = chooserStart_.StartFolder(box ? box->text() : QString());
+    const QString chosen = FolderPathForBox(dialogs_.ChooseFolder(QString(), start, &window_));
+    chooserStart_.Remember(chosen);
+    return FromQString(chosen);
 }
 
 bool QtWindowPort::CloseRequested() const { return window_.closeRequested(); }

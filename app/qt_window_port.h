@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "app/folder_chooser_start.h"
 #include "app/main_window.h"
 #include "app/ui_dialogs.h"
 #include "workflow/window_port.h"
@@ -54,6 +55,7 @@ private:
     MainWindow& window_;
     UiDialogs& dialogs_;
     WorkbookOpener opener_;
+    FolderChooserStart chooserStart_;
     int position_ = 0;
 };
 

@@ -10,8 +10,8 @@ QMessageBox::StandardButton QtUiDialogs::ShowMessage(const MessageBoxRequest& re
     return box->standardButton(box->clickedButton());
 }
 
-QString QtUiDialogs::ChooseFolder(const QString& title, QWidget* parent) {
-    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
+QString QtUiDialogs::ChooseFolder(const QString& title, const QString& startFolder, QWidget* parent) {
+    return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
 }
 
 }  // namespace quillmere::app

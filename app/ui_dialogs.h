@@ -15,15 +15,18 @@ public:
     virtual ~UiDialogs() = default;
     // Shows the box modally and returns the button that closed it.
     virtual QMessageBox::StandardButton ShowMessage(const MessageBoxRequest& request, QWidget* parent) = 0;
-    // The folder the operator chose, or the empty string when cancelled.
-    virtual QString ChooseFolder(const QString& title, QWidget* parent) = 0;
+    // The folder the operator chose, or the empty string when cancelled;
+    // the chooser opens at startFolder.
+    virtual QString ChooseFolder(const QString& title, const QString& startFolder, QWidget* parent) = 0;
 };
 
 // The platform's message box and folder chooser.
 class QtUiDialogs final : public UiDialogs {
 public:
     QMessageBox::StandardButton ShowMessage(const MessageBoxRequest& request, QWidget* parent) override;
-    QString ChooseFolder(const QString& title, QWidget* parent) override;
+    // The desktop's own chooser where the platform theme offers one (GTK,
+    // the desktop portal, KDE), else Qt's.
+    QString ChooseFolder(const QString& title, const QString& startFolder, QWidget* parent) override;
 };
 
 }  // namespace quillmere::app

@@ -21,6 +21,7 @@ enum Phase : int { kPreparing, kWriting, kSaving, kFinished };
 volatile sig_atomic_t gPhase = kPreparing;
 volatile sig_atomic_t gStopSignal = 0;
 volatile sig_atomic_t gLateSignal = 0;
+volatile sig_atomic_t gLineOnScreen = 0;
 std::atomic<std::int64_t> gRowsWritten{0};
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);
 
@@ -78,6 +79,7 @@ bool OutputReplaced() {
 // async-signal-safe.
 [[noreturn]] void EndInterrupted(int signal) {
     sheet::RemoveRegisteredTemporaryFiles();
+    if (gLineOnScreen) static_cast<void>(write(STDERR_FILENO, "\n", 1));
     char line[256];
     const std::size_t length = BuildLine(signal, gRowsWritten.load(std::memory_order_relaxed), line, sizeof line);
     static_cast<void>(write(STDERR_FILENO, line, length));
@@ -115,7 +117,8 @@ void InstallInterruptionHandlers() {
 
 void EnterWritingPhase() { gPhase = kWriting; }
 
-void EnterSavingPhase(const std::string& output) {
+void EnterSavingPhase(const std::string& output, bool lineOnScreen) {
+    gLineOnScreen = lineOnScreen ? 1 : 0;
     const std::size_t length = std::min(output.size(), sizeof gOutput - 1);
     std::memcpy(gOutput, output.data(), length);
     gOutput[length] = '\0';

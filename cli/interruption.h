@@ -28,8 +28,9 @@ void InstallInterruptionHandlers();
 // Rows are being written: a signal asks the run to stop after this file.
 void EnterWritingPhase();
 // Every row is written; output is about to be saved. Records what the
-// output name holds now.
-void EnterSavingPhase(const std::string& output);
+// output name holds now. lineOnScreen: a progress line stands unfinished on
+// standard error, so the handler's line must start a line of its own.
+void EnterSavingPhase(const std::string& output, bool lineOnScreen = false);
 // The run has returned: a signal now changes nothing.
 void EnterFinishedPhase();
 

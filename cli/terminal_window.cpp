@@ -1,32 +1,16 @@
 #include "cli/terminal_window.h"
 
-#include <cstdio>
+#include <unistd.h>
 
 #include "cli/interruption.h"
 #include "runtime/text_encoding.h"
 
 namespace quillmere::cli {
 
-namespace {
-
-constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-constexpr int kBarWidth = 30;
-
-std::string FormatDuration(double seconds) {
-    const auto total = static_cast<long long>(seconds + 0.5);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
-    return buffer;
-}
-
-}  // namespace
-
 TerminalWindow::TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress)
-    : facts_(std::move(facts)),
-      folder_(std::move(folder)),
-      output_(std::move(output)),
-      drawProgress_(drawProgress),
-      started_(std::chrono::steady_clock::now()) {}
+    : facts_(std::move(facts)), folder_(std::move(folder)), output_(std::move(output)) {
+    if (drawProgress) progress_.emplace(STDERR_FILENO);
+}
 
 void TerminalWindow::ShowMessage(const Text& message, workflow::MessageKind) {
     messages_.push_back(TextToUtf8(message));
@@ -35,34 +19,22 @@ void TerminalWindow::ShowMessage(const Text& message, workflow::MessageKind) {
 bool TerminalWindow::CloseRequested() const { return StopSignal() != 0; }
 
 void TerminalWindow::ReportSaving() {
-    FinishProgress();
-    EnterSavingPhase(output_);
+    BeginSaving();
+    EnterSavingPhase(output_, progress_.has_value());
 }
 
 void TerminalWindow::ReportProgress(std::int64_t done, std::int64_t total) {
     CountRowsWritten(done);
     EnterWritingPhase();
-    if (!drawProgress_ || total <= 0) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (done < total && progressShown_ && now - lastDrawn_ < kRedrawInterval) return;
-    lastDrawn_ = now;
-    progressShown_ = true;
+    if (progress_) progress_->ShowFiles(done, total);
+}
 
-    const double elapsed = std::chrono::duration<double>(now - started_).count();
-    const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0.0;
-    const double left = rate > 0 ? static_cast<double>(total - done) / rate : 0.0;
-    const int filled = static_cast<int>(kBarWidth * done / total);
-    std::string bar(static_cast<std::size_t>(filled), '#');
-    bar.resize(kBarWidth, '.');
-    std::fprintf(stderr, "\r[%s] %lld/%lld files  %.0f files/s  %s left ", bar.c_str(), static_cast<long long>(done),
-                 static_cast<long long>(total), rate, FormatDuration(left).c_str());
-    std::fflush(stderr);
+void TerminalWindow::BeginSaving() {
+    if (progress_) progress_->BeginSaving();
 }
 
 void TerminalWindow::FinishProgress() {
-    if (!progressShown_) return;
-    std::fputc('\n', stderr);
-    progressShown_ = false;
+    if (progress_) progress_->Finish();
 }
 
 }  // namespace quillmere::cli

@@ -6,9 +6,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/progress_line.h"
 #include "workflow/window_port.h"
 
 namespace quillmere::cli {
@@ -38,6 +40,8 @@ public:
 
     // The messages the run showed, in UTF-8, in order.
     const std::vector<std::string>& messages() const { return messages_; }
+    // The files are done; the line shows the save until FinishProgress.
+    void BeginSaving();
     // Ends a progress line that is still on screen.
     void FinishProgress();
 
@@ -46,10 +50,7 @@ private:
     Text folder_;
     std::string output_;
     std::vector<std::string> messages_;
-    bool drawProgress_;
-    bool progressShown_ = false;
-    std::chrono::steady_clock::time_point started_;
-    std::chrono::steady_clock::time_point lastDrawn_;
+    std::optional<ProgressLine> progress_;
 };
 
 }  // namespace quillmere::cli

@@ -9,8 +9,8 @@ build_packages=(
   libxlsxwriter-dev libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
   libgtest-dev libgmock-dev
 )
-test_packages=(python3 python3-openpyxl xauth xvfb imagemagick)
-run_packages=(xdg-utils fonts-noto-cjk)
+test_packages=(python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n)
+run_packages=(xdg-utils fonts-noto-cjk qt6-translations-l10n)
 bench_packages=(time strace libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils dpkg-dev linux-perf)
 # libFuzzer and the sanitizer runtimes come with Debian's clang runtime package.
 fuzz_packages=(clang libclang-rt-14-dev)

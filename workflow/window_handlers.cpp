@@ -10,8 +10,9 @@ WindowHandlers::WindowHandlers(WindowPort& window, const FileSystem& fs, sheet::
 
 void WindowHandlers::ShowNotesText() { window_.ShowNotes(NotesText()); }
 
-void WindowHandlers::ChooseImageFolder() {
-    const Text path = window_.BrowseForFolder();
+void WindowHandlers::ChooseImageFolder() { TakeImageFolder(window_.BrowseForFolder()); }
+
+void WindowHandlers::TakeImageFolder(const Text& path) {
     window_.SetFolder(path);
     if (window_.Folder().empty()) return;
     if (runInProgress_) {

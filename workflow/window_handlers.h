@@ -15,6 +15,9 @@ public:
 
     void ShowNotesText();
     void ChooseImageFolder();
+    // A folder given by other means than the chooser (dropped on the
+    // window), taken exactly as a chosen one.
+    void TakeImageFolder(const Text& path);
     // Runs one extraction to its end; a click during a run does nothing.
     RunResult StartExtraction();
 

@@ -3,6 +3,10 @@
 // workflow and the xlsx workbook underneath.
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
@@ -346,6 +350,87 @@ private slots:
         QCOMPARE(opened, QStringList{WorkbookFolder() + Q("/scan-元数据-20150307-140509.xlsx")});
     }
 
+    // From the file manager: one local folder dropped anywhere on the window
+    // is taken as the chooser's answer would be.
+    void aDroppedFolderIsTakenAsIfChosen_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("on the window") << QString() << QString();
+        QTest::newRow("on the folder box") << Q("图像文件夹编辑框") << QString();
+        QTest::newRow("on a batch-fact box") << Q("扫描人编辑框") << QString();
+        QTest::newRow("on the notes box") << Q("编辑框1") << QString();
+        QTest::newRow("on a label") << Q("标签6") << QString();
+        QTest::newRow("with a trailing separator") << QString() << Q("/");
+    }
+
+    void aDroppedFolderIsTakenAsIfChosen() {
+        QFETCH(QString, target);
+        QFETCH(QString, suffix);
+        QVERIFY(!Button("开始提取按钮")->isEnabled());
+
+        QVERIFY(Drop(DropTarget(target), {QUrl::fromLocalFile(Q(Scan()) + suffix)}));
+
+        QCOMPARE(Content("图像文件夹编辑框"), Scan());
+        QVERIFY(Button("开始提取按钮")->isEnabled());
+        QCOMPARE(Content("扫描人编辑框"), "");
+        QCOMPARE(Content("编辑框1"), TextToUtf8(workflow::NotesText()));
+        QVERIFY(dialogs->chooserTitles.empty());
+    }
+
+    void whatIsNotOneLocalFolderIsRefusedAndChangesNothing_data() {
+        QTest::addColumn<QString>("target");
+        // Local places relative to the test tree; a URL with a scheme as it is.
+        QTest::addColumn<QStringList>("places");
+        QTest::newRow("a file") << QString() << QStringList{"scan/0001.jpg"};
+        QTest::newRow("a file on the folder box") << Q("图像文件夹编辑框") << QStringList{"scan/0001.jpg"};
+        QTest::newRow("two folders") << QString() << QStringList{"scan", "other"};
+        QTest::newRow("two folders on the folder box") << Q("图像文件夹编辑框") << QStringList{"scan", "other"};
+        QTest::newRow("a folder and a file") << Q("编辑框1") << QStringList{"other", "scan/0001.jpg"};
+        QTest::newRow("a folder that is gone") << QString() << QStringList{"missing"};
+        QTest::newRow("a remote folder") << QString() << QStringList{"sftp://host/srv/scan/"};
+    }
+
+    void whatIsNotOneLocalFolderIsRefusedAndChangesNothing() {
+        QFETCH(QString, target);
+        QFETCH(QStringList, places);
+        QList<QUrl> urls;
+        for (const QString& place : places) {
+            urls.push_back(place.contains(Q("://")) ? QUrl(place) : QUrl::fromLocalFile(Q(tree->Path(place.toStdString()))));
+        }
+        auto* folder = qobject_cast<QLineEdit*>(window->control("图像文件夹编辑框"));
+        folder->setText(Q("/扫描/已有"));
+
+        QVERIFY(!Drop(DropTarget(target), urls));
+
+        QCOMPARE(folder->text(), Q("/扫描/已有"));
+        QVERIFY(!Button("开始提取按钮")->isEnabled());
+        QCOMPARE(Content("编辑框1"), TextToUtf8(workflow::NotesText()));
+    }
+
+    // As with the chooser: the box shows the dropped folder at once, start
+    // stays disabled until the run is over.
+    void aFolderDroppedDuringARunWaitsForTheRunToEnd() {
+        ChooseFolder(Scan());
+        QString folderDuringRun;
+        bool startEnabledDuringRun = true;
+        bool accepted = false;
+        OnStatus(Q("文件总数：3，正在提取第2个文件的元数据..."), [&] {
+            accepted = Drop(window.get(), {QUrl::fromLocalFile(Q(tree->Path("other")))});
+            folderDuringRun = qobject_cast<QLineEdit*>(window->control("图像文件夹编辑框"))->text();
+            startEnabledDuringRun = Button("开始提取按钮")->isEnabled();
+        });
+
+        QTest::mouseClick(Button("开始提取按钮"), Qt::LeftButton);
+
+        QVERIFY(accepted);
+        QCOMPARE(folderDuringRun, Q(tree->Path("other")));
+        QVERIFY(!startEnabledDuringRun);
+        QCOMPARE(session->lastRun().outcome, workflow::RunOutcome::Completed);
+        QCOMPARE(session->lastRun().filesWritten, std::int64_t{3});
+        QVERIFY(Button("开始提取按钮")->isEnabled());
+        QCOMPARE(Content("图像文件夹编辑框"), tree->Path("other"));
+    }
+
     void closingDuringARunSavesTheRowsSoFarAndEnds_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("Esc in a batch-fact box") << Q("扫描人编辑框");
@@ -407,6 +492,32 @@ private:
         QWidget* box = window->control(name);
         if (auto* line = qobject_cast<QLineEdit*>(box)) return line->text().toStdString();
         return qobject_cast<QPlainTextEdit*>(box)->toPlainText().replace(Q("\n"), Q("\r\n")).toStdString();
+    }
+
+    QWidget* DropTarget(const QString& name) const {
+        if (name.isEmpty()) return window.get();
+        QWidget* control = window->control(name.toStdString());
+        if (auto* notes = qobject_cast<QAbstractScrollArea*>(control)) return notes->viewport();
+        return control;
+    }
+
+    // A file manager's drag entering the target and dropped at its centre;
+    // true when the window accepted it. Like a file manager's, it offers the
+    // places as plain text too, which an edit box would insert.
+    static bool Drop(QWidget* target, const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QStringList paths;
+        for (const QUrl& url : urls) paths.push_back(url.isLocalFile() ? url.toLocalFile() : url.toString());
+        data.setText(paths.join(QLatin1Char('\n')));
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent drop(QPointF(at), enter.dropAction(), &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        return drop.isAccepted();
     }
 
     void TypeInto(const char* name, const char* text) {

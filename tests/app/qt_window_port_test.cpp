@@ -3,6 +3,9 @@
 // events.
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -21,6 +24,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box_request.h"
+#include "app/notes_box.h"
 #include "app/qt_window_port.h"
 #include "runtime/text_encoding.h"
 #include "scripted_dialogs.h"
@@ -58,6 +62,12 @@ QString LineText(const MainWindow& window, std::string_view name) {
 }
 QString NotesText(const MainWindow& window) {
     return qobject_cast<QPlainTextEdit*>(window.control(kNotes))->toPlainText();
+}
+// The notes box's text with what was appended and not yet shown, lines ended
+// as the port takes them.
+std::string NotesContent(const MainWindow& window) {
+    auto* notes = qobject_cast<quillmere::app::NotesBox*>(window.control(kNotes));
+    return notes->text().replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString();
 }
 
 }  // namespace
@@ -428,13 +438,89 @@ private slots:
         QCOMPARE(notes->textCursor().position(), notes->document()->characterCount() - 1);
     }
 
+    // Whether the last line fits the viewport exactly or leaves a sliver
+    // depends on the line height, so on the font: the rows sweep the pixel
+    // sizes through every remainder, in the Latin-only font of a fresh
+    // machine and in a CJK font where one is installed (else its stand-in).
+    void appendTextKeepsTheNewestLineInView_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("pixelSize");
+        QTest::newRow("the window's font") << QString() << 0;
+        for (int size = 10; size <= 24; ++size) {
+            QTest::addRow("DejaVu Sans %dpx", size) << Q("DejaVu Sans") << size;
+            QTest::addRow("Noto Sans CJK SC %dpx", size) << Q("Noto Sans CJK SC") << size;
+        }
+    }
+
     void appendTextKeepsTheNewestLineInView() {
+        QFETCH(QString, family);
+        QFETCH(int, pixelSize);
+        auto* notes = qobject_cast<QPlainTextEdit*>(window->control(kNotes));
+        if (pixelSize > 0) {
+            QFont font(family);
+            font.setPixelSize(pixelSize);
+            notes->setFont(font);
+        }
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        auto* notes = qobject_cast<QPlainTextEdit*>(window->control(kNotes));
         for (int i = 0; i < 200; ++i) port->AppendToPathLog(TextFromUtf8("/扫描/" + std::to_string(i) + ".jpg\r\n"));
-        QCOMPARE(notes->verticalScrollBar()->value(), notes->verticalScrollBar()->maximum());
-        QVERIFY(notes->verticalScrollBar()->maximum() > 0);
+        // The lines are shown together within a frame.
+        QTRY_COMPARE(notes->document()->blockCount(), 201);
+
+        const QScrollBar* bar = notes->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        const QTextBlock newest = notes->document()->findBlockByNumber(199);
+        QCOMPARE(newest.text(), Q("/扫描/199.jpg"));
+        const QRect caret = notes->cursorRect();
+        QVERIFY(notes->viewport()->rect().contains(caret));
+        // The newest path is the line just above the caret's empty one.
+        QTextCursor onNewest(newest);
+        const QRect newestRect = notes->cursorRect(onNewest);
+        QVERIFY(notes->viewport()->rect().contains(newestRect));
+    }
+
+    void appendedLinesAreShownTogetherWithinAFrame() {
+        auto* notes = qobject_cast<QPlainTextEdit*>(window->control(kNotes));
+        port->AppendToPathLog(Text("A\r\n"));
+        port->AppendToPathLog(Text("B\r\n"));
+        QSignalSpy changes(notes->document(), &QTextDocument::contentsChange);
+        QTRY_COMPARE(notes->toPlainText(), Q("A\nB\n"));
+        QCOMPARE(changes.count(), 1);
+    }
+
+    void thePathLogKeepsTheNewestLinesOnly() {
+        auto* notes = qobject_cast<quillmere::app::NotesBox*>(window->control(kNotes));
+        QVERIFY(notes);
+        const int kept = quillmere::app::NotesBox::kKeptLines;
+        // Once shown, then far more than the bound in one frame.
+        port->AppendToPathLog(Text("first\r\n"));
+        QCOMPARE(NotesContent(*window), "first\r\n");
+        const int total = 3 * kept + 7;
+        for (int i = 1; i <= total; ++i) port->AppendToPathLog(Text("/p/" + std::to_string(i) + "\r\n"));
+        QTRY_COMPARE(notes->document()->blockCount(), kept + 1);
+
+        QCOMPARE(notes->document()->firstBlock().text(), Q("/p/%1").arg(total - kept + 1));
+        QCOMPARE(notes->document()->lastBlock().previous().text(), Q("/p/%1").arg(total));
+        QCOMPARE(notes->document()->lastBlock().text(), QString());
+        const QScrollBar* bar = notes->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // A few more push out as many of the oldest.
+        for (int i = total + 1; i <= total + 3; ++i) {
+            port->AppendToPathLog(Text("/p/" + std::to_string(i) + "\r\n"));
+        }
+        const std::string content = NotesContent(*window);
+        QCOMPARE(notes->document()->blockCount(), kept + 1);
+        QVERIFY(content.starts_with("/p/" + std::to_string(total - kept + 4) + "\r\n"));
+        QVERIFY(content.ends_with("/p/" + std::to_string(total + 3) + "\r\n"));
+
+        // Replacing the text drops what was appended and not yet shown.
+        port->AppendToPathLog(Text("late\r\n"));
+        port->ShowNotes(Text("notes"));
+        QCOMPARE(NotesContent(*window), "notes");
+        notes->showAppended();
+        QCOMPARE(NotesContent(*window), "notes");
     }
 
     // Lines are centred, but while a line is wider than the box every line
@@ -451,11 +537,13 @@ private slots:
         };
         port->ShowNotes(TextFromUtf8("短行\r\n"));
         port->AppendToPathLog(TextFromUtf8("/扫描/0001.jpg\r\n"));
+        QTRY_COMPARE(notes->document()->blockCount(), 3);
         const qreal centred = lineLeft(0);
         QVERIFY2(centred > notes->viewport()->width() / 3, "a short line is centred");
         QVERIFY(lineLeft(1) > notes->viewport()->width() / 4);
 
         port->AppendToPathLog(TextFromUtf8("/扫描/" + std::string(400, 'x') + "/0002.jpg\r\n"));
+        QTRY_COMPARE(notes->document()->blockCount(), 4);
 
         const QTextBlock wide = notes->document()->findBlockByNumber(2);
         notes->document()->documentLayout()->blockBoundingRect(wide);
@@ -487,6 +575,40 @@ private slots:
         QCOMPARE(TextToUtf8(port->BrowseForFolder()), S(expected));
         QCOMPARE(dialogs->chooserTitles.size(), std::size_t{1});
         QVERIFY(dialogs->chooserTitles[0].isEmpty());
+    }
+
+    // The chooser opens at the folder in the box, else the last one chosen,
+    // else home; a cancelled chooser forgets nothing.
+    void theChooserOpensWhereTheOperatorWasWorking() {
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        QVERIFY(QDir(root.path()).mkpath(Q("扫描/2015")));
+        QVERIFY(QDir(root.path()).mkpath(Q("其他")));
+        const QString scan = root.filePath(Q("扫描/2015"));
+        const QString other = root.filePath(Q("其他"));
+        QFile file(root.filePath(Q("0001.jpg")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        auto* box = qobject_cast<QLineEdit*>(window->control("图像文件夹编辑框"));
+        const auto startOfNextChoice = [this](const QString& answer) {
+            dialogs->folderAnswers = {answer};
+            (void)port->BrowseForFolder(Text());
+            return dialogs->chooserStarts.back();
+        };
+
+        QCOMPARE(startOfNextChoice(scan + Q("/")), QDir::homePath());   // nothing yet
+        QCOMPARE(startOfNextChoice(QString()), scan);                   // the choice, now in the box
+        box->setText(other);
+        QCOMPARE(startOfNextChoice(QString()), other);                  // typed into the box
+        box->setText(root.filePath(Q("不存在")));
+        QCOMPARE(startOfNextChoice(QString()), scan);                   // the last choice
+        box->setText(root.filePath(Q("0001.jpg")));
+        QCOMPARE(startOfNextChoice(other), scan);                       // a file is no folder
+        box->setText(QString());
+        QCOMPARE(startOfNextChoice(QString()), other);
+        QVERIFY(QDir(other).removeRecursively());
+        QCOMPARE(startOfNextChoice(QString()), QDir::homePath());       // the last choice is gone
+        QCOMPARE(dialogs->chooserStarts.size(), std::size_t{7});
     }
 
     void closeRequestedFollowsTheWindow() {

@@ -23,8 +23,9 @@ public:
         return messageAnswer;
     }
 
-    QString ChooseFolder(const QString& title, QWidget*) override {
+    QString ChooseFolder(const QString& title, const QString& startFolder, QWidget*) override {
         chooserTitles.push_back(title);
+        chooserStarts.push_back(startFolder);
         if (folderAnswers.empty()) return QString();
         QString answer = folderAnswers.front();
         folderAnswers.pop_front();
@@ -39,6 +40,7 @@ public:
     // Answers of the chooser in order; cancelled ("") once they run out.
     std::deque<QString> folderAnswers;
     std::vector<QString> chooserTitles;
+    std::vector<QString> chooserStarts;
 };
 
 }  // namespace quillmere::testing
