@@ -28,6 +28,7 @@
 #include "../support/workbook_reader.h"
 #include "app/extraction_session.h"
 #include "app/main_window.h"
+#include "app/notes_box.h"
 #include "runtime/text_encoding.h"
 #include "scripted_dialogs.h"
 #include "typing.h"
@@ -491,7 +492,8 @@ private:
     std::string Content(const char* name) const {
         QWidget* box = window->control(name);
         if (auto* line = qobject_cast<QLineEdit*>(box)) return line->text().toStdString();
-        return qobject_cast<QPlainTextEdit*>(box)->toPlainText().replace(Q("\n"), Q("\r\n")).toStdString();
+        // What the notes box holds once everything appended is shown.
+        return qobject_cast<app::NotesBox*>(box)->text().replace(Q("\n"), Q("\r\n")).toStdString();
     }
 
     QWidget* DropTarget(const QString& name) const {

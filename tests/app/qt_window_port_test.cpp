@@ -60,8 +60,9 @@ constexpr std::string_view kShowNames = "显示文件名选择框";
 QString LineText(const MainWindow& window, std::string_view name) {
     return qobject_cast<QLineEdit*>(window.control(name))->text();
 }
+// The notes box's text once everything appended is shown.
 QString NotesText(const MainWindow& window) {
-    return qobject_cast<QPlainTextEdit*>(window.control(kNotes))->toPlainText();
+    return qobject_cast<quillmere::app::NotesBox*>(window.control(kNotes))->text();
 }
 // The notes box's text with what was appended and not yet shown, lines ended
 // as the port takes them.
@@ -592,7 +593,7 @@ private slots:
         auto* box = qobject_cast<QLineEdit*>(window->control("图像文件夹编辑框"));
         const auto startOfNextChoice = [this](const QString& answer) {
             dialogs->folderAnswers = {answer};
-            (void)port->BrowseForFolder(Text());
+            (void)port->BrowseForFolder();
             return dialogs->chooserStarts.back();
         };
 

@@ -158,7 +158,7 @@ private:
         QMessageBox::StandardButton ShowMessage(const app::MessageBoxRequest& request, QWidget* parent) override {
             return real.ShowMessage(request, parent);
         }
-        QString ChooseFolder(const QString&, QWidget*) override { return folder; }
+        QString ChooseFolder(const QString&, const QString&, QWidget*) override { return folder; }
         app::QtUiDialogs real;
         QString folder;
     };
