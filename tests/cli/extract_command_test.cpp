@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "../support/jpeg_fixture.h"
-#include "format_samples.h"
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
 #include "cli/command_line.h"
@@ -33,9 +32,8 @@ std::string Quote(const std::string& argument) {
     return quoted + "'";
 }
 
-// environment: assignments put before the command, as a shell takes them.
-CommandResult RunExtractor(const std::vector<std::string>& arguments, const std::string& environment = "") {
-    std::string command = environment + " " QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
+CommandResult RunExtractor(const std::vector<std::string>& arguments) {
+    std::string command = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
     for (const std::string& argument : arguments) command += " " + Quote(argument);
     command += " 2>&1 </dev/null";
     CommandResult result;
@@ -110,32 +108,6 @@ TEST(ExtractCommand, WritesTheWorkbookWithTheBatchFacts) {
     EXPECT_EQ(facts, (std::vector<std::string>{"张三", "Epson", "DS-50000", "李四", "Epson Scan"}));
     EXPECT_EQ(sheet.At(2, 11), "8*8");
     EXPECT_EQ(sheet.At(3, 9), "0002.txt");
-}
-
-TEST(ExtractCommand, LoadsTheTiffLibraryOnlyForTheFirstTiff) {
-    TempTree tree;
-    tree.File("jpegs/0001.jpg", quillmere::testing::MakeJpeg({}));
-    tree.File("mixed/0001.jpg", quillmere::testing::MakeJpeg({}));
-    tree.File("mixed/0002.tif", quillmere::testing::MakeTiff(5, 4, 400.0f));
-    // The dynamic loader names each library it loads, and says why.
-    const std::string traceLoads = "LD_DEBUG=files";
-
-    const CommandResult jpegs = RunExtractor({"-o", tree.Path("jpegs.xlsx"), tree.Path("jpegs")}, traceLoads);
-    ASSERT_EQ(jpegs.exitCode, 0) << jpegs.output;
-    EXPECT_NE(jpegs.output.find("file=libxlsxwriter"), std::string::npos) << "no loader trace at all";
-    EXPECT_EQ(jpegs.output.find("file=libtiff"), std::string::npos) << jpegs.output;
-
-    const CommandResult mixed = RunExtractor({"-o", tree.Path("mixed.xlsx"), tree.Path("mixed")}, traceLoads);
-    ASSERT_EQ(mixed.exitCode, 0) << mixed.output;
-    const std::size_t loaded = mixed.output.find("file=libtiff");
-    ASSERT_NE(loaded, std::string::npos) << mixed.output;
-    EXPECT_NE(mixed.output.find("dynamically loaded", loaded), std::string::npos) << mixed.output;
-    const auto book = quillmere::testing::ReadWorkbook(tree.Path("mixed.xlsx"));
-    ASSERT_TRUE(book.readable) << book.error;
-    const auto& sheet = book.sheets.at(0);
-    EXPECT_EQ(sheet.At(3, 9), "0002.tif");
-    EXPECT_EQ(sheet.At(3, 11), "5*4");
-    EXPECT_EQ(sheet.At(3, 12), "400");
 }
 
 TEST(ParseCommandLine, AcceptsEveryOptionForm) {
