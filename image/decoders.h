@@ -7,8 +7,9 @@
 
 #include <cstdint>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 #include "image/codec_image.h"
+#include "image/image_format.h"
 
 namespace quillmere::image {
 
@@ -22,8 +23,8 @@ bool DecodeTga(ByteStream& stream, CodecImage& image);
 bool DecodePcx(ByteStream& stream, CodecImage& image);
 bool DecodeWbmp(ByteStream& stream, CodecImage& image);
 bool DecodeWmf(ByteStream& stream, CodecImage& image);
-// format 0 recognises JP2, JPC, PGX, PNM and RAS data itself; 11 to 15
+// Unknown recognises JP2, JPC, PGX, PNM and RAS data itself; Jp2 to Ras
 // accept only that one kind.
-bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, std::int32_t format);
+bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, ImageFormat format);
 
 }  // namespace quillmere::image

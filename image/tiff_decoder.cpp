@@ -10,7 +10,6 @@
 #include <string>
 
 #include "image/decoders.h"
-#include "image/image_object.h"
 
 namespace quillmere::image {
 
@@ -178,7 +177,7 @@ bool DecodeTiff(ByteStream& stream, CodecImage& image) {
     TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric);
 
     if (!image.Create(width, height, DepthForCreate(photometric, bitsPerSample),
-                      static_cast<std::uint32_t>(ImageFormat::Tif))) {
+                      ImageFormat::Tif)) {
         return false;
     }
 

@@ -10,7 +10,6 @@
 namespace quillmere::image {
 namespace {
 
-constexpr std::uint32_t kFormatWbmp = 9;
 constexpr int kMaxIntegerBytes = 5;  // 35 bits of payload, enough for 32
 
 // Reads one multi-byte integer; nullopt when the stream ends inside it.
@@ -50,7 +49,7 @@ bool DecodeWbmp(ByteStream& stream, CodecImage& image) {
         image.SetError("Corrupted WBMP");
         return false;
     }
-    if (!image.Create(*width, *height, 1, kFormatWbmp)) {
+    if (!image.Create(*width, *height, 1, ImageFormat::Wbmp)) {
         image.SetError("WBMP Create failed");
         return false;
     }

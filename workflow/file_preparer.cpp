@@ -27,10 +27,11 @@ Text ProbePath(const Text& path) {
     return TextLeft(path, 1) == Text("/") ? Text("/.") + path : Text("./") + path;
 }
 
-// What the probe reports for a file it cannot open: the object's start-up values.
+// What the probe reports for an entry it does not open: the start-up values.
 image::ImageProbe UnopenedProbe() {
     image::ImageProbe probe;
     probe.pathAccepted = true;
+    probe.openFailure = "not a regular file";
     return probe;
 }
 
@@ -40,8 +41,7 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
     PreparedFile prepared;
     prepared.facts = GetFileFacts(fs, path);
     prepared.probe = prepared.facts.type == EntryType::RegularFile
-                         ? image::ProbeRegularFile(ProbePath(path), static_cast<std::int32_t>(image::ImageFormat::Jpg),
-                                                   prepared.facts.size)
+                         ? image::ProbeImageFile(fs, ProbePath(path), image::ImageFormat::Jpg)
                          : UnopenedProbe();
     return prepared;
 }

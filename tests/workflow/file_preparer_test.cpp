@@ -30,6 +30,9 @@ public:
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return inner_.Status(path);
     }
+    std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const override {
+        return inner_.OpenRegularFile(path, error);
+    }
 
 private:
     const FileSystem& inner_;
