@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <span>
 #include <thread>
 
 #include "fixture_writers.h"
@@ -224,6 +227,76 @@ TEST_F(ImageObjectTest, WhatCannotBeOpenedSaysWhyAndNothingBlocks) {
         EXPECT_EQ(probe.lastError, "");
     }
     EXPECT_EQ(ProbeImageFile(fs_, PathText(GreyJpeg300()), ImageFormat::Jpg).openFailure, "");
+}
+
+// Counts the reads that begin at the start of the stream: each decoder
+// attempt makes at least one, the JPEG decoder two (its EXIF scan, then libjpeg).
+class StartCountingStream final : public ByteStream {
+public:
+    explicit StartCountingStream(const Bytes& bytes) : inner_(std::span<const unsigned char>(bytes)) {}
+
+    std::size_t Read(void* buffer, std::size_t size, std::size_t count) override {
+        if (inner_.Tell() == 0) ++readsAtStart;
+        return inner_.Read(buffer, size, count);
+    }
+    bool Seek(std::int64_t offset, SeekOrigin origin) override { return inner_.Seek(offset, origin); }
+    std::int64_t Tell() const override { return inner_.Tell(); }
+    int GetC() override {
+        if (inner_.Tell() == 0) ++readsAtStart;
+        return inner_.GetC();
+    }
+    bool Eof() const override { return inner_.Eof(); }
+    std::int64_t Size() const override { return inner_.Size(); }
+
+    int readsAtStart = 0;
+
+private:
+    MemoryStream inner_;
+};
+
+TEST_F(ImageObjectTest, AFailedHintIsNotTriedAgainInDetection) {
+    // Detection alone tries every decoder once. A failed hint adds nothing:
+    // its decoder would fail the same way again, so detection skips it.
+    fixtures::TiffPage page;
+    const Bytes tiff = fixtures::WriteTiff({page});
+    const Bytes text = {'p', 'l', 'a', 'i', 'n', ' ', 't', 'e', 'x', 't', '\n'};
+    for (const Bytes* file : {&tiff, &text}) {
+        StartCountingStream detectionOnly(*file);
+        const ImageProbe detected = ProbeImageStream(detectionOnly, ImageFormat::Unknown);
+        ASSERT_GT(detectionOnly.readsAtStart, 2);
+        for (const ImageFormat hint : {ImageFormat::Jpg, ImageFormat::Bmp, ImageFormat::Png, ImageFormat::Gif}) {
+            SCOPED_TRACE(static_cast<int>(hint));
+            StartCountingStream hinted(*file);
+            const ImageProbe probe = ProbeImageStream(hinted, hint);
+            EXPECT_EQ(hinted.readsAtStart, detectionOnly.readsAtStart);
+            EXPECT_EQ(probe.decoded, detected.decoded);
+            EXPECT_EQ(probe.width, detected.width);
+        }
+    }
+    // The texts stay those of the failed hint.
+    StartCountingStream hintedJpeg(text);
+    EXPECT_EQ(ProbeImageStream(hintedJpeg, ImageFormat::Jpg).lastError, "Not a JPEG file: starts with 0x70 0x6c");
+    StartCountingStream hintedTiff(tiff);
+    EXPECT_EQ(ProbeImageStream(hintedTiff, ImageFormat::Jpg).lastError, "Not a JPEG file: starts with 0x49 0x49");
+}
+
+TEST_F(ImageObjectTest, TheSameFileDecodesAlikeFromDiskAndFromMemory) {
+    const std::pair<std::string, std::string> files[] = {
+        {GreyJpeg300(), "/m/grey.jpg"}, {RgbTiff(), "/m/page.tif"}, {TextFile(), "/m/notes.txt"}};
+    MemoryFileSystem memory;
+    for (const auto& [disk, inMemory] : files) {
+        std::ifstream in(disk, std::ios::binary);
+        memory.AddFileWithBytes(inMemory, std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {}));
+    }
+    for (const auto& [disk, inMemory] : files) {
+        SCOPED_TRACE(disk);
+        ImageHandle fromDisk;
+        ImageHandle fromMemory;
+        EXPECT_EQ(DecodeFromFile(fs_, fromDisk, PathText(disk), ImageFormat::Jpg),
+                  DecodeFromFile(memory, fromMemory, Text(inMemory), ImageFormat::Jpg));
+        EXPECT_EQ(Read(fromMemory), Read(fromDisk));
+        EXPECT_EQ(GetLastError(fromMemory), GetLastError(fromDisk));
+    }
 }
 
 TEST_F(ImageObjectTest, ProbesOnManyThreadsAgreeWithOneThread) {
