@@ -24,7 +24,9 @@ bool DecodePcx(ByteStream& stream, CodecImage& image);
 bool DecodeWbmp(ByteStream& stream, CodecImage& image);
 bool DecodeWmf(ByteStream& stream, CodecImage& image);
 // Unknown recognises JP2, JPC, PGX, PNM and RAS data itself; Jp2 to Ras
-// accept only that one kind.
+// accept only that one kind. PGX, PNM and Sun raster headers are read in
+// pgx_decoder.cpp, pnm_decoder.cpp and ras_decoder.cpp, JP2 and J2K
+// through j2k_size_reader.cpp and openjpeg_reader.cpp.
 bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, ImageFormat format);
 
 }  // namespace quillmere::image

@@ -11,9 +11,9 @@
 #include "image/j2k_size_reader.h"
 #include "image/jpeg2000_family_header.h"
 #include "image/openjpeg_reader.h"
-#include "image/pgx_reader.h"
-#include "image/pnm_reader.h"
-#include "image/ras_reader.h"
+#include "image/pgx_decoder.h"
+#include "image/pnm_decoder.h"
+#include "image/ras_decoder.h"
 
 namespace quillmere::image {
 namespace {
