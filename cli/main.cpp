@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     }
 
     KeepFreedHeapForReuse();
-    cli::TerminalWindow window(isatty(STDERR_FILENO) == 1);
+    cli::TerminalWindow window(isatty(STDERR_FILENO) == 1, options.verbose);
     window.SetContent(workflow::control::kScanner, TextFromUtf8(options.scanner));
     window.SetContent(workflow::control::kMaker, TextFromUtf8(options.maker));
     window.SetContent(workflow::control::kModel, TextFromUtf8(options.model));
@@ -71,6 +71,10 @@ int main(int argc, char** argv) {
                 return kExitFailed;
             }
             for (const std::string& message : window.messages()) std::fprintf(stderr, "%s\n", message.c_str());
+            if (options.verbose) {
+                std::fprintf(stderr, "%lld of %lld files not read\n", static_cast<long long>(window.notReadCount()),
+                             static_cast<long long>(result.fileCount));
+            }
             return kExitDone;
         case workflow::RunOutcome::NotStarted:
             PrintError(window.messages().empty() ? "the image folder cannot be read" : window.messages().back());

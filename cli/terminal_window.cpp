@@ -20,8 +20,8 @@ std::string FormatDuration(double seconds) {
 
 }  // namespace
 
-TerminalWindow::TerminalWindow(bool drawProgress)
-    : drawProgress_(drawProgress), started_(std::chrono::steady_clock::now()) {}
+TerminalWindow::TerminalWindow(bool drawProgress, bool verbose)
+    : drawProgress_(drawProgress), verbose_(verbose), started_(std::chrono::steady_clock::now()) {}
 
 Text TerminalWindow::Content(std::string_view control) const {
     const auto found = contents_.find(control);
@@ -53,6 +53,14 @@ void TerminalWindow::ReportProgress(std::int64_t done, std::int64_t total) {
     std::fprintf(stderr, "\r[%s] %lld/%lld files  %.0f files/s  %s left ", bar.c_str(), static_cast<long long>(done),
                  static_cast<long long>(total), rate, FormatDuration(left).c_str());
     std::fflush(stderr);
+}
+
+void TerminalWindow::ReportNotRead(const Text& path, const Text& reason) {
+    ++notReadCount_;
+    if (!verbose_) return;
+    FinishProgress();  // the line goes below the bar, which is drawn again on the next file
+    // The path as the file system spells it, so it can be pasted into a shell.
+    std::fprintf(stderr, "%s: %s\n", TextToNativeName(path).c_str(), TextToUtf8(reason).c_str());
 }
 
 void TerminalWindow::FinishProgress() {

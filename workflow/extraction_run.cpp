@@ -112,6 +112,7 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::ExcelAp
         ShowStatus(window, progressHead + ToText(rowCounter) + progressTail);
 
         const PreparedFile prepared = preparer.TakeNext();
+        if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.notReadReason);
         image::AdoptProbe(image, prepared.probe);
         writer.WriteMetadataRow(workbook, window, place.row, *file, prepared.facts, image);
         if (window.Checked(control::kShowNames) == 1) window.AppendText(control::kNotes, *file + lineBreak);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "image/image_object.h"
+#include "runtime/text_encoding.h"
 
 namespace quillmere::workflow {
 
@@ -28,10 +29,10 @@ Text ProbePath(const Text& path) {
 }
 
 // What the probe reports for an entry it does not open: the start-up values.
-image::ImageProbe UnopenedProbe() {
+image::ImageProbe UnopenedProbe(const FileFacts& facts) {
     image::ImageProbe probe;
     probe.pathAccepted = true;
-    probe.openFailure = "not a regular file";
+    probe.openFailure = facts.exists ? "not a regular file" : "No such file or directory";
     return probe;
 }
 
@@ -42,7 +43,11 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
     prepared.facts = GetFileFacts(fs, path);
     prepared.probe = prepared.facts.type == EntryType::RegularFile
                          ? image::ProbeImageFile(fs, ProbePath(path), image::ImageFormat::Jpg)
-                         : UnopenedProbe();
+                         : UnopenedProbe(prepared.facts);
+    if (!prepared.probe.decoded) {
+        prepared.notReadReason = prepared.probe.openFailure.empty() ? Text(prepared.probe.lastError)
+                                                                    : TextFromUtf8(prepared.probe.openFailure);
+    }
     return prepared;
 }
 

@@ -56,6 +56,12 @@ public:
     // Files done of the total, once per file; for progress displays other
     // than the status box.
     virtual void ReportProgress(std::int64_t done, std::int64_t total) { (void)done; (void)total; }
+    // A file no decoder accepted or that could not be read; reason as the
+    // probe left it.
+    virtual void ReportNotRead(const Text& path, const Text& reason) {
+        (void)path;
+        (void)reason;
+    }
 };
 
 }  // namespace quillmere::workflow

@@ -1,6 +1,7 @@
 // The command-line extractor as a user meets it: exit codes, messages, and
 // the workbook it writes.
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -108,6 +109,64 @@ TEST(ExtractCommand, WritesTheWorkbookWithTheBatchFacts) {
     EXPECT_EQ(facts, (std::vector<std::string>{"张三", "Epson", "DS-50000", "李四", "Epson Scan"}));
     EXPECT_EQ(sheet.At(2, 11), "8*8");
     EXPECT_EQ(sheet.At(3, 9), "0002.txt");
+}
+
+// The lines of a text, without their line ends.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+TEST(ExtractCommand, VerboseNamesEachFileNotReadWithItsReasonAndCountsThem) {
+    TempTree tree;
+    tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
+    tree.File("scan/0002.txt", "not an image");
+    tree.File("scan/0003.png", std::string("\x89PNG\r\n\x1a\n", 8));  // the signature, then nothing
+    ASSERT_EQ(mkfifo(tree.Path("scan/0004.pipe").c_str(), 0600), 0);
+    tree.File("scan/sub/0005.jpg", quillmere::testing::MakeJpeg({}));
+
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        std::vector<std::string> arguments = {"-j", "2", "-o", tree.Path("out.xlsx"), tree.Path("scan")};
+        if (verbose) arguments.insert(arguments.begin(), "--verbose");
+        const CommandResult result = RunExtractor(arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const std::vector<std::string> lines = Lines(result.output);
+        std::vector<std::string> notRead;
+        for (const std::string& line : lines) {
+            if (line.starts_with(tree.Path("scan/"))) notRead.push_back(line);
+        }
+        if (!verbose) {
+            EXPECT_EQ(notRead, std::vector<std::string>{}) << result.output;
+            EXPECT_EQ(result.output.find("not read"), std::string::npos) << result.output;
+            continue;
+        }
+        // In entry order, each with the probe's last error or why it was not opened.
+        EXPECT_EQ(notRead, (std::vector<std::string>{
+                               tree.Path("scan/0002.txt") + ": Not a JPEG file: starts with 0x6e 0x6f",
+                               tree.Path("scan/0003.png") + ": Not a JPEG file: starts with 0x89 0x50",
+                               tree.Path("scan/0004.pipe") + ": not a regular file",
+                           }))
+            << result.output;
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), "3 of 5 files not read");
+    }
+}
+
+TEST(ParseCommandLine, VerboseInBothSpellings) {
+    for (const char* spelling : {"--verbose", "-v"}) {
+        const ParsedCommandLine parsed = ParseCommandLine({spelling, "-o", "out.xlsx", "folder"});
+        ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+        EXPECT_TRUE(parsed.options.verbose) << spelling;
+    }
+    EXPECT_FALSE(ParseCommandLine({"-o", "out.xlsx", "folder"}).options.verbose);
 }
 
 TEST(ParseCommandLine, AcceptsEveryOptionForm) {
