@@ -20,6 +20,7 @@
 #include <tiffio.h>
 
 #include "image/image_object.h"
+#include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "tests/image/fixture_writers.h"
 
@@ -153,9 +154,10 @@ int Probe(const char* listFile) {
     }
     std::uint64_t checksum = 0;
     std::size_t decoded = 0;
+    const quillmere::RealFileSystem fs;
     const auto start = std::chrono::steady_clock::now();
     for (const quillmere::Text& path : paths) {
-        const auto probe = quillmere::image::ProbeImageFile(path, 3);
+        const auto probe = quillmere::image::ProbeImageFile(fs, path, quillmere::image::ImageFormat::Jpg);
         decoded += probe.decoded ? 1 : 0;
         checksum += static_cast<std::uint64_t>(probe.width) + static_cast<std::uint64_t>(probe.xDpi) +
                     probe.colorCount;

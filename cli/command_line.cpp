@@ -49,6 +49,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--") { optionsEnded = true; continue; }
         if (argument == "--help" || argument == "-h") { options.help = true; continue; }
         if (argument == "--version") { options.version = true; continue; }
+        if (argument == "--verbose" || argument == "-v") { options.verbose = true; continue; }
 
         // --name=value or --name value; -o value or -oVALUE.
         std::string_view name = argument;
@@ -99,7 +100,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageText(const std::string& program) {
     return "Usage: " + program +
            " [--scanner T] [--maker T] [--model T] [--processor T] [--software T]\n"
-           "       [--jobs N] -o OUT.xlsx|OUT.csv FOLDER\n"
+           "       [--jobs N] [--verbose] -o OUT.xlsx|OUT.csv FOLDER\n"
            "\n"
            "Writes one row of metadata per file below FOLDER into the workbook OUT.xlsx,\n"
            "exactly as the Quillmere window program does, or the same rows into OUT.csv\n"
@@ -114,6 +115,8 @@ std::string UsageText(const std::string& program) {
            "  -o, --output F  the workbook to write: .xlsx or .csv\n"
            "  -j, --jobs N    exactly N worker threads reading files ahead (default: one per\n"
            "                  core, more, up to 16, while files come slowly)\n"
+           "  -v, --verbose   one line \"PATH: REASON\" on standard error for each file no\n"
+           "                  decoder accepted or that could not be read, and their count\n"
            "  -h, --help      show this help\n"
            "      --version   show the version\n"
            "\n"

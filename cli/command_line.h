@@ -12,6 +12,7 @@ struct ExtractOptions {
     std::string output;                                      // -o
     std::string folder;
     std::optional<int> jobs;
+    bool verbose = false;  // name each file no decoder accepted or that could not be read
     bool help = false;
     bool version = false;
 };

@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     const workflow::BatchFacts facts{TextFromUtf8(options.scanner), TextFromUtf8(options.maker),
                                      TextFromUtf8(options.model), TextFromUtf8(options.processor),
                                      TextFromUtf8(options.software)};
-    cli::TerminalWindow window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1);
+    cli::TerminalWindow window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
+                                 options.verbose);
 
     RealFileSystem fs;
     sheet::OutputPathWorkbookMaker maker(options.output);
@@ -69,6 +70,10 @@ int main(int argc, char** argv) {
         case workflow::RunOutcome::Completed:
             for (const std::string& message : window.messages()) std::fprintf(stderr, "%s\n", message.c_str());
             if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
+            if (options.verbose) {
+                std::fprintf(stderr, "%lld of %lld files not read\n", static_cast<long long>(window.notReadCount()),
+                             static_cast<long long>(result.fileCount));
+            }
             return kExitDone;
         case workflow::RunOutcome::NotStarted:
             PrintError(lastMessage("图像文件夹不存在或无法读取"));

@@ -7,8 +7,9 @@
 
 namespace quillmere::cli {
 
-TerminalWindow::TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress)
-    : facts_(std::move(facts)), folder_(std::move(folder)), output_(std::move(output)) {
+TerminalWindow::TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress,
+                               bool verbose)
+    : facts_(std::move(facts)), folder_(std::move(folder)), output_(std::move(output)), verbose_(verbose) {
     if (drawProgress) progress_.emplace(STDERR_FILENO);
 }
 
@@ -31,6 +32,14 @@ void TerminalWindow::ReportProgress(std::int64_t done, std::int64_t total) {
 
 void TerminalWindow::BeginSaving() {
     if (progress_) progress_->BeginSaving();
+}
+
+void TerminalWindow::ReportNotRead(const Text& path, const Text& reason) {
+    ++notReadCount_;
+    if (!verbose_) return;
+    FinishProgress();  // the line goes below the bar, which is drawn again on the next file
+    // The path as the file system spells it, so it can be pasted into a shell.
+    std::fprintf(stderr, "%s: %s\n", TextToNativeName(path).c_str(), TextToUtf8(reason).c_str());
 }
 
 void TerminalWindow::FinishProgress() {

@@ -17,8 +17,9 @@ namespace quillmere::cli {
 
 class TerminalWindow final : public workflow::WindowPort {
 public:
-    // output: the workbook's path as -o gave it.
-    TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress);
+    // output: the workbook's path as -o gave it; verbose: name each file
+    // that was not read, as it is met.
+    TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress, bool verbose);
 
     workflow::BatchFacts ReadBatchFacts() const override { return facts_; }
     Text Folder() const override { return folder_; }
@@ -37,6 +38,7 @@ public:
     bool OpenWorkbook(const std::string&) override { return true; }
     void ReportProgress(std::int64_t done, std::int64_t total) override;
     void ReportSaving() override;
+    void ReportNotRead(const Text& path, const Text& reason) override;
 
     // The messages the run showed, in UTF-8, in order.
     const std::vector<std::string>& messages() const { return messages_; }
@@ -44,6 +46,8 @@ public:
     void BeginSaving();
     // Ends a progress line that is still on screen.
     void FinishProgress();
+    // Files no decoder accepted or that could not be read, so far.
+    std::int64_t notReadCount() const { return notReadCount_; }
 
 private:
     workflow::BatchFacts facts_;
@@ -51,6 +55,8 @@ private:
     std::string output_;
     std::vector<std::string> messages_;
     std::optional<ProgressLine> progress_;
+    bool verbose_;
+    std::int64_t notReadCount_ = 0;
 };
 
 }  // namespace quillmere::cli

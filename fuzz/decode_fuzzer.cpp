@@ -47,7 +47,7 @@ void CountOutcome(const ImageProbe& probe) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const auto format = static_cast<std::int32_t>(data[0] % 16);
+    const auto format = static_cast<quillmere::image::ImageFormat>(data[0] % 16);
     const std::span<const unsigned char> file(data + 1, size - 1);
 
     const ImageProbe probe = quillmere::image::ProbeImageBytes(file, format);

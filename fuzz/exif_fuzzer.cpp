@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 #include "image/exif_reader.h"
 
 namespace {
@@ -27,7 +27,7 @@ bool SameRecord(const ExifRecord& a, const ExifRecord& b) {
 }
 
 void ScanSegments(std::span<const std::uint8_t> file, bool readExif) {
-    quillmere::image::MemoryStream stream(file);
+    quillmere::MemoryStream stream(file);
     ExifReader reader;
     reader.ScanExifSegments(stream, readExif);
     if (!readExif) QUILLMERE_FUZZ_CHECK(!reader.record().isExif);

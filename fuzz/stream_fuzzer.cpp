@@ -19,13 +19,14 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
+#include "runtime/real_file_system.h"
 
 namespace {
 
-using quillmere::image::FileStream;
-using quillmere::image::MemoryStream;
-using quillmere::image::SeekOrigin;
+using quillmere::ByteStream;
+using quillmere::MemoryStream;
+using quillmere::SeekOrigin;
 
 // The content as an anonymous in-memory file, reachable by path; closed
 // when it goes.
@@ -60,7 +61,7 @@ std::uint32_t U32(const std::uint8_t* at) {
            static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
 }
 
-void CheckSameState(const FileStream& file, const MemoryStream& memory) {
+void CheckSameState(const ByteStream& file, const MemoryStream& memory) {
     QUILLMERE_FUZZ_CHECK(file.Tell() == memory.Tell());
     QUILLMERE_FUZZ_CHECK(file.Eof() == memory.Eof());
 }
@@ -75,8 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const MemoryFile backing(content);
     if (!backing.ok()) return 0;
-    std::optional<FileStream> file = FileStream::Open(backing.path());
-    QUILLMERE_FUZZ_CHECK(file.has_value());
+    std::string error;
+    const std::unique_ptr<ByteStream> file = quillmere::RealFileSystem().OpenRegularFile(backing.path(), error);
+    QUILLMERE_FUZZ_CHECK(file != nullptr);
     MemoryStream memory(content);
     QUILLMERE_FUZZ_CHECK(file->Size() == memory.Size());
 

@@ -13,7 +13,6 @@
 namespace quillmere::image {
 namespace {
 
-constexpr std::uint32_t kFormatBmp = 1;
 constexpr std::uint32_t kCoreHeaderSize = 12;   // OS/2 1.x: 16-bit width and height
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kOs2InfoHeaderSize = 64;
@@ -146,14 +145,8 @@ bool DecodeBmp(ByteStream& stream, CodecImage& image) {
     }
     const std::int32_t height = info->height < 0 ? -info->height : info->height;
 
-    if (image.settings.escape == -1) {
-        image.header.width = info->width;
-        image.header.height = height;
-        image.SetError("output dimensions returned");
-        return false;
-    }
     if (!image.Create(static_cast<std::uint32_t>(info->width), static_cast<std::uint32_t>(height),
-                      info->bitCount, kFormatBmp)) {
+                      info->bitCount, ImageFormat::Bmp)) {
         return false;  // Create's own text stands
     }
 
@@ -162,10 +155,6 @@ bool DecodeBmp(ByteStream& stream, CodecImage& image) {
     image.StoreXDPI(DpiFromPixelsPerMetre(info->xPixelsPerMetre));
     image.StoreYDPI(DpiFromPixelsPerMetre(info->yPixelsPerMetre));
 
-    if (image.settings.escape != 0) {
-        image.SetError("Cancelled");
-        return false;
-    }
     if (const char* text = UnsupportedCompression(*info)) {
         image.SetError(text);
         return false;

@@ -12,7 +12,7 @@ std::int32_t PixelsPerMetreFromDpi(std::int32_t dpi) {
     return static_cast<std::int32_t>(static_cast<std::int64_t>(perMetre));
 }
 
-void CodecImage::Startup(std::uint32_t format) {
+void CodecImage::Startup(ImageFormat format) {
     header = BitmapHeader{};
     settings = ImageSettings{};
     settings.formatType = format;
@@ -22,7 +22,7 @@ void CodecImage::Startup(std::uint32_t format) {
 }
 
 bool CodecImage::Create(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel,
-                        std::uint32_t format) {
+                        ImageFormat format) {
     hasPicture_ = false;
     if (width == 0 || height == 0) {
         SetErrorUtf8("创建图像对象: 高度和宽度必须大于零");

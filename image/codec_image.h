@@ -5,10 +5,11 @@
 // Only headers are read (no pixel buffer exists), so Create records the
 // picture's geometry and reserves nothing.
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "image/image_format.h"
 
 namespace quillmere::image {
 
@@ -24,37 +25,34 @@ struct BitmapHeader {
 
 // The settings a decode attempt inherits from the image object and hands back.
 struct ImageSettings {
-    std::uint32_t formatType = 0;
+    ImageFormat formatType = ImageFormat::Unknown;
     std::string lastError;            // GB18030 bytes
-    std::int32_t escape = 0;          // nonzero asks a decoder to stop early; never set here
     std::int32_t backgroundIndex = -1;
     std::uint8_t jpegQuality = 90;
-    std::uint8_t jpegScale = 0;       // 0: full size
     std::int32_t frameIndex = 0;      // page, frame or icon entry to decode
     std::int32_t frameCount = 0;      // set by the TIFF, GIF and icon decoders
     std::int32_t xDpi = 96;
     std::int32_t yDpi = 96;
     std::int32_t xOffset = 0;
     std::int32_t yOffset = 0;
-    std::array<std::uint32_t, 16> codecOptions{};  // one word per format code
 };
 
 class CodecImage {
 public:
-    // Startup(0).
-    CodecImage() { Startup(0); }
+    // Startup(Unknown).
+    CodecImage() { Startup(ImageFormat::Unknown); }
     // Startup(format).
-    explicit CodecImage(std::uint32_t format) { Startup(format); }
+    explicit CodecImage(ImageFormat format) { Startup(format); }
 
     // The defaults: no picture, format type := format, quality 90,
     // background -1, 96 dpi both ways.
-    void Startup(std::uint32_t format);
+    void Startup(ImageFormat format);
 
     // Records the picture's geometry. Depth is rounded up to 1, 4, 8 or 24 and
     // the colour count derived from it (2, 16, 256, 0); format type := format.
     // Fails with the error text set when width or height is 0, or too large
     // for the header's signed fields.
-    bool Create(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t format);
+    bool Create(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, ImageFormat format);
     bool HasPicture() const noexcept { return hasPicture_; }
 
     // dpi <= 0 becomes 96; the pixels-per-metre field follows.

@@ -7,8 +7,9 @@
 
 #include <cstdint>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 #include "image/codec_image.h"
+#include "image/image_format.h"
 
 namespace quillmere::image {
 
@@ -22,8 +23,10 @@ bool DecodeTga(ByteStream& stream, CodecImage& image);
 bool DecodePcx(ByteStream& stream, CodecImage& image);
 bool DecodeWbmp(ByteStream& stream, CodecImage& image);
 bool DecodeWmf(ByteStream& stream, CodecImage& image);
-// format 0 recognises JP2, JPC, PGX, PNM and RAS data itself; 11 to 15
-// accept only that one kind.
-bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, std::int32_t format);
+// Unknown recognises JP2, JPC, PGX, PNM and RAS data itself; Jp2 to Ras
+// accept only that one kind. PGX, PNM and Sun raster headers are read in
+// pgx_decoder.cpp, pnm_decoder.cpp and ras_decoder.cpp, JP2 and J2K
+// through j2k_size_reader.cpp and openjpeg_reader.cpp.
+bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, ImageFormat format);
 
 }  // namespace quillmere::image

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 
 namespace quillmere::image {
 

@@ -10,7 +10,6 @@
 namespace quillmere::image {
 namespace {
 
-constexpr std::uint32_t kFormatGif = 2;
 constexpr int kExtensionIntroducer = 0x21;
 constexpr int kImageSeparator = 0x2C;
 constexpr std::uint8_t kColourTableFlag = 0x80;
@@ -108,7 +107,7 @@ bool DecodeGif(ByteStream& stream, CodecImage& image) {
     const std::uint8_t tableFlags =
         (walk.wantedFrameFlags & kColourTableFlag) != 0 ? walk.wantedFrameFlags : screenFlags;
     return image.Create(header.U16Le(6), header.U16Le(8), DepthForColourTable(ColourTableEntries(tableFlags)),
-                        kFormatGif);
+                        ImageFormat::Gif);
 }
 
 }  // namespace quillmere::image

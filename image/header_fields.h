@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 
 namespace quillmere::image {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 
 namespace quillmere::image {
 

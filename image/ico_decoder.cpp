@@ -11,7 +11,6 @@
 namespace quillmere::image {
 namespace {
 
-constexpr std::uint32_t kFormatIco = 5;
 constexpr std::uint16_t kTypeIcon = 1;
 constexpr std::uint16_t kTypeCursor = 2;
 constexpr std::int64_t kDirectoryHeaderSize = 6;
@@ -106,7 +105,7 @@ bool DecodeIco(ByteStream& stream, CodecImage& image) {
         image.SetError("corrupted ICO");
         return false;
     }
-    return image.Create(SideFromEntryByte(entry.U8(0)), SideFromEntryByte(entry.U8(1)), *depth, kFormatIco);
+    return image.Create(SideFromEntryByte(entry.U8(0)), SideFromEntryByte(entry.U8(1)), *depth, ImageFormat::Ico);
 }
 
 }  // namespace quillmere::image

@@ -1,11 +1,10 @@
 #include "image/image_object.h"
 
-#include <optional>
 #include <string>
 
-#include "image/byte_stream.h"
 #include "image/codec_image.h"
 #include "image/decoders.h"
+#include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 
 namespace quillmere::image {
@@ -15,11 +14,12 @@ namespace {
 using DecoderFunction = bool (*)(ByteStream&, CodecImage&);
 
 bool DecodeJpeg2000Detecting(ByteStream& stream, CodecImage& image) {
-    return DecodeJpeg2000Family(stream, image, 0);
+    return DecodeJpeg2000Family(stream, image, ImageFormat::Unknown);
 }
 
-// Detection order: the strongest signatures first, the JPEG-2000 family
-// (which recognises several kinds of data itself) last.
+// Detection order: the formats with a fixed signature, then TGA, PCX, WBMP
+// and WMF, whose headers are checked field by field, and last the JPEG-2000
+// family, which recognises several kinds of data itself.
 struct DetectionStep {
     DecoderFunction decode;
     ImageFormat format;
@@ -28,11 +28,11 @@ constexpr DetectionStep kDetectionOrder[] = {
     {DecodeBmp, ImageFormat::Bmp}, {DecodeJpeg, ImageFormat::Jpg}, {DecodeIco, ImageFormat::Ico},
     {DecodeGif, ImageFormat::Gif}, {DecodePng, ImageFormat::Png},  {DecodeTiff, ImageFormat::Tif},
     {DecodeTga, ImageFormat::Tga}, {DecodePcx, ImageFormat::Pcx},  {DecodeWbmp, ImageFormat::Wbmp},
-    {DecodeWmf, ImageFormat::Wmf}, {DecodeJpeg2000Detecting, ImageFormat::Jp2},
+    {DecodeWmf, ImageFormat::Wmf}, {DecodeJpeg2000Detecting, ImageFormat::Unknown},
 };
 
-DecoderFunction DecoderFor(std::int32_t format) {
-    switch (static_cast<ImageFormat>(format)) {
+DecoderFunction DecoderFor(ImageFormat format) {
+    switch (format) {
         case ImageFormat::Bmp: return DecodeBmp;
         case ImageFormat::Gif: return DecodeGif;
         case ImageFormat::Jpg: return DecodeJpeg;
@@ -47,9 +47,9 @@ DecoderFunction DecoderFor(std::int32_t format) {
     }
 }
 
-bool KeepsFrameCountOnFailure(std::int32_t format) {
-    const auto code = static_cast<ImageFormat>(format);
-    return code == ImageFormat::Ico || code == ImageFormat::Gif || code == ImageFormat::Tif;
+bool IsJpeg2000Family(ImageFormat format) {
+    const auto code = static_cast<std::int32_t>(format);
+    return code >= static_cast<std::int32_t>(ImageFormat::Jp2) && code <= static_cast<std::int32_t>(ImageFormat::Ras);
 }
 
 const std::string& UnknownFormatText() {
@@ -57,80 +57,59 @@ const std::string& UnknownFormatText() {
     return text;
 }
 
-}  // namespace
-
-// The image object: what the last successful decode left, and the format
-// fallback that decides which decoder gets a file.
-class ImageObject {
+// One decode of one stream: what the last successful attempt left, and the
+// format fallback that decides which decoder gets the stream.
+class Decoding {
 public:
-    ImageObject() { Startup(0); }
-
-    void Startup(std::uint32_t format) { image_.Startup(format); }
-
-    // One open serves both attempts, so they see the same file and its
-    // first bytes are read from disk once.
-    bool Load(const std::string& nativePath, std::int32_t format) {
-        auto file = FileStream::Open(nativePath);
-        if (!file) return false;
-        return LoadStream(*file, format);
-    }
-
-    // The hinted decoder first (format 1 to 15), then detection; both read
-    // the stream from its start. Files and bytes in memory both come here.
-    bool LoadStream(ByteStream& stream, std::int32_t format) {
-        if (format >= 1 && format <= 15) {
-            if (Decode(stream, format)) return true;
+    // The hinted decoder first (a format code 1 to 15), then detection.
+    bool Run(ByteStream& stream, ImageFormat hint) {
+        const bool hinted = DecoderFor(hint) != nullptr || IsJpeg2000Family(hint);
+        if (hinted) {
+            if (DecodeAs(stream, hint)) return true;
             if (!stream.Seek(0, SeekOrigin::Begin)) return false;
         }
         const std::string hintedError = image_.settings.lastError;
-        const bool detected = Decode(stream, 0);
-        if (!detected && format != 0) image_.settings.lastError = hintedError;
+        // A decoder's attempt depends on the stream alone, so the hinted one,
+        // having failed, would fail again in detection: it is not run twice.
+        const bool detected = Detect(stream, hinted ? DecoderFor(hint) : nullptr);
+        if (!detected && hint != ImageFormat::Unknown) image_.settings.lastError = hintedError;
         return detected;
     }
 
-    bool Decode(ByteStream& stream, std::int32_t format) {
-        if (format == 0) return Detect(stream);
-        if (format >= 1 && format <= 10) return DecodeAs(stream, format, DecoderFor(format));
-        if (format >= 11 && format <= 15) {
-            return DecodeAs(stream, format, [format](ByteStream& s, CodecImage& image) {
-                return DecodeJpeg2000Family(s, image, format);
-            });
-        }
-        image_.settings.lastError = UnknownFormatText();
-        return false;
-    }
-
     const CodecImage& image() const { return image_; }
-    CodecImage& image() { return image_; }
 
 private:
     // One attempt on a temporary that starts with this object's settings;
     // only a success changes this object.
     template <typename Decoder>
-    std::optional<CodecImage> Attempt(ByteStream& stream, std::uint32_t codecFormat, const Decoder& decode) {
-        CodecImage attempt(codecFormat);
+    bool Attempt(ByteStream& stream, ImageFormat format, const Decoder& decode, std::string* error) {
+        CodecImage attempt(format);
         attempt.CopyInfo(image_);
         if (decode(stream, attempt)) {
             image_.Transfer(attempt);
-            return std::nullopt;
+            return true;
         }
-        return attempt;
-    }
-
-    template <typename Decoder>
-    bool DecodeAs(ByteStream& stream, std::int32_t format, const Decoder& decode) {
-        auto failed = Attempt(stream, static_cast<std::uint32_t>(format), decode);
-        if (!failed) return true;
-        image_.settings.lastError = failed->settings.lastError;
-        if (KeepsFrameCountOnFailure(format)) image_.settings.frameCount = failed->settings.frameCount;
+        if (error != nullptr) *error = attempt.settings.lastError;
         return false;
     }
 
-    bool Detect(ByteStream& stream) {
+    bool DecodeAs(ByteStream& stream, ImageFormat format) {
+        std::string error;
+        const bool decoded =
+            IsJpeg2000Family(format)
+                ? Attempt(stream, format,
+                          [format](ByteStream& s, CodecImage& image) { return DecodeJpeg2000Family(s, image, format); },
+                          &error)
+                : Attempt(stream, format, DecoderFor(format), &error);
+        if (!decoded) image_.settings.lastError = error;
+        return decoded;
+    }
+
+    bool Detect(ByteStream& stream, DecoderFunction alreadyFailed) {
         const std::int64_t start = stream.Tell();
         for (const DetectionStep& step : kDetectionOrder) {
-            const auto codecFormat = step.format == ImageFormat::Jp2 ? 0u : static_cast<std::uint32_t>(step.format);
-            if (!Attempt(stream, codecFormat, step.decode)) return true;
+            if (step.decode == alreadyFailed) continue;
+            if (Attempt(stream, step.format, step.decode, nullptr)) return true;
             stream.Seek(start, SeekOrigin::Begin);
         }
         image_.settings.lastError = UnknownFormatText();
@@ -140,18 +119,9 @@ private:
     CodecImage image_;
 };
 
-const ImageObject* ObjectOf(const ImageHandle& handle) { return handle.object_.get(); }
-
-ImageHandle::ImageHandle() = default;
-ImageHandle::~ImageHandle() = default;
-ImageHandle::ImageHandle(ImageHandle&&) noexcept = default;
-ImageHandle& ImageHandle::operator=(ImageHandle&&) noexcept = default;
-
-namespace {
-
 constexpr int kShortestPath = 4;
 
-ImageProbe ProbeOf(const CodecImage& image, bool decoded) {
+ImageProbe ProbeFromImage(const CodecImage& image, bool decoded) {
     ImageProbe probe;
     probe.pathAccepted = true;
     probe.decoded = decoded;
@@ -165,91 +135,96 @@ ImageProbe ProbeOf(const CodecImage& image, bool decoded) {
     return probe;
 }
 
+// The start-up values of a handle whose object exists.
+ImageProbe StartupProbe() {
+    ImageProbe probe;
+    probe.pathAccepted = true;
+    return probe;
+}
+
 }  // namespace
 
-ImageProbe ProbeImageFile(const Text& path, std::int32_t format) {
-    if (TextLength(path) < kShortestPath) return ImageProbe{};
-    ImageObject object;
-    const bool decoded = object.Load(TextToNativeName(path), format);
-    return ProbeOf(object.image(), decoded);
+ImageProbe ProbeImageStream(ByteStream& stream, ImageFormat hint) {
+    Decoding decoding;
+    const bool decoded = decoding.Run(stream, hint);
+    return ProbeFromImage(decoding.image(), decoded);
 }
 
-ImageProbe ProbeRegularFile(const Text& path, std::int32_t format, std::int64_t size) {
+ImageProbe ProbeImageFile(const FileSystem& fs, const Text& path, ImageFormat hint) {
     if (TextLength(path) < kShortestPath) return ImageProbe{};
-    ImageObject object;
-    auto file = FileStream::OpenRegular(TextToNativeName(path), size);
-    const bool decoded = file && object.LoadStream(*file, format);
-    return ProbeOf(object.image(), decoded);
+    std::string failure;
+    const auto file = fs.OpenRegularFile(TextToNativeName(path), failure);
+    if (!file) {
+        ImageProbe unopened = StartupProbe();
+        unopened.openFailure = failure;
+        return unopened;
+    }
+    return ProbeImageStream(*file, hint);
 }
 
-ImageProbe ProbeImageBytes(std::span<const unsigned char> bytes, std::int32_t format) {
-    ImageObject object;
+ImageProbe ProbeImageBytes(std::span<const unsigned char> bytes, ImageFormat hint) {
     MemoryStream stream(bytes);
-    const bool decoded = object.LoadStream(stream, format);
-    return ProbeOf(object.image(), decoded);
+    return ProbeImageStream(stream, hint);
 }
+
+const ImageProbe* ProbeOf(const ImageHandle& handle) { return handle.probe_ ? &*handle.probe_ : nullptr; }
 
 void AdoptProbe(ImageHandle& handle, const ImageProbe& probe) {
     if (!probe.pathAccepted) {
-        // No object is made for a path too short to name a file, but one
-        // that exists must not go on describing the previous file.
-        if (handle.object_) handle.object_->Startup(0);
+        // Nothing is made for a path too short to name a file, but a handle
+        // in use must not go on describing the previous file.
+        if (handle.probe_) handle.probe_ = StartupProbe();
         return;
     }
-    if (!handle.object_) handle.object_ = std::make_unique<ImageObject>();
-    // Every file stands alone: the object takes exactly the probe's values.
-    handle.object_->Startup(0);
-    CodecImage& image = handle.object_->image();
-    image.header.width = probe.width;
-    image.header.height = probe.height;
-    image.header.colorCount = probe.colorCount;
-    image.StoreXDPI(probe.xDpi);
-    image.StoreYDPI(probe.yDpi);
-    image.settings.jpegQuality = probe.jpegQuality;
-    image.settings.lastError = probe.lastError;
+    handle.probe_ = probe;
 }
 
-bool DecodeFromFile(ImageHandle& handle, const Text& path, std::int32_t format) {
-    const ImageProbe probe = ProbeImageFile(path, format);
+bool DecodeFromFile(const FileSystem& fs, ImageHandle& handle, const Text& path, ImageFormat format) {
+    const ImageProbe probe = ProbeImageFile(fs, path, format);
     AdoptProbe(handle, probe);
     return probe.decoded;
 }
 
-void Free(ImageHandle& handle) { handle.object_.reset(); }
+bool DecodeFromFile(ImageHandle& handle, const Text& path, ImageFormat format) {
+    const RealFileSystem fs;
+    return DecodeFromFile(fs, handle, path, format);
+}
+
+void Free(ImageHandle& handle) { handle.probe_.reset(); }
 
 Text GetLastError(const ImageHandle& handle) {
-    const ImageObject* object = ObjectOf(handle);
-    return object != nullptr ? Text(object->image().settings.lastError) : Text();
+    const ImageProbe* probe = ProbeOf(handle);
+    return probe != nullptr ? Text(probe->lastError) : Text();
 }
 
 std::int32_t GetWidth(const ImageHandle& handle) {
-    const ImageObject* object = ObjectOf(handle);
-    return object != nullptr ? object->image().header.width : 0;
+    const ImageProbe* probe = ProbeOf(handle);
+    return probe != nullptr ? probe->width : 0;
 }
 
 std::int32_t GetHeight(const ImageHandle& handle) {
-    const ImageObject* object = ObjectOf(handle);
-    return object != nullptr ? object->image().header.height : 0;
+    const ImageProbe* probe = ProbeOf(handle);
+    return probe != nullptr ? probe->height : 0;
 }
 
 std::int32_t GetXDPI(const ImageHandle& handle) {
-    const ImageObject* object = ObjectOf(handle);
-    return object != nullptr ? object->image().settings.xDpi : 0;
+    const ImageProbe* probe = ProbeOf(handle);
+    return probe != nullptr ? probe->xDpi : 0;
 }
 
 std::int32_t GetYDPI(const ImageHandle& handle) {
-    const ImageObject* object = ObjectOf(handle);
-    return object != nullptr ? object->image().settings.yDpi : 0;
+    const ImageProbe* probe = ProbeOf(handle);
+    return probe != nullptr ? probe->yDpi : 0;
 }
 
 std::uint32_t GetNumColors(const ImageHandle& handle) {
-    const ImageObject* object = ObjectOf(handle);
-    return object != nullptr ? object->image().header.colorCount : 0;
+    const ImageProbe* probe = ProbeOf(handle);
+    return probe != nullptr ? probe->colorCount : 0;
 }
 
 std::uint8_t GetJpegQuality(const ImageHandle& handle) {
-    const ImageObject* object = ObjectOf(handle);
-    return object != nullptr ? object->image().settings.jpegQuality : 0;
+    const ImageProbe* probe = ProbeOf(handle);
+    return probe != nullptr ? probe->jpegQuality : 0;
 }
 
 }  // namespace quillmere::image

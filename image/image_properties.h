@@ -15,7 +15,8 @@ struct ImageProbe {
     std::int32_t yDpi = 96;
     std::uint32_t colorCount = 0;
     std::uint8_t jpegQuality = 90;
-    std::string lastError;  // GB18030 bytes, like Text
+    std::string lastError;    // GB18030 bytes, like Text; a decoder's message
+    std::string openFailure;  // UTF-8; why the file could not be opened, when it could not
 };
 
 }  // namespace quillmere::image

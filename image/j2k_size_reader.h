@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 #include "image/jpeg2000_family_header.h"
 #include "image/openjpeg_reader.h"
 

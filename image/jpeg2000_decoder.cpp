@@ -12,14 +12,12 @@
 #include "image/jp2_channel_mapping.h"
 #include "image/jpeg2000_family_header.h"
 #include "image/openjpeg_reader.h"
-#include "image/pgx_reader.h"
-#include "image/pnm_reader.h"
-#include "image/ras_reader.h"
+#include "image/pgx_decoder.h"
+#include "image/pnm_decoder.h"
+#include "image/ras_decoder.h"
 
 namespace quillmere::image {
 namespace {
-
-enum class FamilyKind : std::int32_t { Jp2 = 11, Jpc = 12, Pgx = 13, Pnm = 14, Ras = 15 };
 
 constexpr std::size_t kMaxComponents = 64;
 // opj_read_header sets up every tile-component (a few kilobytes each) before
@@ -28,19 +26,19 @@ constexpr std::uint64_t kMaxTileComponentsForOpenJpeg = 1024;
 constexpr std::size_t kSignatureBytes = 12;
 
 // Which member of the family the leading bytes announce.
-std::optional<FamilyKind> KindFromSignature(const std::array<unsigned char, kSignatureBytes>& lead,
+std::optional<ImageFormat> KindFromSignature(const std::array<unsigned char, kSignatureBytes>& lead,
                                             std::size_t length) {
     static constexpr unsigned char kJp2Box[kSignatureBytes] = {0x00, 0x00, 0x00, 0x0C, 'j',  'P',
                                                                ' ',  ' ',  0x0D, 0x0A, 0x87, 0x0A};
     static constexpr unsigned char kCodestream[4] = {0xFF, 0x4F, 0xFF, 0x51};  // SOC, then SIZ
     static constexpr unsigned char kRas[4] = {0x59, 0xA6, 0x6A, 0x95};
-    if (length >= sizeof kJp2Box && std::memcmp(lead.data(), kJp2Box, sizeof kJp2Box) == 0) return FamilyKind::Jp2;
+    if (length >= sizeof kJp2Box && std::memcmp(lead.data(), kJp2Box, sizeof kJp2Box) == 0) return ImageFormat::Jp2;
     if (length >= sizeof kCodestream && std::memcmp(lead.data(), kCodestream, sizeof kCodestream) == 0) {
-        return FamilyKind::Jpc;
+        return ImageFormat::Jpc;
     }
-    if (length >= sizeof kRas && std::memcmp(lead.data(), kRas, sizeof kRas) == 0) return FamilyKind::Ras;
-    if (length >= 2 && lead[0] == 'P' && lead[1] == 'G') return FamilyKind::Pgx;
-    if (length >= 2 && lead[0] == 'P' && lead[1] >= '1' && lead[1] <= '6') return FamilyKind::Pnm;
+    if (length >= sizeof kRas && std::memcmp(lead.data(), kRas, sizeof kRas) == 0) return ImageFormat::Ras;
+    if (length >= 2 && lead[0] == 'P' && lead[1] == 'G') return ImageFormat::Pgx;
+    if (length >= 2 && lead[0] == 'P' && lead[1] >= '1' && lead[1] <= '6') return ImageFormat::Pnm;
     return std::nullopt;
 }
 
@@ -74,26 +72,26 @@ std::optional<FamilyImageHeader> ReadJp2Header(ByteStream& stream) {
     return channels ? channels : codestream;
 }
 
-std::optional<FamilyImageHeader> ReadHeader(ByteStream& stream, FamilyKind kind) {
+std::optional<FamilyImageHeader> ReadHeader(ByteStream& stream, ImageFormat kind) {
     switch (kind) {
-        case FamilyKind::Jp2: return ReadJp2Header(stream);
-        case FamilyKind::Jpc: return ReadCodestreamHeader(stream, OpenJpegContainer::Codestream);
-        case FamilyKind::Pgx: return ReadPgxHeader(stream);
-        case FamilyKind::Pnm: return ReadPnmHeader(stream);
-        case FamilyKind::Ras: return ReadRasHeader(stream);
+        case ImageFormat::Jp2: return ReadJp2Header(stream);
+        case ImageFormat::Jpc: return ReadCodestreamHeader(stream, OpenJpegContainer::Codestream);
+        case ImageFormat::Pgx: return ReadPgxHeader(stream);
+        case ImageFormat::Pnm: return ReadPnmHeader(stream);
+        case ImageFormat::Ras: return ReadRasHeader(stream);
+        default: return std::nullopt;
     }
-    return std::nullopt;
 }
 
 }  // namespace
 
-bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, std::int32_t format) {
+bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, ImageFormat format) {
     constexpr const char* kCannotLoad = "error: cannot load image data";
     const std::int64_t start = stream.Tell();
     std::array<unsigned char, kSignatureBytes> lead{};
     const std::size_t leadLength = stream.Read(lead.data(), 1, lead.size());
-    const std::optional<FamilyKind> kind = KindFromSignature(lead, leadLength);
-    const bool wanted = kind && (format == 0 || format == static_cast<std::int32_t>(*kind));
+    const std::optional<ImageFormat> kind = KindFromSignature(lead, leadLength);
+    const bool wanted = kind && (format == ImageFormat::Unknown || format == *kind);
     if (!wanted || !stream.Seek(start, SeekOrigin::Begin)) {
         image.SetError(kCannotLoad);
         return false;
@@ -108,8 +106,7 @@ bool DecodeJpeg2000Family(ByteStream& stream, CodecImage& image, std::int32_t fo
         image.SetError("error: too much components");
         return false;
     }
-    return image.Create(header->width, header->height, FamilyImageDepth(*header),
-                        static_cast<std::uint32_t>(*kind));
+    return image.Create(header->width, header->height, FamilyImageDepth(*header), *kind);
 }
 
 }  // namespace quillmere::image

@@ -204,7 +204,7 @@ bool DecodeJpeg(ByteStream& stream, CodecImage& image) {
     }
     const jpeg_decompress_struct& info = reader.info();
     if (!image.Create(info.output_width, info.output_height, 8u * static_cast<unsigned>(info.output_components),
-                      static_cast<std::uint32_t>(ImageFormat::Jpg))) {
+                      ImageFormat::Jpg)) {
         return false;
     }
 

@@ -9,7 +9,6 @@
 namespace quillmere::image {
 namespace {
 
-constexpr std::uint32_t kFormatPcx = 8;
 constexpr std::uint8_t kManufacturerZsoft = 10;
 constexpr std::uint8_t kEncodingRle = 1;
 constexpr std::uint8_t kMaxPlanes = 4;
@@ -62,14 +61,10 @@ bool DecodePcx(ByteStream& stream, CodecImage& image) {
 
     const std::uint32_t width = Side(header.U16Le(4), header.U16Le(8));
     const std::uint32_t height = Side(header.U16Le(6), header.U16Le(10));
-    if (!image.Create(width, height, DepthFor(planes, bitsPerPixel), kFormatPcx)) return false;
+    if (!image.Create(width, height, DepthFor(planes, bitsPerPixel), ImageFormat::Pcx)) return false;
 
     image.StoreXDPI(header.U16Le(12));
     image.StoreYDPI(header.U16Le(14));
-    if (image.settings.escape != 0) {
-        image.SetError("Cancelled");
-        return false;
-    }
     return true;
 }
 

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "image/decoders.h"
-#include "image/image_object.h"
 
 namespace quillmere::image {
 
@@ -107,7 +106,7 @@ bool DecodePng(ByteStream& stream, CodecImage& image) {
     png_infop info = reader.info();
     const unsigned pixelDepth = static_cast<unsigned>(png_get_bit_depth(png, info)) * png_get_channels(png, info);
     if (!image.Create(png_get_image_width(png, info), png_get_image_height(png, info), DepthForCreate(pixelDepth),
-                      static_cast<std::uint32_t>(ImageFormat::Png))) {
+                      ImageFormat::Png)) {
         return false;
     }
 

@@ -10,7 +10,6 @@
 namespace quillmere::image {
 namespace {
 
-constexpr std::uint32_t kFormatTga = 7;
 constexpr std::int64_t kHeaderSize = 18;
 constexpr std::uint16_t kMaxColourMapEntries = 256;
 
@@ -57,12 +56,8 @@ bool DecodeTga(ByteStream& stream, CodecImage& image) {
         return false;
     }
 
-    if (!image.Create(width, height, pixelDepth, kFormatTga)) {
+    if (!image.Create(width, height, pixelDepth, ImageFormat::Tga)) {
         image.SetError("TGA Create failed");
-        return false;
-    }
-    if (image.settings.escape != 0) {
-        image.SetError("Cancelled");
         return false;
     }
     return true;

@@ -10,8 +10,6 @@
 #include <string>
 
 #include "image/decoders.h"
-#include "image/image_object.h"
-#include "image/tiff_library.h"
 
 namespace quillmere::image {
 
@@ -72,46 +70,44 @@ int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 // Owns the open options.
 class TiffOptions {
 public:
-    TiffOptions(const TiffLibrary& tiff, TiffContext& context) : tiff_(tiff), options_(tiff.openOptionsAlloc()) {
+    explicit TiffOptions(TiffContext& context) : options_(TIFFOpenOptionsAlloc()) {
         if (options_ == nullptr) return;
-        tiff_.openOptionsSetMaxSingleMemAlloc(options_, kMaxSingleAllocation);
-        tiff_.openOptionsSetErrorHandlerExtR(options_, KeepError, &context);
-        tiff_.openOptionsSetWarningHandlerExtR(options_, IgnoreWarning, &context);
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options_, kMaxSingleAllocation);
+        TIFFOpenOptionsSetErrorHandlerExtR(options_, KeepError, &context);
+        TIFFOpenOptionsSetWarningHandlerExtR(options_, IgnoreWarning, &context);
     }
     ~TiffOptions() {
-        if (options_ != nullptr) tiff_.openOptionsFree(options_);
+        if (options_ != nullptr) TIFFOpenOptionsFree(options_);
     }
     TiffOptions(const TiffOptions&) = delete;
     TiffOptions& operator=(const TiffOptions&) = delete;
     TIFFOpenOptions* get() const { return options_; }
 
 private:
-    const TiffLibrary& tiff_;
     TIFFOpenOptions* options_;
 };
 
 // Owns an open TIFF handle.
 class TiffHandle {
 public:
-    TiffHandle(const TiffLibrary& library, TIFF* tiff) : library_(library), tiff_(tiff) {}
+    explicit TiffHandle(TIFF* tiff) : tiff_(tiff) {}
     ~TiffHandle() {
-        if (tiff_ != nullptr) library_.close(tiff_);
+        if (tiff_ != nullptr) TIFFClose(tiff_);
     }
     TiffHandle(const TiffHandle&) = delete;
     TiffHandle& operator=(const TiffHandle&) = delete;
     TIFF* get() const { return tiff_; }
 
 private:
-    const TiffLibrary& library_;
     TIFF* tiff_;
 };
 
-TIFF* OpenClient(const TiffLibrary& tiff, TiffContext& context, const TiffOptions& options) {
+TIFF* OpenClient(TiffContext& context, const TiffOptions& options) {
     if (options.get() == nullptr) return nullptr;
     // "O": strip and tile offsets are loaded only when asked for, which
     // this decoder never does.
-    return tiff.clientOpenExt("tiff", "rO", &context, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
-                              UnmapProc, options.get());
+    return TIFFClientOpenExt("tiff", "rO", &context, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
+                             UnmapProc, options.get());
 }
 
 std::uint32_t DepthForCreate(std::uint16_t photometric, std::uint16_t bitsPerSample) {
@@ -144,9 +140,9 @@ std::int32_t TruncateToInt(float value) {
 }
 
 // The resolution tag in dots per inch; centimetre values are rounded.
-std::optional<std::int32_t> DpiFromTag(const TiffLibrary& library, TIFF* tiff, ttag_t tag, std::uint16_t unit) {
+std::optional<std::int32_t> DpiFromTag(TIFF* tiff, ttag_t tag, std::uint16_t unit) {
     float resolution = 0.0f;
-    if (library.getField(tiff, tag, &resolution) != 1) return std::nullopt;
+    if (TIFFGetField(tiff, tag, &resolution) != 1) return std::nullopt;
     if (unit == RESUNIT_CENTIMETER) resolution = resolution * 2.54f + 0.5f;
     return TruncateToInt(resolution);
 }
@@ -154,25 +150,19 @@ std::optional<std::int32_t> DpiFromTag(const TiffLibrary& library, TIFF* tiff, t
 }  // namespace
 
 bool DecodeTiff(ByteStream& stream, CodecImage& image) {
-    const TiffLibrary* library = LoadTiffLibrary();
-    if (library == nullptr) {
-        image.SetError("Error: the TIFF library cannot be loaded");
-        return false;
-    }
-    const TiffLibrary& libtiff = *library;
     TiffContext context;
     context.stream = &stream;
-    TiffOptions options(libtiff, context);
-    TiffHandle tiff(libtiff, OpenClient(libtiff, context, options));
+    TiffOptions options(context);
+    TiffHandle tiff(OpenClient(context, options));
     if (tiff.get() == nullptr) {
         image.SetError("Error encountered while opening TIFF file");
         return false;
     }
 
-    image.settings.frameCount = static_cast<std::int32_t>(libtiff.numberOfDirectories(tiff.get()));
+    image.settings.frameCount = static_cast<std::int32_t>(TIFFNumberOfDirectories(tiff.get()));
     const std::int32_t page = image.settings.frameIndex;
     if (page < 0 || page >= image.settings.frameCount ||
-        (page != 0 && libtiff.setDirectory(tiff.get(), static_cast<tdir_t>(page)) != 1)) {
+        (page != 0 && TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page)) != 1)) {
         image.SetError("Error: page not present in TIFF file");
         return false;
     }
@@ -181,29 +171,25 @@ bool DecodeTiff(ByteStream& stream, CodecImage& image) {
     std::uint32_t height = 0;
     std::uint16_t bitsPerSample = 1;
     std::uint16_t photometric = 0;
-    libtiff.getField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
-    libtiff.getField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
-    libtiff.getFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    libtiff.getField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+    TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric);
 
     if (!image.Create(width, height, DepthForCreate(photometric, bitsPerSample),
-                      static_cast<std::uint32_t>(ImageFormat::Tif))) {
+                      ImageFormat::Tif)) {
         return false;
     }
 
     std::uint16_t unit = RESUNIT_INCH;
-    libtiff.getFieldDefaulted(tiff.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
-    if (const auto dpi = DpiFromTag(libtiff, tiff.get(), TIFFTAG_XRESOLUTION, unit)) image.SetXDPI(*dpi);
-    if (const auto dpi = DpiFromTag(libtiff, tiff.get(), TIFFTAG_YRESOLUTION, unit)) image.SetYDPI(*dpi);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (const auto dpi = DpiFromTag(tiff.get(), TIFFTAG_XRESOLUTION, unit)) image.SetXDPI(*dpi);
+    if (const auto dpi = DpiFromTag(tiff.get(), TIFFTAG_YRESOLUTION, unit)) image.SetYDPI(*dpi);
 
     float position = 0.0f;
-    if (libtiff.getField(tiff.get(), TIFFTAG_XPOSITION, &position) == 1) {
-        image.settings.xOffset = TruncateToInt(position);
-    }
+    if (TIFFGetField(tiff.get(), TIFFTAG_XPOSITION, &position) == 1) image.settings.xOffset = TruncateToInt(position);
     position = 0.0f;
-    if (libtiff.getField(tiff.get(), TIFFTAG_YPOSITION, &position) == 1) {
-        image.settings.yOffset = TruncateToInt(position);
-    }
+    if (TIFFGetField(tiff.get(), TIFFTAG_YPOSITION, &position) == 1) image.settings.yOffset = TruncateToInt(position);
     image.settings.backgroundIndex = -1;
     return true;
 }

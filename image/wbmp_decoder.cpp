@@ -10,19 +10,18 @@
 namespace quillmere::image {
 namespace {
 
-constexpr std::uint32_t kFormatWbmp = 9;
 constexpr int kMaxIntegerBytes = 5;  // 35 bits of payload, enough for 32
 
-// Reads one multi-byte integer; nullopt when the stream ends inside it.
-// A value too large for 32 bits comes back as 0, which no header accepts.
+// Reads one multi-byte integer; nullopt when the stream ends inside it, or
+// when it runs past five bytes or 32 bits, as no WBMP header does.
 std::optional<std::uint32_t> ReadMultiByteInteger(ByteStream& stream) {
     std::uint64_t value = 0;
     for (int i = 0; i < kMaxIntegerBytes; ++i) {
         const int byte = stream.GetC();
         if (byte < 0) return std::nullopt;
         value = (value << 7) | static_cast<std::uint64_t>(byte & 0x7F);
-        // A number too long or too large is no WBMP header: reading it as 0
-        // would let any file starting with high bytes (a JPEG) pass as type 0.
+        // Were such a number cut to 0 instead, any file starting with high
+        // bytes (a JPEG) would pass as type 0.
         if ((byte & 0x80) == 0) {
             if (value > UINT32_MAX) return std::nullopt;
             return static_cast<std::uint32_t>(value);
@@ -50,7 +49,7 @@ bool DecodeWbmp(ByteStream& stream, CodecImage& image) {
         image.SetError("Corrupted WBMP");
         return false;
     }
-    if (!image.Create(*width, *height, 1, kFormatWbmp)) {
+    if (!image.Create(*width, *height, 1, ImageFormat::Wbmp)) {
         image.SetError("WBMP Create failed");
         return false;
     }

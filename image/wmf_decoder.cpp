@@ -12,7 +12,6 @@
 namespace quillmere::image {
 namespace {
 
-constexpr std::uint32_t kFormatWmf = 10;
 constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr std::uint16_t kMetafileHeaderWords = 9;
 constexpr std::uint32_t kScreenDpi = 96;
@@ -54,12 +53,8 @@ bool DecodeWmf(ByteStream& stream, CodecImage& image) {
         image.SetErrorUtf8("空的WMF");
         return false;
     }
-    if (image.settings.escape != 0) {
-        image.SetErrorUtf8("用户取消");
-        return false;
-    }
     return image.Create(PixelsFromUnits(extentX, unitsPerInch), PixelsFromUnits(extentY, unitsPerInch), kTrueColour,
-                        kFormatWmf);
+                        ImageFormat::Wmf);
 }
 
 }  // namespace quillmere::image

@@ -10,16 +10,6 @@ FileFacts GetFileFacts(const FileSystem& fs, const Text& path) {
     return FileFacts{true, LocalDateTimeFromTime(status.lastWriteTime), status.size, status.type};
 }
 
-DateTime GetFileTime(const FileSystem& fs, const Text& path) {
-    const FileStatus status = fs.Status(TextToNativeName(path));
-    if (!status.exists) return kMissingFileTime;
-    return LocalDateTimeFromTime(status.lastWriteTime);
-}
-
-std::int32_t GetFileSize(const FileSystem& fs, const Text& path) {
-    const FileStatus status = fs.Status(TextToNativeName(path));
-    if (!status.exists) return -1;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(status.size)));
-}
+DateTime GetFileTime(const FileSystem& fs, const Text& path) { return GetFileFacts(fs, path).time; }
 
 }  // namespace quillmere

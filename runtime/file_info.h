@@ -15,10 +15,6 @@ namespace quillmere {
 // whole second; kMissingFileTime when the path leads nowhere.
 DateTime GetFileTime(const FileSystem& fs, const Text& path);
 
-// The low 32 bits of the size read as a signed number (3,000,000,000 bytes
-// reports -1294967296); -1 when the path leads nowhere.
-std::int32_t GetFileSize(const FileSystem& fs, const Text& path);
-
 struct FileFacts {
     bool exists = false;
     DateTime time = kMissingFileTime;

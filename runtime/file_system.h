@@ -1,16 +1,20 @@
 #pragma once
 // The file system as the runtime sees it: directory listings in name order,
-// directory identities and file status, addressed by native byte paths
-// (whatever bytes the names have on disk; TextToNativeName gives them).
-// RealFileSystem reaches the disk, MemoryFileSystem serves tests.
+// directory identities, file status and regular files opened as byte
+// streams, addressed by native byte paths (whatever bytes the names have on
+// disk; TextToNativeName gives them). RealFileSystem reaches the disk,
+// MemoryFileSystem serves tests.
 
 #include <compare>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "runtime/byte_stream.h"
 
 namespace quillmere {
 
@@ -60,6 +64,11 @@ public:
     virtual std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const = 0;
     // The status of what a path leads to (links followed); never opens it.
     virtual FileStatus Status(const std::string& path) const = 0;
+    // What a path leads to (links followed), opened for reading as bytes when
+    // it is a regular file. Never blocks and never acts on a FIFO or device;
+    // nullptr with error set (the system's reason, UTF-8) when the path
+    // cannot be opened or leads to anything but a regular file.
+    virtual std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const = 0;
 };
 
 // Directory order: byte values after ASCII upper-casing, then the raw bytes,

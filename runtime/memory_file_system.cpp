@@ -1,5 +1,8 @@
 #include "runtime/memory_file_system.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace quillmere {
@@ -7,6 +10,70 @@ namespace quillmere {
 namespace {
 
 constexpr int kMaxLinksPerLookup = 40;
+
+// A stream over a file's bytes that keeps them alive.
+class HeldBytesStream final : public ByteStream {
+public:
+    explicit HeldBytesStream(std::shared_ptr<const std::vector<unsigned char>> bytes)
+        : bytes_(std::move(bytes)), stream_(*bytes_) {}
+
+    std::size_t Read(void* buffer, std::size_t size, std::size_t count) override {
+        return stream_.Read(buffer, size, count);
+    }
+    bool Seek(std::int64_t offset, SeekOrigin origin) override { return stream_.Seek(offset, origin); }
+    std::int64_t Tell() const override { return stream_.Tell(); }
+    int GetC() override { return stream_.GetC(); }
+    bool Eof() const override { return stream_.Eof(); }
+    std::int64_t Size() const override { return stream_.Size(); }
+
+private:
+    std::shared_ptr<const std::vector<unsigned char>> bytes_;
+    MemoryStream stream_;
+};
+
+// The content of a file added by size alone: that many zeros, never held in
+// memory, so a test may add a file of any size.
+class ZerosStream final : public ByteStream {
+public:
+    explicit ZerosStream(std::int64_t size) : size_(size) {}
+
+    std::size_t Read(void* buffer, std::size_t size, std::size_t count) override {
+        // As every stream: nothing for an empty or overflowing request.
+        if (size == 0 || count == 0 || count > SIZE_MAX / size) return 0;
+        const std::int64_t left = position_ < size_ ? size_ - position_ : 0;
+        const std::size_t whole = static_cast<std::size_t>(left) / size;
+        const std::size_t items = std::min(whole, count);
+        const std::size_t taken = count > whole ? static_cast<std::size_t>(left) : items * size;
+        std::memset(buffer, 0, taken);
+        position_ += static_cast<std::int64_t>(taken);
+        if (count > whole) eof_ = true;
+        return items;
+    }
+    bool Seek(std::int64_t offset, SeekOrigin origin) override {
+        const std::int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? position_ : size_;
+        std::int64_t target = 0;
+        if (__builtin_add_overflow(base, offset, &target) || target < 0) return false;
+        position_ = target;
+        eof_ = false;
+        return true;
+    }
+    std::int64_t Tell() const override { return position_; }
+    int GetC() override {
+        if (position_ >= size_) {
+            eof_ = true;
+            return -1;
+        }
+        ++position_;
+        return 0;
+    }
+    bool Eof() const override { return eof_; }
+    std::int64_t Size() const override { return size_; }
+
+private:
+    std::int64_t size_;
+    std::int64_t position_ = 0;
+    bool eof_ = false;
+};
 
 // The components of a path, empty ones and "." dropped.
 std::vector<std::string_view> Components(std::string_view path) {
@@ -68,6 +135,16 @@ void MemoryFileSystem::AddFile(const std::string& path, std::int64_t size, std::
     node.size = size;
     node.lastWriteTime = lastWriteTime;
     node.readOnly = readOnly;
+    AddNode(path, std::move(node));
+}
+
+void MemoryFileSystem::AddFileWithBytes(const std::string& path, std::vector<unsigned char> bytes,
+                                        std::time_t lastWriteTime) {
+    Node node;
+    node.kind = Kind::RegularFile;
+    node.size = static_cast<std::int64_t>(bytes.size());
+    node.lastWriteTime = lastWriteTime;
+    node.bytes = std::make_shared<const std::vector<unsigned char>>(std::move(bytes));
     AddNode(path, std::move(node));
 }
 
@@ -163,6 +240,21 @@ FileStatus MemoryFileSystem::Status(const std::string& path) const {
     status.identity = DirectoryIdentity{1, static_cast<std::uint64_t>(*node)};
     status.changeStamp = found.version;
     return status;
+}
+
+std::unique_ptr<ByteStream> MemoryFileSystem::OpenRegularFile(const std::string& path, std::string& error) const {
+    const auto node = Find(path);
+    if (!node) {
+        error = "No such file or directory";
+        return nullptr;
+    }
+    const Node& found = nodes_[*node];
+    if (found.kind != Kind::RegularFile) {
+        error = found.kind == Kind::Directory ? "Is a directory" : "not a regular file";
+        return nullptr;
+    }
+    if (found.bytes) return std::make_unique<HeldBytesStream>(found.bytes);
+    return std::make_unique<ZerosStream>(found.size);
 }
 
 }  // namespace quillmere

@@ -1,6 +1,6 @@
 #pragma once
-// A file system held in memory, for tests of the listing, the scan and the
-// run without touching the disk. Paths are native byte strings; a relative
+// A file system held in memory, for tests of the listing, the scan, the
+// probe and the run without touching the disk. Paths are native byte strings; a relative
 // path starts at the root. Names are kept in directory order, links are
 // followed as the real file system follows them (relative targets from the
 // link's own directory, at most 40 links per lookup).
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,8 +26,11 @@ public:
     // Each Add creates the missing directories on the way and replaces an
     // entry of the same name (adding an existing directory keeps its contents).
     void AddDirectory(const std::string& path);
+    // A file of size bytes whose content reads as zeros.
     void AddFile(const std::string& path, std::int64_t size = 0, std::time_t lastWriteTime = 0,
                  bool readOnly = false);
+    // A file holding these bytes; its size is theirs.
+    void AddFileWithBytes(const std::string& path, std::vector<unsigned char> bytes, std::time_t lastWriteTime = 0);
     // Neither a directory nor a regular file: a FIFO, socket or device.
     void AddSpecialFile(const std::string& path, std::time_t lastWriteTime = 0);
     void AddSymbolicLink(const std::string& path, const std::string& target);
@@ -36,6 +40,7 @@ public:
     std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override;
     std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override;
     FileStatus Status(const std::string& path) const override;
+    std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const override;
 
 private:
     enum class Kind : std::uint8_t { Directory, RegularFile, Special, SymbolicLink };
@@ -48,6 +53,8 @@ private:
         std::map<std::string, std::size_t, NameOrder> children;
         std::string linkTarget;
         std::int64_t size = 0;
+        // Shared with the streams opened on it, which may outlive a replaced node.
+        std::shared_ptr<const std::vector<unsigned char>> bytes;
         std::time_t lastWriteTime = 0;
         bool readOnly = false;
         bool readable = true;

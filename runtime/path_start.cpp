@@ -1,7 +1,6 @@
 #include "runtime/path_start.h"
 
-#include <unistd.h>
-
+#include <cerrno>
 #include <climits>
 #include <string_view>
 
@@ -15,12 +14,12 @@ PathStart::PathStart(const std::string& path) : rest_(path.empty() ? "." : path.
         const std::size_t cut = rest.rfind('/', PATH_MAX - 2);
         if (cut == std::string_view::npos || cut == 0) {
             ok_ = false;  // no name is that long
+            errno = ENAMETOOLONG;
             return;
         }
         const std::string piece(rest.substr(0, cut + 1));
-        const int next = openat(directory_, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        Reset(next);
-        if (next < 0) {
+        directory_ = FileDescriptor::OpenAt(directory(), piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (!directory_.valid()) {
             ok_ = false;
             return;
         }
@@ -28,11 +27,6 @@ PathStart::PathStart(const std::string& path) : rest_(path.empty() ? "." : path.
     }
     // The rest of a path is its own end, so it stays terminated.
     rest_ = rest.empty() ? "." : rest.data();
-}
-
-void PathStart::Reset(int fd) noexcept {
-    if (directory_ != AT_FDCWD) close(directory_);
-    directory_ = fd;
 }
 
 }  // namespace quillmere

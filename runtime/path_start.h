@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "runtime/file_descriptor.h"
+
 namespace quillmere {
 
 // Where a path starts from for the *at calls: the directory its last piece
@@ -16,18 +18,16 @@ class PathStart {
 public:
     // path must outlive this object: rest() points into it.
     explicit PathStart(const std::string& path);
-    ~PathStart() { Reset(AT_FDCWD); }
     PathStart(const PathStart&) = delete;
     PathStart& operator=(const PathStart&) = delete;
 
+    // false with errno set when the path cannot be reached.
     bool ok() const noexcept { return ok_; }
-    int directory() const noexcept { return directory_; }
+    int directory() const noexcept { return directory_.valid() ? directory_.get() : AT_FDCWD; }
     const char* rest() const noexcept { return rest_; }
 
 private:
-    void Reset(int fd) noexcept;
-
-    int directory_ = AT_FDCWD;
+    FileDescriptor directory_;  // empty: the current directory
     const char* rest_;
     bool ok_ = true;
 };

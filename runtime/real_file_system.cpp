@@ -3,11 +3,13 @@
 #include "runtime/path_start.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstring>
 #include <ctime>
 #include <string_view>
 
@@ -27,10 +29,11 @@ public:
     explicit DirectoryStream(const std::string& path) {
         const PathStart start(path);
         if (!start.ok()) return;
-        const int fd = openat(start.directory(), start.rest(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return;
-        dir_ = fdopendir(fd);
-        if (dir_ == nullptr) close(fd);
+        FileDescriptor directory =
+            FileDescriptor::OpenAt(start.directory(), start.rest(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+        if (!directory.valid()) return;
+        dir_ = fdopendir(directory.get());
+        if (dir_ != nullptr) directory.release();  // closedir closes it now
     }
     ~DirectoryStream() {
         if (dir_ != nullptr) closedir(dir_);
@@ -124,6 +127,33 @@ FileStatus RealFileSystem::Status(const std::string& path) const {
     status.identity = DirectoryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     status.changeStamp = ChangeStamp(info);
     return status;
+}
+
+std::unique_ptr<ByteStream> RealFileSystem::OpenRegularFile(const std::string& path, std::string& error) const {
+    const PathStart start(path);
+    if (!start.ok()) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    // O_NONBLOCK: the open of a FIFO does not wait for a writer. O_NOCTTY: a
+    // terminal never becomes ours. Anything but a regular file is refused
+    // before any read.
+    FileDescriptor file =
+        FileDescriptor::OpenAt(start.directory(), start.rest(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (!file.valid()) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(file.get(), &info) != 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        return nullptr;
+    }
+    return std::make_unique<FileStream>(std::move(file), static_cast<std::int64_t>(info.st_size));
 }
 
 }  // namespace quillmere

@@ -13,6 +13,7 @@ public:
     std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override;
     std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override;
     FileStatus Status(const std::string& path) const override;
+    std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const override;
 };
 
 }  // namespace quillmere

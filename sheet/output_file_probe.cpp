@@ -7,34 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "runtime/file_descriptor.h"
+
 namespace quillmere::sheet {
 
 namespace {
-
-// Owns one file descriptor.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const noexcept { return fd_; }
-    bool valid() const noexcept { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
-int OpenRetryingInterrupts(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
 
 std::string Describe(const char* what, int error) {
     return std::string(what) + ": " + std::strerror(error);
@@ -49,7 +26,7 @@ bool ProbeOutputFile(const std::string& path, std::string& failure) {
     }
     constexpr int kCommon = O_WRONLY | O_CLOEXEC | O_NOCTTY;
     {
-        const FileDescriptor created(OpenRetryingInterrupts(path.c_str(), kCommon | O_CREAT | O_EXCL, 0666));
+        const FileDescriptor created = FileDescriptor::OpenAt(AT_FDCWD, path.c_str(), kCommon | O_CREAT | O_EXCL, 0666);
         if (created.valid()) {
             // Only a probe: the workbook creates the file itself when it is saved.
             ::unlink(path.c_str());
@@ -61,7 +38,7 @@ bool ProbeOutputFile(const std::string& path, std::string& failure) {
         }
     }
     // Non-blocking, so a FIFO without a reader fails instead of hanging.
-    const FileDescriptor existing(OpenRetryingInterrupts(path.c_str(), kCommon | O_NONBLOCK));
+    const FileDescriptor existing = FileDescriptor::OpenAt(AT_FDCWD, path.c_str(), kCommon | O_NONBLOCK);
     if (!existing.valid()) {
         failure = Describe("cannot write the output file", errno);
         return false;

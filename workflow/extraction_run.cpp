@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "image/image_object.h"
-#include "runtime/find_file.h"
 #include "runtime/text_encoding.h"
 #include "runtime/to_text.h"
 #include "workflow/file_preparer.h"
@@ -29,12 +28,9 @@ bool RefuseUnusableFolder(WindowPort& window, const FileSystem& fs, const Text& 
         window.ShowMessage(TextFromUtf8("请先选择图像文件夹。"), MessageKind::Warning);
         return true;
     }
-    Text pattern = folder;
-    if (TextRight(pattern, 1) != Text("/")) pattern += Text("/");
-    FindHandle handle;
-    const bool listable = !FindFile(fs, pattern + Text("*"), 16, handle).empty();
-    CloseFind(handle);
-    if (!listable) {
+    Text directory = folder;
+    if (TextRight(directory, 1) != Text("/")) directory += Text("/");
+    if (!fs.ListDirectory(TextToNativeName(directory))) {
         window.ShowMessage(TextFromUtf8("图像文件夹不存在或无法读取：") + folder, MessageKind::Warning);
         return true;
     }
@@ -116,7 +112,7 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         ShowStatus(window, progressHead + ToText(result.filesWritten + 1) + progressTail);
 
         const PreparedFile prepared = preparer.TakeNext();
-        if (!prepared.probe.decoded) window.ReportNotRead(*file, Text(prepared.probe.lastError));
+        if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.notReadReason);
         image::AdoptProbe(image, prepared.probe);
         if (auto failure = writer.WriteMetadataRow(workbook, window.ReadBatchFacts(), *file, prepared.facts, image)) {
             workbook.Discard();

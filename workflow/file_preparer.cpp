@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "image/image_object.h"
+#include "runtime/text_encoding.h"
 
 namespace quillmere::workflow {
 
@@ -30,10 +31,11 @@ Text ProbePath(const Text& path) {
     return TextLeft(path, 1) == Text("/") ? Text("/.") + path : Text("./") + path;
 }
 
-// What the probe reports for a file it cannot open: the object's start-up values.
-image::ImageProbe UnopenedProbe() {
+// What the probe reports for an entry it does not open: the start-up values.
+image::ImageProbe UnopenedProbe(const FileFacts& facts) {
     image::ImageProbe probe;
     probe.pathAccepted = true;
+    probe.openFailure = facts.exists ? "not a regular file" : "No such file or directory";
     return probe;
 }
 
@@ -43,9 +45,12 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
     PreparedFile prepared;
     prepared.facts = GetFileFacts(fs, path);
     prepared.probe = prepared.facts.type == EntryType::RegularFile
-                         ? image::ProbeRegularFile(ProbePath(path), static_cast<std::int32_t>(image::ImageFormat::Jpg),
-                                                   prepared.facts.size)
-                         : UnopenedProbe();
+                         ? image::ProbeImageFile(fs, ProbePath(path), image::ImageFormat::Jpg)
+                         : UnopenedProbe(prepared.facts);
+    if (!prepared.probe.decoded) {
+        prepared.notReadReason = prepared.probe.openFailure.empty() ? Text(prepared.probe.lastError)
+                                                                    : TextFromUtf8(prepared.probe.openFailure);
+    }
     return prepared;
 }
 

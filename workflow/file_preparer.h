@@ -34,6 +34,9 @@ namespace quillmere::workflow {
 struct PreparedFile {
     image::ImageProbe probe;
     FileFacts facts;
+    // Why no decoder accepted the file (the probe's last error) or why it
+    // could not be read; empty when a decoder accepted it.
+    Text notReadReason;
 };
 
 // Reads one file's facts and probes it, on whatever thread calls it. Only a

@@ -1,6 +1,7 @@
 // The command-line extractor as a user meets it: exit codes, messages, and
 // the workbook it writes.
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <vector>
 
 #include "../support/jpeg_fixture.h"
-#include "format_samples.h"
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
 #include "cli/command_line.h"
@@ -38,9 +38,8 @@ std::string Quote(const std::string& argument) {
     return quoted + "'";
 }
 
-// environment: assignments put before the command, as a shell takes them.
-CommandResult RunExtractor(const std::vector<std::string>& arguments, const std::string& environment = "") {
-    std::string command = environment + " " QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
+CommandResult RunExtractor(const std::vector<std::string>& arguments) {
+    std::string command = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
     for (const std::string& argument : arguments) command += " " + Quote(argument);
     command += " 2>&1 </dev/null";
     CommandResult result;
@@ -136,30 +135,62 @@ TEST(ExtractCommand, WritesTheWorkbookWithTheBatchFacts) {
     EXPECT_EQ(sheet.At(3, 9), "0002.txt");
 }
 
-TEST(ExtractCommand, LoadsTheTiffLibraryOnlyForTheFirstTiff) {
+// The lines of a text, without their line ends.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+TEST(ExtractCommand, VerboseNamesEachFileNotReadWithItsReasonAndCountsThem) {
     TempTree tree;
-    tree.File("jpegs/0001.jpg", quillmere::testing::MakeJpeg({}));
-    tree.File("mixed/0001.jpg", quillmere::testing::MakeJpeg({}));
-    tree.File("mixed/0002.tif", quillmere::testing::MakeTiff(5, 4, 400.0f));
-    // The dynamic loader names each library it loads, and says why.
-    const std::string traceLoads = "LD_DEBUG=files";
+    tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
+    tree.File("scan/0002.txt", "not an image");
+    tree.File("scan/0003.png", std::string("\x89PNG\r\n\x1a\n", 8));  // the signature, then nothing
+    ASSERT_EQ(mkfifo(tree.Path("scan/0004.pipe").c_str(), 0600), 0);
+    tree.File("scan/sub/0005.jpg", quillmere::testing::MakeJpeg({}));
 
-    const CommandResult jpegs = RunExtractor({"-o", tree.Path("jpegs.xlsx"), tree.Path("jpegs")}, traceLoads);
-    ASSERT_EQ(jpegs.exitCode, 0) << jpegs.output;
-    EXPECT_NE(jpegs.output.find("file=libxlsxwriter"), std::string::npos) << "no loader trace at all";
-    EXPECT_EQ(jpegs.output.find("file=libtiff"), std::string::npos) << jpegs.output;
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        std::vector<std::string> arguments = {"-j", "2", "-o", tree.Path("out.xlsx"), tree.Path("scan")};
+        if (verbose) arguments.insert(arguments.begin(), "--verbose");
+        const CommandResult result = RunExtractor(arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const std::vector<std::string> lines = Lines(result.output);
+        std::vector<std::string> notRead;
+        for (const std::string& line : lines) {
+            if (line.starts_with(tree.Path("scan/"))) notRead.push_back(line);
+        }
+        if (!verbose) {
+            EXPECT_EQ(notRead, std::vector<std::string>{}) << result.output;
+            EXPECT_EQ(result.output.find("not read"), std::string::npos) << result.output;
+            continue;
+        }
+        // In entry order, each with the probe's last error or why it was not opened.
+        EXPECT_EQ(notRead, (std::vector<std::string>{
+                               tree.Path("scan/0002.txt") + ": Not a JPEG file: starts with 0x6e 0x6f",
+                               tree.Path("scan/0003.png") + ": Not a JPEG file: starts with 0x89 0x50",
+                               tree.Path("scan/0004.pipe") + ": not a regular file",
+                           }))
+            << result.output;
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), "3 of 5 files not read");
+    }
+}
 
-    const CommandResult mixed = RunExtractor({"-o", tree.Path("mixed.xlsx"), tree.Path("mixed")}, traceLoads);
-    ASSERT_EQ(mixed.exitCode, 0) << mixed.output;
-    const std::size_t loaded = mixed.output.find("file=libtiff");
-    ASSERT_NE(loaded, std::string::npos) << mixed.output;
-    EXPECT_NE(mixed.output.find("dynamically loaded", loaded), std::string::npos) << mixed.output;
-    const auto book = quillmere::testing::ReadWorkbook(tree.Path("mixed.xlsx"));
-    ASSERT_TRUE(book.readable) << book.error;
-    const auto& sheet = book.sheets.at(0);
-    EXPECT_EQ(sheet.At(3, 9), "0002.tif");
-    EXPECT_EQ(sheet.At(3, 11), "5*4");
-    EXPECT_EQ(sheet.At(3, 12), "400");
+TEST(ParseCommandLine, VerboseInBothSpellings) {
+    for (const char* spelling : {"--verbose", "-v"}) {
+        const ParsedCommandLine parsed = ParseCommandLine({spelling, "-o", "out.xlsx", "folder"});
+        ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+        EXPECT_TRUE(parsed.options.verbose) << spelling;
+    }
+    EXPECT_FALSE(ParseCommandLine({"-o", "out.xlsx", "folder"}).options.verbose);
 }
 
 std::string Hex(const std::string& bytes) {

@@ -79,7 +79,7 @@ class BmpAccepted : public ::testing::TestWithParam<AcceptedCase> {};
 
 TEST_P(BmpAccepted, ReportsSizeColoursAndResolution) {
     const AcceptedCase& c = GetParam();
-    CodecImage image(1);
+    CodecImage image(ImageFormat::Bmp);
     ASSERT_TRUE(DecodeBytes(DecodeBmp, c.file, image)) << image.settings.lastError;
     EXPECT_EQ(image.header.width, c.width);
     EXPECT_EQ(image.header.height, c.height);
@@ -144,7 +144,7 @@ class BmpRejected : public ::testing::TestWithParam<RejectedCase> {};
 
 TEST_P(BmpRejected, FailsWithItsText) {
     const RejectedCase& c = GetParam();
-    CodecImage image(1);
+    CodecImage image(ImageFormat::Bmp);
     EXPECT_FALSE(DecodeBytes(DecodeBmp, c.file, image));
     EXPECT_EQ(image.settings.lastError, c.error);
 }
@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(BmpDecoder, KeepsRawPixelsPerMetreAndRoundsBothResolutions) {
-    CodecImage image(1);
+    CodecImage image(ImageFormat::Bmp);
     const Bytes file = BmpFile(With(kBase, [](auto& i) { i.xPixelsPerMetre = 11811; i.yPixelsPerMetre = 7874; }));
     ASSERT_TRUE(DecodeBytes(DecodeBmp, file, image));
     EXPECT_EQ(image.header.xPixelsPerMetre, 11811);
@@ -197,33 +197,17 @@ TEST(BmpDecoder, KeepsRawPixelsPerMetreAndRoundsBothResolutions) {
 }
 
 TEST(BmpDecoder, ZeroPerMetreOverridesAnInheritedResolution) {
-    CodecImage image(1);
+    CodecImage image(ImageFormat::Bmp);
     image.SetXDPI(300);
     ASSERT_TRUE(DecodeBytes(DecodeBmp, BmpFile(With(kBase, [](auto& i) { i.xPixelsPerMetre = 0; })), image));
     EXPECT_EQ(image.settings.xDpi, 0);
-}
-
-TEST(BmpDecoder, EscapeMinusOneReportsOnlyTheDimensions) {
-    CodecImage image(1);
-    image.settings.escape = -1;
-    EXPECT_FALSE(DecodeBytes(DecodeBmp, BmpFile(With(kBase, [](auto& i) { i.height = -7; })), image));
-    EXPECT_EQ(image.settings.lastError, "output dimensions returned");
-    EXPECT_EQ(image.header.width, 4);
-    EXPECT_EQ(image.header.height, 7);
-}
-
-TEST(BmpDecoder, OtherEscapeCancels) {
-    CodecImage image(1);
-    image.settings.escape = 1;
-    EXPECT_FALSE(DecodeBytes(DecodeBmp, BmpFile(kBase), image));
-    EXPECT_EQ(image.settings.lastError, "Cancelled");
 }
 
 TEST(BmpDecoder, ReadsFromTheStreamPosition) {
     const Bytes file = ByteBuilder().Text("junk").Append(BmpFile(With(kBase, [](auto& i) { i.width = 9; })));
     MemoryStream stream{std::span<const unsigned char>(file.data(), file.size())};
     ASSERT_TRUE(stream.Seek(4, SeekOrigin::Begin));
-    CodecImage image(1);
+    CodecImage image(ImageFormat::Bmp);
     ASSERT_TRUE(DecodeBmp(stream, image));
     EXPECT_EQ(image.header.width, 9);
 }

@@ -8,8 +8,8 @@ namespace quillmere::image {
 namespace {
 
 TEST(CodecImageTest, StartupDefaults) {
-    const CodecImage image(3);
-    EXPECT_EQ(image.settings.formatType, 3u);
+    const CodecImage image(ImageFormat::Jpg);
+    EXPECT_EQ(image.settings.formatType, ImageFormat::Jpg);
     EXPECT_EQ(image.settings.jpegQuality, 90);
     EXPECT_EQ(image.settings.backgroundIndex, -1);
     EXPECT_EQ(image.settings.xDpi, 96);
@@ -31,22 +31,22 @@ TEST(CodecImageTest, CreateRoundsDepthAndDerivesColourCount) {
     for (const DepthCase& c : cases) {
         SCOPED_TRACE(c.bits);
         CodecImage image;
-        ASSERT_TRUE(image.Create(7, 5, c.bits, 6));
+        ASSERT_TRUE(image.Create(7, 5, c.bits, ImageFormat::Tif));
         EXPECT_EQ(image.header.bitsPerPixel, c.depth);
         EXPECT_EQ(image.header.colorCount, c.colors);
-        EXPECT_EQ(image.settings.formatType, 6u);
+        EXPECT_EQ(image.settings.formatType, ImageFormat::Tif);
         EXPECT_TRUE(image.HasPicture());
     }
 }
 
 TEST(CodecImageTest, CreateChecksSize) {
     CodecImage image;
-    EXPECT_FALSE(image.Create(0, 5, 8, 1));
+    EXPECT_FALSE(image.Create(0, 5, 8, ImageFormat::Bmp));
     EXPECT_EQ(image.settings.lastError, TextFromUtf8("创建图像对象: 高度和宽度必须大于零").bytes());
-    EXPECT_FALSE(image.Create(5, 0, 8, 1));
+    EXPECT_FALSE(image.Create(5, 0, 8, ImageFormat::Bmp));
     // Nothing is allocated, so large pictures are fine as long as the header can hold them.
-    EXPECT_TRUE(image.Create(100000, 100000, 24, 1));
-    EXPECT_FALSE(image.Create(0x80000000u, 1, 8, 1));
+    EXPECT_TRUE(image.Create(100000, 100000, 24, ImageFormat::Bmp));
+    EXPECT_FALSE(image.Create(0x80000000u, 1, 8, ImageFormat::Bmp));
     EXPECT_EQ(image.settings.lastError, TextFromUtf8("超过规定的图像数据占用的内存大小").bytes());
 }
 
@@ -67,16 +67,16 @@ TEST(CodecImageTest, CopyInfoAndTransfer) {
     CodecImage object;
     object.SetXDPI(200);
     object.SetError("earlier");
-    CodecImage attempt(4);
+    CodecImage attempt(ImageFormat::Png);
     attempt.CopyInfo(object);
     EXPECT_EQ(attempt.settings.xDpi, 200);
     EXPECT_EQ(attempt.settings.lastError, "earlier");
-    ASSERT_TRUE(attempt.Create(3, 2, 8, 4));
+    ASSERT_TRUE(attempt.Create(3, 2, 8, ImageFormat::Png));
     EXPECT_TRUE(object.Transfer(attempt));
     EXPECT_TRUE(object.HasPicture());
     EXPECT_FALSE(attempt.HasPicture());
     EXPECT_EQ(object.header.width, 3);
-    EXPECT_EQ(object.settings.formatType, 4u);
+    EXPECT_EQ(object.settings.formatType, ImageFormat::Png);
 
     // An object holding a picture keeps its settings.
     CodecImage other;

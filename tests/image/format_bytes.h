@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 #include "image/codec_image.h"
 #include "runtime/text_encoding.h"
 

@@ -114,7 +114,7 @@ J2kSpec Grey(bool jp2) {
 struct DetectionCase {
     std::string name;
     Bytes file;
-    std::int32_t ownFormat;
+    ImageFormat ownFormat;
     std::int32_t width;
     std::int32_t height;
     std::int32_t xDpi;
@@ -128,33 +128,34 @@ TEST_P(FormatDetection, FoundWithTheJpegHintAndWithItsOwnCode) {
     const DetectionCase& c = GetParam();
     ScratchDirectory scratch;
     const Text path = scratch.Write("file-" + c.name, c.file);
-    for (const std::int32_t format : {3, 0, c.ownFormat}) {
+    for (const ImageFormat format : {ImageFormat::Jpg, ImageFormat::Unknown, c.ownFormat}) {
         ImageHandle handle;
-        ASSERT_TRUE(DecodeFromFile(handle, path, format)) << format << ": " << GetLastError(handle).bytes();
-        EXPECT_EQ(GetWidth(handle), c.width) << format;
-        EXPECT_EQ(GetHeight(handle), c.height) << format;
-        EXPECT_EQ(GetXDPI(handle), c.xDpi) << format;
-        EXPECT_EQ(GetNumColors(handle), c.colorCount) << format;
-        EXPECT_EQ(GetJpegQuality(handle), 90) << format;
+        ASSERT_TRUE(DecodeFromFile(handle, path, format))
+            << static_cast<int>(format) << ": " << GetLastError(handle).bytes();
+        EXPECT_EQ(GetWidth(handle), c.width) << static_cast<int>(format);
+        EXPECT_EQ(GetHeight(handle), c.height) << static_cast<int>(format);
+        EXPECT_EQ(GetXDPI(handle), c.xDpi) << static_cast<int>(format);
+        EXPECT_EQ(GetNumColors(handle), c.colorCount) << static_cast<int>(format);
+        EXPECT_EQ(GetJpegQuality(handle), 90) << static_cast<int>(format);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     HeaderFormats, FormatDetection,
-    ::testing::Values(DetectionCase{"Bmp", Bmp(640, -480, 8, 11811), 1, 640, 480, 300, 256},
-                      DetectionCase{"BmpWithoutResolution", Bmp(64, 48, 24, 0), 1, 64, 48, 0, 0},
-                      DetectionCase{"Ico", Icon(), 5, 48, 48, 96, 16},
-                      DetectionCase{"Gif", Gif(), 2, 120, 80, 96, 16},
-                      DetectionCase{"Tga", Tga(), 7, 320, 200, 96, 0},
-                      DetectionCase{"Pcx", Pcx(), 8, 800, 600, 200, 0},
-                      DetectionCase{"Wbmp", Wbmp(100, 20), 9, 100, 20, 96, 2},
-                      DetectionCase{"Wmf", Wmf(), 10, 192, 96, 96, 0},
-                      DetectionCase{"Jp2", EncodeJ2k(Grey(true)), 11, 17, 13, 96, 256},
-                      DetectionCase{"J2k", EncodeJ2k(J2kSpec{}), 12, 17, 13, 96, 0},
-                      DetectionCase{"Pgx", ByteBuilder().Text("PG ML +8 30 20\n").Zeros(600), 13, 30, 20, 96, 256},
-                      DetectionCase{"Pnm", ByteBuilder().Text("P6\n# scan\n2480 3508\n255\n").Zeros(32), 14, 2480,
+    ::testing::Values(DetectionCase{"Bmp", Bmp(640, -480, 8, 11811), ImageFormat::Bmp, 640, 480, 300, 256},
+                      DetectionCase{"BmpWithoutResolution", Bmp(64, 48, 24, 0), ImageFormat::Bmp, 64, 48, 0, 0},
+                      DetectionCase{"Ico", Icon(), ImageFormat::Ico, 48, 48, 96, 16},
+                      DetectionCase{"Gif", Gif(), ImageFormat::Gif, 120, 80, 96, 16},
+                      DetectionCase{"Tga", Tga(), ImageFormat::Tga, 320, 200, 96, 0},
+                      DetectionCase{"Pcx", Pcx(), ImageFormat::Pcx, 800, 600, 200, 0},
+                      DetectionCase{"Wbmp", Wbmp(100, 20), ImageFormat::Wbmp, 100, 20, 96, 2},
+                      DetectionCase{"Wmf", Wmf(), ImageFormat::Wmf, 192, 96, 96, 0},
+                      DetectionCase{"Jp2", EncodeJ2k(Grey(true)), ImageFormat::Jp2, 17, 13, 96, 256},
+                      DetectionCase{"J2k", EncodeJ2k(J2kSpec{}), ImageFormat::Jpc, 17, 13, 96, 0},
+                      DetectionCase{"Pgx", ByteBuilder().Text("PG ML +8 30 20\n").Zeros(600), ImageFormat::Pgx, 30, 20, 96, 256},
+                      DetectionCase{"Pnm", ByteBuilder().Text("P6\n# scan\n2480 3508\n255\n").Zeros(32), ImageFormat::Pnm, 2480,
                                     3508, 96, 0},
-                      DetectionCase{"Ras", Ras(), 15, 33, 44, 96, 256}),
+                      DetectionCase{"Ras", Ras(), ImageFormat::Ras, 33, 44, 96, 256}),
     [](const auto& info) { return info.param.name; });
 
 TEST(FormatDetection, GifWithoutFramesKeepsItsText) {
@@ -163,7 +164,7 @@ TEST(FormatDetection, GifWithoutFramesKeepsItsText) {
     ScratchDirectory scratch;
     const Bytes noFrames = ByteBuilder().Text("GIF89a").U16Le(10).U16Le(10).U8(0).U8(0).U8(0).U8(0x3B);
     ImageHandle handle;
-    EXPECT_FALSE(DecodeFromFile(handle, scratch.Write("empty.gif", noFrames), 2));
+    EXPECT_FALSE(DecodeFromFile(handle, scratch.Write("empty.gif", noFrames), ImageFormat::Gif));
     EXPECT_EQ(GetLastError(handle).bytes(), "GIF frame not present");
     EXPECT_EQ(GetWidth(handle), 0);
 }
@@ -173,14 +174,14 @@ TEST(FormatDetection, FailedHintKeepsItsOwnText) {
     struct Case {
         std::string name;
         Bytes file;
-        std::int32_t format;
+        ImageFormat format;
         std::string error;
     };
     const Case cases[] = {
-        {"zero-width.wbmp", Wbmp(0, 10), 9, "Corrupted WBMP"},
-        {"zero-width.bmp", Bmp(0, 10, 24, 3780), 1, Gb("创建图像对象: 高度和宽度必须大于零")},
-        {"empty-box.wmf", ByteBuilder().U32Le(0x9AC6CDD7).Zeros(10).U16Le(1440).Zeros(6).U16Le(1).U16Le(9).Zeros(14), 10, Gb("空的WMF")},
-        {"no-maximum.pnm", ByteBuilder().Text("P5 4 4\n"), 14, "error: cannot load image data"},
+        {"zero-width.wbmp", Wbmp(0, 10), ImageFormat::Wbmp, "Corrupted WBMP"},
+        {"zero-width.bmp", Bmp(0, 10, 24, 3780), ImageFormat::Bmp, Gb("创建图像对象: 高度和宽度必须大于零")},
+        {"empty-box.wmf", ByteBuilder().U32Le(0x9AC6CDD7).Zeros(10).U16Le(1440).Zeros(6).U16Le(1).U16Le(9).Zeros(14), ImageFormat::Wmf, Gb("空的WMF")},
+        {"no-maximum.pnm", ByteBuilder().Text("P5 4 4\n"), ImageFormat::Pnm, "error: cannot load image data"},
     };
     for (const Case& c : cases) {
         ImageHandle handle;
@@ -194,9 +195,9 @@ TEST(FormatDetection, EachFileStandsAlone) {
     // A 300-dpi BMP, then a GIF: the GIF shows 96, not the BMP's resolution.
     ScratchDirectory scratch;
     ImageHandle handle;
-    ASSERT_TRUE(DecodeFromFile(handle, scratch.Write("a.bmp", Bmp(10, 10, 24, 11811)), 3));
+    ASSERT_TRUE(DecodeFromFile(handle, scratch.Write("a.bmp", Bmp(10, 10, 24, 11811)), ImageFormat::Jpg));
     EXPECT_EQ(GetXDPI(handle), 300);
-    ASSERT_TRUE(DecodeFromFile(handle, scratch.Write("b.gif", Gif()), 3));
+    ASSERT_TRUE(DecodeFromFile(handle, scratch.Write("b.gif", Gif()), ImageFormat::Jpg));
     EXPECT_EQ(GetXDPI(handle), 96);
     EXPECT_EQ(GetWidth(handle), 120);
 }

@@ -23,7 +23,7 @@ namespace {
 using testing::Bytes;
 using testing::Gb;
 
-ImageProbe Probe(const Bytes& file, std::int32_t format) {
+ImageProbe Probe(const Bytes& file, ImageFormat format) {
     return ProbeImageBytes(std::span<const unsigned char>(file.data(), file.size()), format);
 }
 
@@ -58,16 +58,16 @@ const Bytes kJ2kTileSizeAboveInt32 = {
 };
 
 TEST(FuzzRegression, J2kTileSizeAboveInt32FailsWithoutHugeAllocation) {
-    for (const std::int32_t format : {0, 3, 12}) {
-        SCOPED_TRACE(format);
+    for (const ImageFormat format : {ImageFormat::Unknown, ImageFormat::Jpg, ImageFormat::Jpc}) {
+        SCOPED_TRACE(static_cast<int>(format));
         const ImageProbe probe = Probe(kJ2kTileSizeAboveInt32, format);
         EXPECT_FALSE(probe.decoded);
         EXPECT_EQ(probe.width, 0);
     }
-    EXPECT_EQ(Probe(kJ2kTileSizeAboveInt32, 12).lastError, Gb("超过规定的图像数据占用的内存大小"));
+    EXPECT_EQ(Probe(kJ2kTileSizeAboveInt32, ImageFormat::Jpc).lastError, Gb("超过规定的图像数据占用的内存大小"));
 
     const std::optional<long> baseline = PeakKibInChild([] {});
-    const std::optional<long> peak = PeakKibInChild([] { Probe(kJ2kTileSizeAboveInt32, 0); });
+    const std::optional<long> peak = PeakKibInChild([] { Probe(kJ2kTileSizeAboveInt32, ImageFormat::Unknown); });
     ASSERT_TRUE(baseline && peak);
     EXPECT_LT(*peak - *baseline, 64 * 1024) << "KiB touched by the probe";
 }
@@ -92,14 +92,14 @@ TEST(FuzzRegression, DamagedJpegIsNotAWbmp) {
     };
     for (const DamagedJpegCase& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const std::int32_t format : {3, 0}) {
+        for (const ImageFormat format : {ImageFormat::Jpg, ImageFormat::Unknown}) {
             const ImageProbe probe = Probe(c.file, format);
             EXPECT_FALSE(probe.decoded);
             EXPECT_EQ(probe.width, 0);
             EXPECT_EQ(probe.colorCount, 0u);
         }
         // The run's hint is JPEG: libjpeg's message stands.
-        EXPECT_EQ(Probe(c.file, 3).lastError, "JPEG datastream contains no image");
+        EXPECT_EQ(Probe(c.file, ImageFormat::Jpg).lastError, "JPEG datastream contains no image");
     }
 }
 

@@ -86,7 +86,7 @@ class GifAccepted : public ::testing::TestWithParam<AcceptedCase> {};
 
 TEST_P(GifAccepted, ScreenSizeDepthFromTableAndFrameCount) {
     const AcceptedCase& c = GetParam();
-    CodecImage image(2);
+    CodecImage image(ImageFormat::Gif);
     image.settings.frameIndex = c.frameIndex;
     image.SetXDPI(300);  // GIF carries no resolution: the inherited one stays
     ASSERT_TRUE(DecodeBytes(DecodeGif, GifFile(c.fixture), image)) << image.settings.lastError;
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(GifDecoder, FrameIndexOutsideTheFramesFailsButReportsTheCount) {
     for (const std::int32_t index : {4, -1, 100}) {
-        CodecImage image(2);
+        CodecImage image(ImageFormat::Gif);
         image.settings.frameIndex = index;
         EXPECT_FALSE(DecodeBytes(DecodeGif, GifFile(kAnimated), image)) << index;
         EXPECT_EQ(image.settings.lastError, "GIF frame not present") << index;
@@ -136,7 +136,7 @@ TEST(GifDecoder, FrameIndexOutsideTheFramesFailsButReportsTheCount) {
 }
 
 TEST(GifDecoder, NoFramesFails) {
-    CodecImage image(2);
+    CodecImage image(ImageFormat::Gif);
     EXPECT_FALSE(DecodeBytes(DecodeGif, GifFile(With(kBase, [](GifSpec& s) { s.frames.clear(); })), image));
     EXPECT_EQ(image.settings.lastError, "GIF frame not present");
     EXPECT_EQ(image.settings.frameCount, 0);
@@ -156,7 +156,7 @@ TEST(GifDecoder, TruncationCountsTheFramesWhoseDescriptorsAreIntact) {
     };
     for (const Cut cut : {Cut{one.size() - 1, 1}, Cut{thirdDescriptorEnd - 1, 2}, Cut{thirdDescriptorEnd, 3},
                           Cut{thirdDescriptorEnd + 7, 3}}) {
-        CodecImage image(2);
+        CodecImage image(ImageFormat::Gif);
         EXPECT_TRUE(DecodeBytes(DecodeGif, Truncated(whole, cut.length), image)) << cut.length;
         EXPECT_EQ(image.settings.frameCount, cut.frames) << cut.length;
     }
@@ -168,7 +168,7 @@ class GifRejected : public ::testing::TestWithParam<RejectedCase> {};
 
 TEST_P(GifRejected, FailsWithItsText) {
     const RejectedCase& c = GetParam();
-    CodecImage image(2);
+    CodecImage image(ImageFormat::Gif);
     EXPECT_FALSE(DecodeBytes(DecodeGif, c.file, image));
     EXPECT_EQ(image.settings.lastError, c.error);
 }

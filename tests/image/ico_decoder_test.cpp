@@ -70,7 +70,7 @@ class IcoAccepted : public ::testing::TestWithParam<EntryCase> {};
 
 TEST_P(IcoAccepted, ProbesTheEntryTheFrameIndexChooses) {
     const EntryCase& c = GetParam();
-    CodecImage image(5);
+    CodecImage image(ImageFormat::Ico);
     image.settings.frameIndex = c.frameIndex;
     image.SetXDPI(300);  // inherited: icons carry no resolution
     ASSERT_TRUE(DecodeBytes(DecodeIco, c.file, image)) << image.settings.lastError;
@@ -114,7 +114,7 @@ class IcoRejected : public ::testing::TestWithParam<RejectedCase> {};
 
 TEST_P(IcoRejected, FailsWithItsTextAndKeepsTheEntryCount) {
     const RejectedCase& c = GetParam();
-    CodecImage image(5);
+    CodecImage image(ImageFormat::Ico);
     image.settings.frameIndex = c.frameIndex;
     EXPECT_FALSE(DecodeBytes(DecodeIco, c.file, image));
     EXPECT_EQ(image.settings.lastError, c.error);
@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(IcoDecoder, PlainTextIsNoIcon) {
-    CodecImage image(5);
+    CodecImage image(ImageFormat::Ico);
     EXPECT_FALSE(DecodeBytes(DecodeIco, ByteBuilder().Text("hello, this is text"), image));
     EXPECT_EQ(image.settings.lastError, "Not an ICO");
 }

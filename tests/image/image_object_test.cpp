@@ -7,9 +7,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <span>
 #include <thread>
 
 #include "fixture_writers.h"
+#include "runtime/memory_file_system.h"
+#include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 
 namespace quillmere::image {
@@ -68,6 +73,7 @@ protected:
     std::string TextFile() const { return dir.WriteText("notes.txt", "plain text, not an image\n"); }
 
     TempDir dir;
+    RealFileSystem fs_;
     ImageHandle handle;
 };
 
@@ -78,16 +84,16 @@ TEST_F(ImageObjectTest, EmptyHandleAnswersZero) {
 }
 
 TEST_F(ImageObjectTest, ShortPathLeavesHandleEmpty) {
-    EXPECT_FALSE(DecodeFromFile(handle, Text("abc"), 3));
+    EXPECT_FALSE(DecodeFromFile(handle, Text("abc"), ImageFormat::Jpg));
     EXPECT_TRUE(handle.empty());
-    const ImageProbe probe = ProbeImageFile(Text("abc"), 3);
+    const ImageProbe probe = ProbeImageFile(fs_, Text("abc"), ImageFormat::Jpg);
     EXPECT_FALSE(probe.pathAccepted);
     AdoptProbe(handle, probe);
     EXPECT_TRUE(handle.empty());
 }
 
 TEST_F(ImageObjectTest, JpegDecodesOnHintedAttempt) {
-    EXPECT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), ImageFormat::Jpg));
     // 75: libjpeg's default quality, read back from the tables.
     EXPECT_EQ(Read(handle), (Properties{2480, 35, 300, 256, 75}));
     EXPECT_TRUE(GetLastError(handle).empty());
@@ -101,17 +107,17 @@ TEST_F(ImageObjectTest, OtherFormatsDecodeThroughDetection) {
     png.xPerUnit = png.yPerUnit = 11811;
     const std::string pngPath = dir.Write("scan.png", fixtures::WritePng(png));
 
-    EXPECT_TRUE(DecodeFromFile(handle, PathText(RgbTiff()), 3));
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(RgbTiff()), ImageFormat::Jpg));
     EXPECT_EQ(Read(handle), (Properties{40, 30, 300, 0, 90}));
     // The hinted decoder's message stays as the last error text.
     EXPECT_EQ(GetLastError(handle).bytes(), "Not a JPEG file: starts with 0x49 0x49");
 
-    EXPECT_TRUE(DecodeFromFile(handle, PathText(pngPath), 3));
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(pngPath), ImageFormat::Jpg));
     EXPECT_EQ(Read(handle), (Properties{12, 9, 300, 0, 90}));
 }
 
 TEST_F(ImageObjectTest, HintedDecoderRunsAloneWhenItSucceeds) {
-    EXPECT_TRUE(DecodeFromFile(handle, PathText(RgbTiff()), 6));
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(RgbTiff()), ImageFormat::Tif));
     EXPECT_EQ(Read(handle), (Properties{40, 30, 300, 0, 90}));
     EXPECT_TRUE(GetLastError(handle).empty());
 }
@@ -119,19 +125,20 @@ TEST_F(ImageObjectTest, HintedDecoderRunsAloneWhenItSucceeds) {
 TEST_F(ImageObjectTest, UnknownFileLastErrorTexts) {
     const std::string text = TextFile();
     struct Case {
-        std::int32_t format;
+        ImageFormat format;
         std::string error;
     };
     const Case cases[] = {
-        {3, "Not a JPEG file: starts with 0x70 0x6c"},
-        {0, Gb("解码: 未知或错误的图像格式")},
-        {6, "Error encountered while opening TIFF file"},
-        {4, "Not a PNG file"},
-        {99, ""},  // an unknown hint: detection fails and the text from before is put back
-        {-1, ""},
+        {ImageFormat::Jpg, "Not a JPEG file: starts with 0x70 0x6c"},
+        {ImageFormat::Unknown, Gb("解码: 未知或错误的图像格式")},
+        {ImageFormat::Tif, "Error encountered while opening TIFF file"},
+        {ImageFormat::Png, "Not a PNG file"},
+        // A code that names no decoder: detection fails and the text from before is put back.
+        {static_cast<ImageFormat>(99), ""},
+        {static_cast<ImageFormat>(-1), ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.format);
+        SCOPED_TRACE(static_cast<int>(c.format));
         EXPECT_FALSE(DecodeFromFile(handle, PathText(text), c.format));
         EXPECT_EQ(GetLastError(handle).bytes(), c.error);
         EXPECT_EQ(Read(handle), kStartup);
@@ -140,29 +147,29 @@ TEST_F(ImageObjectTest, UnknownFileLastErrorTexts) {
 
 TEST_F(ImageObjectTest, EveryFileStandsAlone) {
     // A failed decode after a good one reports the defaults, not the previous file.
-    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
-    EXPECT_FALSE(DecodeFromFile(handle, PathText(TextFile()), 3));
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), ImageFormat::Jpg));
+    EXPECT_FALSE(DecodeFromFile(handle, PathText(TextFile()), ImageFormat::Jpg));
     EXPECT_EQ(Read(handle), kStartup);
     EXPECT_EQ(GetLastError(handle).bytes(), "Not a JPEG file: starts with 0x70 0x6c");
 
     // A TIFF without resolution after a 300-dpi file shows 96.
-    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), ImageFormat::Jpg));
     const std::string bare = dir.Write("bare.tif", fixtures::WriteTiff({fixtures::TiffPage{}}));
-    ASSERT_TRUE(DecodeFromFile(handle, PathText(bare), 3));
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(bare), ImageFormat::Jpg));
     EXPECT_EQ(Read(handle), (Properties{8, 4, 96, 256, 90}));
 }
 
 TEST_F(ImageObjectTest, FilesThatCannotBeReadFail) {
-    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
-    EXPECT_FALSE(DecodeFromFile(handle, PathText(dir.path() + "/missing.jpg"), 3));
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), ImageFormat::Jpg));
+    EXPECT_FALSE(DecodeFromFile(handle, PathText(dir.path() + "/missing.jpg"), ImageFormat::Jpg));
     EXPECT_EQ(Read(handle), kStartup);
     EXPECT_TRUE(GetLastError(handle).empty());
 
     // A FIFO is refused without blocking; a directory is not read either.
     const std::string fifo = dir.path() + "/pipe.jpg";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_FALSE(DecodeFromFile(handle, PathText(fifo), 3));
-    EXPECT_FALSE(DecodeFromFile(handle, PathText(dir.path()), 3));
+    EXPECT_FALSE(DecodeFromFile(handle, PathText(fifo), ImageFormat::Jpg));
+    EXPECT_FALSE(DecodeFromFile(handle, PathText(dir.path()), ImageFormat::Jpg));
     EXPECT_FALSE(handle.empty());
 }
 
@@ -170,12 +177,12 @@ TEST_F(ImageObjectTest, NonUtf8FileNamesAreFound) {
     const std::string name = "\xB5\xB5\xB0\xB8.jpg";  // GBK bytes, not UTF-8
     fixtures::JpegSpec fixture;
     const std::string path = dir.Write(name, fixtures::WriteJpeg(fixture));
-    EXPECT_TRUE(DecodeFromFile(handle, PathText(path), 3));
+    EXPECT_TRUE(DecodeFromFile(handle, PathText(path), ImageFormat::Jpg));
     EXPECT_EQ(GetWidth(handle), 16);
 }
 
 TEST_F(ImageObjectTest, FreeEmptiesHandleAndIsIdempotent) {
-    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), 3));
+    ASSERT_TRUE(DecodeFromFile(handle, PathText(GreyJpeg300()), ImageFormat::Jpg));
     Free(handle);
     EXPECT_TRUE(handle.empty());
     Free(handle);
@@ -188,8 +195,8 @@ TEST_F(ImageObjectTest, AdoptedProbeEqualsDirectDecode) {
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         ImageHandle direct;
-        const bool decoded = DecodeFromFile(direct, PathText(path), 3);
-        const ImageProbe probe = ProbeImageFile(PathText(path), 3);
+        const bool decoded = DecodeFromFile(direct, PathText(path), ImageFormat::Jpg);
+        const ImageProbe probe = ProbeImageFile(fs_, PathText(path), ImageFormat::Jpg);
         EXPECT_EQ(probe.decoded, decoded);
         ImageHandle adopted;
         AdoptProbe(adopted, probe);
@@ -197,48 +204,113 @@ TEST_F(ImageObjectTest, AdoptedProbeEqualsDirectDecode) {
         EXPECT_EQ(GetLastError(adopted), GetLastError(direct));
         EXPECT_EQ(GetYDPI(adopted), GetYDPI(direct));
 
-        // The same file probed with its status already known.
-        struct stat info {};
-        ASSERT_EQ(stat(path.c_str(), &info), 0);
-        const ImageProbe known = ProbeRegularFile(PathText(path), 3, static_cast<std::int64_t>(info.st_size));
-        EXPECT_EQ(known.decoded, probe.decoded);
-        EXPECT_EQ(known.width, probe.width);
-        EXPECT_EQ(known.height, probe.height);
-        EXPECT_EQ(known.xDpi, probe.xDpi);
-        EXPECT_EQ(known.colorCount, probe.colorCount);
-        EXPECT_EQ(known.jpegQuality, probe.jpegQuality);
-        EXPECT_EQ(known.lastError, probe.lastError);
     }
 }
 
-TEST_F(ImageObjectTest, RegularFileThatBecameSomethingElseIsNotReadAndNothingBlocks) {
-    // Between the caller's status lookup and the open, the path was
-    // replaced by a FIFO without a writer, or by a directory.
+TEST_F(ImageObjectTest, WhatCannotBeOpenedSaysWhyAndNothingBlocks) {
+    // A FIFO without a writer, a directory and a missing file: none is read.
     const std::string fifo = dir.path() + "/pipe.jpg";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string folder = dir.path() + "/folder.jpg";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    for (const std::string& path : {fifo, folder}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "not a regular file"},
+        {folder, "Is a directory"},
+        {dir.path() + "/missing.jpg", "No such file or directory"},
+    };
+    for (const auto& [path, reason] : cases) {
         SCOPED_TRACE(path);
-        const ImageProbe probe = ProbeRegularFile(PathText(path), 3, 4096);
+        const ImageProbe probe = ProbeImageFile(fs_, PathText(path), ImageFormat::Jpg);
         EXPECT_TRUE(probe.pathAccepted);
         EXPECT_FALSE(probe.decoded);
         EXPECT_EQ(probe.width, 0);
+        EXPECT_EQ(probe.openFailure, reason);
+        EXPECT_EQ(probe.lastError, "");
     }
-    EXPECT_FALSE(ProbeRegularFile(PathText(dir.path() + "/missing.jpg"), 3, 4096).decoded);
+    EXPECT_EQ(ProbeImageFile(fs_, PathText(GreyJpeg300()), ImageFormat::Jpg).openFailure, "");
+}
+
+// Counts the reads that begin at the start of the stream: each decoder
+// attempt makes at least one, the JPEG decoder two (its EXIF scan, then libjpeg).
+class StartCountingStream final : public ByteStream {
+public:
+    explicit StartCountingStream(const Bytes& bytes) : inner_(std::span<const unsigned char>(bytes)) {}
+
+    std::size_t Read(void* buffer, std::size_t size, std::size_t count) override {
+        if (inner_.Tell() == 0) ++readsAtStart;
+        return inner_.Read(buffer, size, count);
+    }
+    bool Seek(std::int64_t offset, SeekOrigin origin) override { return inner_.Seek(offset, origin); }
+    std::int64_t Tell() const override { return inner_.Tell(); }
+    int GetC() override {
+        if (inner_.Tell() == 0) ++readsAtStart;
+        return inner_.GetC();
+    }
+    bool Eof() const override { return inner_.Eof(); }
+    std::int64_t Size() const override { return inner_.Size(); }
+
+    int readsAtStart = 0;
+
+private:
+    MemoryStream inner_;
+};
+
+TEST_F(ImageObjectTest, AFailedHintIsNotTriedAgainInDetection) {
+    // Detection alone tries every decoder once. A failed hint adds nothing:
+    // its decoder would fail the same way again, so detection skips it.
+    fixtures::TiffPage page;
+    const Bytes tiff = fixtures::WriteTiff({page});
+    const Bytes text = {'p', 'l', 'a', 'i', 'n', ' ', 't', 'e', 'x', 't', '\n'};
+    for (const Bytes* file : {&tiff, &text}) {
+        StartCountingStream detectionOnly(*file);
+        const ImageProbe detected = ProbeImageStream(detectionOnly, ImageFormat::Unknown);
+        ASSERT_GT(detectionOnly.readsAtStart, 2);
+        for (const ImageFormat hint : {ImageFormat::Jpg, ImageFormat::Bmp, ImageFormat::Png, ImageFormat::Gif}) {
+            SCOPED_TRACE(static_cast<int>(hint));
+            StartCountingStream hinted(*file);
+            const ImageProbe probe = ProbeImageStream(hinted, hint);
+            EXPECT_EQ(hinted.readsAtStart, detectionOnly.readsAtStart);
+            EXPECT_EQ(probe.decoded, detected.decoded);
+            EXPECT_EQ(probe.width, detected.width);
+        }
+    }
+    // The texts stay those of the failed hint.
+    StartCountingStream hintedJpeg(text);
+    EXPECT_EQ(ProbeImageStream(hintedJpeg, ImageFormat::Jpg).lastError, "Not a JPEG file: starts with 0x70 0x6c");
+    StartCountingStream hintedTiff(tiff);
+    EXPECT_EQ(ProbeImageStream(hintedTiff, ImageFormat::Jpg).lastError, "Not a JPEG file: starts with 0x49 0x49");
+}
+
+TEST_F(ImageObjectTest, TheSameFileDecodesAlikeFromDiskAndFromMemory) {
+    const std::pair<std::string, std::string> files[] = {
+        {GreyJpeg300(), "/m/grey.jpg"}, {RgbTiff(), "/m/page.tif"}, {TextFile(), "/m/notes.txt"}};
+    MemoryFileSystem memory;
+    for (const auto& [disk, inMemory] : files) {
+        std::ifstream in(disk, std::ios::binary);
+        memory.AddFileWithBytes(inMemory, std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {}));
+    }
+    for (const auto& [disk, inMemory] : files) {
+        SCOPED_TRACE(disk);
+        ImageHandle fromDisk;
+        ImageHandle fromMemory;
+        EXPECT_EQ(DecodeFromFile(fs_, fromDisk, PathText(disk), ImageFormat::Jpg),
+                  DecodeFromFile(memory, fromMemory, Text(inMemory), ImageFormat::Jpg));
+        EXPECT_EQ(Read(fromMemory), Read(fromDisk));
+        EXPECT_EQ(GetLastError(fromMemory), GetLastError(fromDisk));
+    }
 }
 
 TEST_F(ImageObjectTest, ProbesOnManyThreadsAgreeWithOneThread) {
     const std::string paths[] = {GreyJpeg300(), RgbTiff(), TextFile()};
     std::vector<ImageProbe> expected;
-    for (const std::string& path : paths) expected.push_back(ProbeImageFile(PathText(path), 3));
+    for (const std::string& path : paths) expected.push_back(ProbeImageFile(fs_, PathText(path), ImageFormat::Jpg));
     std::vector<std::thread> threads;
     std::vector<int> mismatches(4, 0);
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int round = 0; round < 50; ++round) {
                 for (std::size_t i = 0; i < 3; ++i) {
-                    const ImageProbe probe = ProbeImageFile(PathText(paths[i]), 3);
+                    const ImageProbe probe = ProbeImageFile(fs_, PathText(paths[i]), ImageFormat::Jpg);
                     if (probe.width != expected[i].width || probe.xDpi != expected[i].xDpi ||
                         probe.lastError != expected[i].lastError) {
                         ++mismatches[static_cast<std::size_t>(t)];
@@ -276,7 +348,7 @@ TEST_F(ImageObjectTest, HugeHeadersNeedNoLargeAllocation) {
             limit.rlim_cur = 1024ul * 1024 * 1024;
             setrlimit(RLIMIT_AS, &limit);
             ImageHandle huge;
-            const bool ok = DecodeFromFile(huge, PathText(path), 3);
+            const bool ok = DecodeFromFile(huge, PathText(path), ImageFormat::Jpg);
             std::exit(ok && GetWidth(huge) == 100000 && GetHeight(huge) == 100000 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
@@ -320,7 +392,9 @@ TEST_F(ImageObjectTest, DamagedFilesPrintNothing) {
     }
     const std::string printed = CaptureOutput(dir, [&] {
         for (const std::string& path : paths) {
-            for (const std::int32_t format : {0, 3, 4, 6}) DecodeFromFile(handle, PathText(path), format);
+            for (const ImageFormat format : {ImageFormat::Unknown, ImageFormat::Jpg, ImageFormat::Png, ImageFormat::Tif}) {
+                DecodeFromFile(handle, PathText(path), format);
+            }
         }
     });
     EXPECT_EQ(printed, "");

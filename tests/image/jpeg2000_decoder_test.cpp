@@ -26,7 +26,9 @@ using testing::Truncated;
 
 constexpr const char* kCannotLoad = "error: cannot load image data";
 
-bool DecodeFamily(const Bytes& bytes, CodecImage& image, std::int32_t format) {
+// formatCode: the number a table names the format by.
+bool DecodeFamily(const Bytes& bytes, CodecImage& image, std::int32_t formatCode) {
+    const auto format = static_cast<ImageFormat>(formatCode);
     return DecodeBytes([format](ByteStream& s, CodecImage& i) { return DecodeJpeg2000Family(s, i, format); }, bytes,
                        image);
 }
@@ -55,14 +57,14 @@ TEST_P(Jpeg2000Codestreams, DepthFromTheComponents) {
     ASSERT_FALSE(file.empty());
     const std::int32_t ownFormat = c.fixture.jp2 ? 11 : 12;
     for (const std::int32_t format : {0, ownFormat}) {
-        CodecImage image(static_cast<std::uint32_t>(format));
+        CodecImage image(static_cast<ImageFormat>(format));
         image.SetXDPI(300);  // the family keeps the inherited resolution
         ASSERT_TRUE(DecodeFamily(file, image, format)) << format << ": " << image.settings.lastError;
         EXPECT_EQ(image.header.width, 17);
         EXPECT_EQ(image.header.height, 13);
         EXPECT_EQ(image.header.colorCount, c.colorCount);
         EXPECT_EQ(image.settings.xDpi, 300);
-        EXPECT_EQ(image.settings.formatType, static_cast<std::uint32_t>(ownFormat));
+        EXPECT_EQ(image.settings.formatType, static_cast<ImageFormat>(ownFormat));
     }
 }
 
@@ -333,7 +335,7 @@ TEST(Jpeg2000Decoder, OwnHeaderFormatsAreRestrictedByCode) {
         CodecImage image;
         EXPECT_EQ(DecodeFamily(*c.file, image, c.format), c.accepted) << c.format;
         if (c.accepted) {
-            EXPECT_EQ(image.settings.formatType, static_cast<std::uint32_t>(c.format));
+            EXPECT_EQ(image.settings.formatType, static_cast<ImageFormat>(c.format));
         }
     }
 }

@@ -16,7 +16,7 @@ struct Decoded {
 
 Decoded Decode(const Bytes& bytes) {
     MemoryStream stream(bytes);
-    CodecImage image(3);
+    CodecImage image(ImageFormat::Jpg);
     const bool ok = DecodeJpeg(stream, image);
     return {ok, image};
 }
@@ -76,7 +76,7 @@ TEST(JpegDecoderTest, ExifWithoutXResolutionKeepsInheritedValue) {
     exif.AddDirectory({{fixtures::kTagResolutionUnit, fixtures::kFormatShort, 1, 2}});
     const Bytes jpeg = fixtures::WriteJpeg(WithExif(Jfif(1, 200, 200), exif.App1Payload()));
     MemoryStream stream(jpeg);
-    CodecImage image(3);
+    CodecImage image(ImageFormat::Jpg);
     image.SetXDPI(150);  // what the attempt inherited
     ASSERT_TRUE(DecodeJpeg(stream, image));
     EXPECT_EQ(image.settings.xDpi, 150);
@@ -172,7 +172,7 @@ TEST(JpegDecoderTest, StartsFromStreamPosition) {
     withPrefix.insert(withPrefix.end(), jpeg.begin(), jpeg.end());
     MemoryStream stream(withPrefix);
     stream.Seek(3, SeekOrigin::Begin);
-    CodecImage image(3);
+    CodecImage image(ImageFormat::Jpg);
     ASSERT_TRUE(DecodeJpeg(stream, image));
     EXPECT_EQ(image.settings.xDpi, 300);
 }

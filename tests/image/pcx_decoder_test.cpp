@@ -64,7 +64,7 @@ TEST(PcxDecoder, DepthFromPlanesAndBits) {
         {2, 8, 256},
     };
     for (const DepthCase& c : cases) {
-        CodecImage image(8);
+        CodecImage image(ImageFormat::Pcx);
         const Bytes file = PcxFile(With(kBase, [&](PcxHeader& h) { h.planes = c.planes; h.bitsPerPixel = c.bitsPerPixel; }));
         ASSERT_TRUE(DecodeBytes(DecodePcx, file, image)) << int(c.planes) << "x" << int(c.bitsPerPixel);
         EXPECT_EQ(image.header.colorCount, c.colorCount) << int(c.planes) << "x" << int(c.bitsPerPixel);
@@ -72,7 +72,7 @@ TEST(PcxDecoder, DepthFromPlanesAndBits) {
 }
 
 TEST(PcxDecoder, SizeFromTheWindowCorners) {
-    CodecImage image(8);
+    CodecImage image(ImageFormat::Pcx);
     const Bytes file = PcxFile(With(kBase, [](PcxHeader& h) { h.xMin = 10; h.xMax = 109; h.yMin = 5; h.yMax = 5; }));
     ASSERT_TRUE(DecodeBytes(DecodePcx, file, image));
     EXPECT_EQ(image.header.width, 100);
@@ -85,7 +85,7 @@ TEST(PcxDecoder, StoresTheDpiWordsAsTheyAre) {
         std::uint16_t yDpi;
     };
     for (const DpiCase c : {DpiCase{300, 300}, DpiCase{0, 0}, DpiCase{72, 600}, DpiCase{65535, 1}}) {
-        CodecImage image(8);
+        CodecImage image(ImageFormat::Pcx);
         image.SetXDPI(150);
         const Bytes file = PcxFile(With(kBase, [&](PcxHeader& h) { h.xDpi = c.xDpi; h.yDpi = c.yDpi; }));
         ASSERT_TRUE(DecodeBytes(DecodePcx, file, image));
@@ -100,7 +100,7 @@ class PcxRejected : public ::testing::TestWithParam<RejectedCase> {};
 
 TEST_P(PcxRejected, FailsWithItsText) {
     const RejectedCase& c = GetParam();
-    CodecImage image(8);
+    CodecImage image(ImageFormat::Pcx);
     EXPECT_FALSE(DecodeBytes(DecodePcx, c.file, image));
     EXPECT_EQ(image.settings.lastError, c.error);
 }

@@ -18,7 +18,7 @@ struct Decoded {
 
 Decoded Decode(const Bytes& bytes) {
     MemoryStream stream(bytes);
-    CodecImage image(4);
+    CodecImage image(ImageFormat::Png);
     const bool ok = DecodePng(stream, image);
     return {ok, image};
 }

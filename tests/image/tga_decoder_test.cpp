@@ -62,7 +62,7 @@ class TgaAccepted : public ::testing::TestWithParam<AcceptedCase> {};
 
 TEST_P(TgaAccepted, SizeAndColoursFromTheHeader) {
     const AcceptedCase& c = GetParam();
-    CodecImage image(7);
+    CodecImage image(ImageFormat::Tga);
     image.SetXDPI(200);  // TGA keeps the inherited resolution
     ASSERT_TRUE(DecodeBytes(DecodeTga, TgaFile(c.header), image)) << image.settings.lastError;
     EXPECT_EQ(image.header.width, c.header.width);
@@ -92,7 +92,7 @@ class TgaRejected : public ::testing::TestWithParam<RejectedCase> {};
 
 TEST_P(TgaRejected, FailsWithItsText) {
     const RejectedCase& c = GetParam();
-    CodecImage image(7);
+    CodecImage image(ImageFormat::Tga);
     EXPECT_FALSE(DecodeBytes(DecodeTga, c.file, image));
     EXPECT_EQ(image.settings.lastError, c.error);
 }
@@ -119,13 +119,6 @@ INSTANTIATE_TEST_SUITE_P(
                      "corrupted TGA"},
         RejectedCase{"PlainText", ByteBuilder().Text("just some words in a text file\n"), "Unknown TGA image type"}),
     [](const auto& info) { return info.param.name; });
-
-TEST(TgaDecoder, CancelledByEscape) {
-    CodecImage image(7);
-    image.settings.escape = 1;
-    EXPECT_FALSE(DecodeBytes(DecodeTga, TgaFile(kBase), image));
-    EXPECT_EQ(image.settings.lastError, "Cancelled");
-}
 
 }  // namespace
 }  // namespace quillmere::image

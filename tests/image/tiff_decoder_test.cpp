@@ -16,7 +16,7 @@ struct Decoded {
 
 Decoded Decode(const Bytes& bytes, std::int32_t frameIndex = 0) {
     MemoryStream stream(bytes);
-    CodecImage image(6);
+    CodecImage image(ImageFormat::Tif);
     image.settings.frameIndex = frameIndex;
     const bool ok = DecodeTiff(stream, image);
     return {ok, image};
@@ -98,7 +98,7 @@ TEST(TiffDecoderTest, Resolution) {
 TEST(TiffDecoderTest, AbsentResolutionKeepsInheritedValue) {
     const Bytes tiff = fixtures::WriteTiff({TiffPage{}});
     MemoryStream stream(tiff);
-    CodecImage image(6);
+    CodecImage image(ImageFormat::Tif);
     image.SetXDPI(300);
     ASSERT_TRUE(DecodeTiff(stream, image));
     EXPECT_EQ(image.settings.xDpi, 300);

@@ -28,7 +28,7 @@ class WbmpHeaders : public ::testing::TestWithParam<WbmpCase> {};
 
 TEST_P(WbmpHeaders, AcceptOrFailWithItsText) {
     const WbmpCase& c = GetParam();
-    CodecImage image(9);
+    CodecImage image(ImageFormat::Wbmp);
     image.SetXDPI(240);
     const bool accepted = DecodeBytes(DecodeWbmp, c.file, image);
     ASSERT_EQ(accepted, c.accepted) << image.settings.lastError;

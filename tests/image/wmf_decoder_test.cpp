@@ -60,7 +60,7 @@ class WmfAccepted : public ::testing::TestWithParam<AcceptedCase> {};
 
 TEST_P(WmfAccepted, BoundingBoxInPixelsAt96Dpi) {
     const AcceptedCase& c = GetParam();
-    CodecImage image(10);
+    CodecImage image(ImageFormat::Wmf);
     image.SetXDPI(300);  // WMF keeps the inherited resolution
     ASSERT_TRUE(DecodeBytes(DecodeWmf, WmfFile(c.header), image)) << image.settings.lastError;
     EXPECT_EQ(image.header.width, c.width);
@@ -94,7 +94,7 @@ class WmfRejected : public ::testing::TestWithParam<RejectedCase> {};
 
 TEST_P(WmfRejected, FailsWithItsText) {
     const RejectedCase& c = GetParam();
-    CodecImage image(10);
+    CodecImage image(ImageFormat::Wmf);
     EXPECT_FALSE(DecodeBytes(DecodeWmf, c.file, image));
     EXPECT_EQ(image.settings.lastError, c.error);
 }
@@ -116,13 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
                      Gb("损坏的WMF")},
         RejectedCase{"PlainText", ByteBuilder().Text("a text file that is not a metafile"), Gb("损坏的WMF")}),
     [](const auto& info) { return info.param.name; });
-
-TEST(WmfDecoder, CancelledByEscape) {
-    CodecImage image(10);
-    image.settings.escape = 1;
-    EXPECT_FALSE(DecodeBytes(DecodeWmf, WmfFile(kBase), image));
-    EXPECT_EQ(image.settings.lastError, Gb("用户取消"));
-}
 
 }  // namespace
 }  // namespace quillmere::image

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/memory_file_system.h"
 #include "runtime/real_file_system.h"
 #include "tests/support/temp_tree.h"
 
@@ -29,6 +30,9 @@ public:
     FileStatus Status(const std::string& path) const override {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return inner_.Status(path);
+    }
+    std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const override {
+        return inner_.OpenRegularFile(path, error);
     }
 
 private:
@@ -96,6 +100,33 @@ TEST_F(FilePreparerTest, PoolNeverOutnumbersTheFiles) {
     const PreparePool automatic = DefaultPreparePool();
     EXPECT_GE(automatic.first, 2);
     EXPECT_LE(automatic.first, automatic.most);
+}
+
+}  // namespace
+}  // namespace quillmere::workflow
+
+namespace quillmere::workflow {
+namespace {
+
+TEST(PrepareFile, CarriesWhyAFileWasNotRead) {
+    MemoryFileSystem fs;
+    const std::string text = "not an image";
+    fs.AddFileWithBytes("/scan/notes.txt", std::vector<unsigned char>(text.begin(), text.end()));
+    fs.AddSpecialFile("/scan/pipe");
+    fs.AddFileWithBytes("/scan/tiny.gif", {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0, 0, 0, ',', 0, 0, 0, 0, 2,
+                                           0, 1, 0, 0, 2, 2, 0x44, 1, 0, ';'});
+    const std::pair<const char*, std::string> cases[] = {
+        {"/scan/notes.txt", "Not a JPEG file: starts with 0x6e 0x6f"},
+        {"/scan/pipe", "not a regular file"},
+        {"/scan/gone.jpg", "No such file or directory"},
+        {"/scan/tiny.gif", ""},
+    };
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        const PreparedFile prepared = PrepareFile(fs, Text(path));
+        EXPECT_EQ(prepared.probe.decoded, reason.empty());
+        EXPECT_EQ(prepared.notReadReason, Text(reason));
+    }
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 
-#include "runtime/path_start.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,7 +7,7 @@
 #include <limits>
 #include <utility>
 
-namespace quillmere::image {
+namespace quillmere {
 
 namespace {
 
@@ -39,40 +35,8 @@ std::optional<std::int64_t> SeekTarget(std::int64_t position, std::int64_t size,
 
 // ---- FileStream ----
 
-int FileStream::OpenReadOnly(const std::string& nativePath) {
-    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer.
-    // PathStart walks paths longer than PATH_MAX a piece at a time.
-    const PathStart start(nativePath);
-    if (!start.ok()) return -1;
-    int fd = -1;
-    do {
-        fd = ::openat(start.directory(), start.rest(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-std::optional<FileStream> FileStream::OpenRegular(const std::string& nativePath, std::int64_t size) {
-    const int fd = OpenReadOnly(nativePath);
-    if (fd < 0) return std::nullopt;
-    return FileStream(fd, size);
-}
-
-std::optional<FileStream> FileStream::Open(const std::string& nativePath) {
-    const int fd = OpenReadOnly(nativePath);
-    if (fd < 0) return std::nullopt;
-    // Anything but a regular file is refused before any read.
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    return FileStream(fd, static_cast<std::int64_t>(info.st_size));
-}
-
-FileStream::FileStream(int fd, std::int64_t size) : fd_(fd), size_(size) {}
-
 FileStream::FileStream(FileStream&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : file_(std::move(other.file_)),
       size_(other.size_),
       position_(other.position_),
       eof_(other.eof_),
@@ -82,8 +46,7 @@ FileStream::FileStream(FileStream&& other) noexcept
 
 FileStream& FileStream::operator=(FileStream&& other) noexcept {
     if (this != &other) {
-        Close();
-        fd_ = std::exchange(other.fd_, -1);
+        file_ = std::move(other.file_);
         size_ = other.size_;
         position_ = other.position_;
         eof_ = other.eof_;
@@ -94,19 +57,12 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
     return *this;
 }
 
-FileStream::~FileStream() { Close(); }
-
-void FileStream::Close() noexcept {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
-
 bool FileStream::Fill() {
-    if (fd_ < 0 || position_ >= size_) return false;
+    if (!file_.valid() || position_ >= size_) return false;
     if (!buffer_) buffer_ = std::make_unique_for_overwrite<unsigned char[]>(kBufferSize);
     std::size_t got = 0;
     while (got < kBufferSize) {
-        const ssize_t n = ::pread(fd_, buffer_.get() + got, kBufferSize - got,
+        const ssize_t n = ::pread(file_.get(), buffer_.get() + got, kBufferSize - got,
                                   static_cast<off_t>(position_ + static_cast<std::int64_t>(got)));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
@@ -127,9 +83,9 @@ std::size_t FileStream::Read(void* buffer, std::size_t size, std::size_t count) 
                               position_ < bufferStart_ + static_cast<std::int64_t>(bufferLength_);
         if (!inBuffer) {
             const std::size_t left = *wanted - done;
-            if (left >= kBufferSize && fd_ >= 0 && position_ < size_) {
+            if (left >= kBufferSize && file_.valid() && position_ < size_) {
                 // A large read goes straight to the caller's memory.
-                const ssize_t n = ::pread(fd_, out + done, left, static_cast<off_t>(position_));
+                const ssize_t n = ::pread(file_.get(), out + done, left, static_cast<off_t>(position_));
                 if (n < 0 && errno == EINTR) continue;
                 if (n <= 0) break;
                 done += static_cast<std::size_t>(n);
@@ -198,4 +154,4 @@ int MemoryStream::GetC() {
     return bytes_[static_cast<std::size_t>(position_++)];
 }
 
-}  // namespace quillmere::image
+}  // namespace quillmere

@@ -1,4 +1,4 @@
-#include "image/pgx_reader.h"
+#include "image/pgx_decoder.h"
 
 #include <cstdint>
 

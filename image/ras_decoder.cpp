@@ -1,4 +1,4 @@
-#include "image/ras_reader.h"
+#include "image/ras_decoder.h"
 
 #include <cstdint>
 

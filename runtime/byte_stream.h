@@ -1,16 +1,19 @@
 #pragma once
 // The byte source every decoder reads from: a file on disk or a buffer in
-// memory, behind one small interface.
+// memory, behind one small interface. Files are opened by the file system
+// (FileSystem::OpenRegularFile), which hands back one of these.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
-#include <string>
+#include <utility>
 #include <vector>
 
-namespace quillmere::image {
+#include "runtime/file_descriptor.h"
+
+namespace quillmere {
 
 enum class SeekOrigin { Begin, Current, End };
 
@@ -33,23 +36,17 @@ public:
     virtual std::int64_t Size() const = 0;
 };
 
-// Reads a regular file through its own buffer. Opening never blocks and
-// refuses anything that is not a regular file (FIFO, device, directory).
+// Reads an open regular file through its own buffer, with pread, so the
+// descriptor's own offset is never used.
 class FileStream final : public ByteStream {
 public:
-    // nullopt when the file cannot be opened or is not a regular file.
-    static std::optional<FileStream> Open(const std::string& nativePath);
-    // For a path the caller found, a moment ago, to be a regular file of
-    // size bytes: opens it without asking for its status again. Should it
-    // have become something else in between, reads fail (a FIFO or a
-    // directory refuses them) and nothing blocks.
-    static std::optional<FileStream> OpenRegular(const std::string& nativePath, std::int64_t size);
-
+    // file: open for reading; size: its size in bytes, as fstat gave it.
+    FileStream(FileDescriptor file, std::int64_t size) noexcept : file_(std::move(file)), size_(size) {}
     FileStream(FileStream&& other) noexcept;
     FileStream& operator=(FileStream&& other) noexcept;
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
-    ~FileStream() override;
+    ~FileStream() override = default;
 
     std::size_t Read(void* buffer, std::size_t size, std::size_t count) override;
     bool Seek(std::int64_t offset, SeekOrigin origin) override;
@@ -61,14 +58,10 @@ public:
 private:
     static constexpr std::size_t kBufferSize = 8192;
 
-    FileStream(int fd, std::int64_t size);
-    // The descriptor of a non-blocking, read-only open; -1 on failure.
-    static int OpenReadOnly(const std::string& nativePath);
     // Makes the buffer hold the bytes at position_; false at the end or on a read error.
     bool Fill();
-    void Close() noexcept;
 
-    int fd_ = -1;
+    FileDescriptor file_;
     std::int64_t size_ = 0;
     std::int64_t position_ = 0;
     bool eof_ = false;
@@ -97,4 +90,4 @@ private:
     bool eof_ = false;
 };
 
-}  // namespace quillmere::image
+}  // namespace quillmere

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 #include "image/jpeg2000_family_header.h"
 
 namespace quillmere::image {

@@ -1,4 +1,4 @@
-#include "image/pnm_reader.h"
+#include "image/pnm_decoder.h"
 
 #include <cstdint>
 
