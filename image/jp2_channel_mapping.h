@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "image/byte_stream.h"
+#include "runtime/byte_stream.h"
 #include "image/jpeg2000_family_header.h"
 
 namespace quillmere::image {

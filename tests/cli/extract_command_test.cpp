@@ -38,8 +38,8 @@ std::string Quote(const std::string& argument) {
     return quoted + "'";
 }
 
-CommandResult RunExtractor(const std::vector<std::string>& arguments) {
-    std::string command = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
+CommandResult RunExtractor(const std::vector<std::string>& arguments, const std::string& environment = "") {
+    std::string command = environment + " " QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
     for (const std::string& argument : arguments) command += " " + Quote(argument);
     command += " 2>&1 </dev/null";
     CommandResult result;

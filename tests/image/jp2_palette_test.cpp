@@ -111,9 +111,9 @@ struct Probed {
     CodecImage image;
 };
 
-Probed Probe(const Bytes& bytes, std::int32_t format) {
+Probed Probe(const Bytes& bytes, ImageFormat format) {
     MemoryStream stream(bytes);
-    CodecImage image(static_cast<std::uint32_t>(format));
+    CodecImage image(format);
     const bool ok = DecodeJpeg2000Family(stream, image, format);
     return {ok, image};
 }
@@ -160,8 +160,8 @@ TEST_P(Jp2Palettes, ProbeReportsWhatTheFullDecodeReturns) {
     ASSERT_TRUE(decoded.has_value()) << "OpenJPEG cannot decode the fixture";
     const std::uint32_t decodedDepth = FamilyImageDepth(*decoded);
 
-    for (const std::int32_t format : {0, 11}) {
-        SCOPED_TRACE(format);
+    for (const ImageFormat format : {ImageFormat::Unknown, ImageFormat::Jp2}) {
+        SCOPED_TRACE(static_cast<int>(format));
         const Probed probed = Probe(jp2, format);
         ASSERT_TRUE(probed.ok) << probed.image.settings.lastError;
         EXPECT_EQ(probed.image.header.width, static_cast<std::int32_t>(decoded->width));
@@ -172,7 +172,7 @@ TEST_P(Jp2Palettes, ProbeReportsWhatTheFullDecodeReturns) {
         EXPECT_EQ(probed.image.header.colorCount, c.colorCount);
     }
     // The run passes the JPEG code with every file; detection finds the JP2.
-    const ImageProbe run = ProbeImageBytes(jp2, 3);
+    const ImageProbe run = ProbeImageBytes(jp2, ImageFormat::Jpg);
     EXPECT_TRUE(run.decoded);
     EXPECT_EQ(run.colorCount, c.colorCount);
     EXPECT_EQ(run.jpegQuality, 90);
@@ -206,7 +206,7 @@ TEST(Jp2Palettes, MappingToMissingComponentOrColumnKeepsTheCodestreamComponents)
         SCOPED_TRACE(c.name);
         Jp2Spec spec = Paletted({8, 8, 8});
         spec.channels = c.channels;
-        const Probed probed = Probe(WriteJp2(spec), 11);
+        const Probed probed = Probe(WriteJp2(spec), ImageFormat::Jp2);
         ASSERT_TRUE(probed.ok) << probed.image.settings.lastError;
         EXPECT_EQ(probed.image.header.bitsPerPixel, 8);
         EXPECT_EQ(probed.image.header.colorCount, 256u);

@@ -199,7 +199,7 @@ struct Probed {
 
 Probed DecodeAsJpeg(const Bytes& bytes) {
     MemoryStream stream(bytes);
-    CodecImage image(3);
+    CodecImage image(ImageFormat::Jpg);
     const bool ok = DecodeJpeg(stream, image);
     return {ok, image.settings.jpegQuality, image.settings.lastError};
 }
@@ -368,9 +368,9 @@ TEST(JpegQualityFromFile, OnlyJpegFilesReportTheirOwnQuality) {
         SCOPED_TRACE(step.name);
         const ScratchFile file(step.file);
         ASSERT_FALSE(file.path.empty());
-        EXPECT_EQ(DecodeFromFile(handle, TextFromUtf8(file.path.string()), 3), step.decodes);
+        EXPECT_EQ(DecodeFromFile(handle, TextFromUtf8(file.path.string()), ImageFormat::Jpg), step.decodes);
         EXPECT_EQ(GetJpegQuality(handle), step.quality);
-        const ImageProbe probe = ProbeImageBytes(step.file, 0);
+        const ImageProbe probe = ProbeImageBytes(step.file, ImageFormat::Unknown);
         EXPECT_EQ(probe.decoded, step.decodes);
         EXPECT_EQ(probe.jpegQuality, step.quality);
     }

@@ -11,10 +11,8 @@
 #include "../support/counting_file_system.h"
 #include "../support/fake_window.h"
 #include "../support/jpeg_fixture.h"
-#include "../support/temp_tree.h"
-#include "../support/workbook_reader.h"
+#include "../support/memory_workbook.h"
 #include "runtime/memory_file_system.h"
-#include "sheet/xlsx_application.h"
 #include "workflow/extraction_run.h"
 
 namespace quillmere::workflow {
@@ -22,18 +20,13 @@ namespace {
 
 namespace fixtures = quillmere::image::fixtures;
 using quillmere::testing::FakeWindow;
-using quillmere::testing::ReadWorkbook;
-using quillmere::testing::TempTree;
-using quillmere::testing::Workbook;
+using quillmere::testing::MemoryRow;
+using quillmere::testing::MemoryWorkbookMaker;
 
 std::vector<unsigned char> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
 
 // Columns I to N: file name, size, pixels, resolution, colours, quality.
-std::vector<std::string> FileColumns(const quillmere::testing::WorkbookSheet& sheet, std::size_t row) {
-    std::vector<std::string> values;
-    for (std::size_t column = 9; column <= 14; ++column) values.push_back(sheet.At(row, column));
-    return values;
-}
+std::vector<std::string> FileColumns(const MemoryRow& row) { return {row.begin() + 8, row.end()}; }
 
 TEST(RunInMemory, ImageHeadersServedFromMemoryGiveTheirRows) {
     MemoryFileSystem memory;
@@ -58,25 +51,20 @@ TEST(RunInMemory, ImageHeadersServedFromMemoryGiveTheirRows) {
     // Counted on one thread: files are prepared inside the writer's loop.
     const testing::CountingFileSystem fs(memory);
 
-    TempTree tree;
-    const std::string output = tree.Path("result.xlsx");
     FakeWindow window;
-    window.Set(control::kFolder, "/scan");
-    sheet::XlsxApplicationFactory factory(output, [](const std::string&) {});
-    sheet::ExcelApp app(factory);
-    sheet::ExcelWorkbooks workbook;
+    window.SetFolderUtf8("/scan");
+    MemoryWorkbookMaker maker;
     RunSettings settings;
     settings.pool = FixedPreparePool(0);
-    const RunResult result = RunExtraction(window, fs, app, workbook, settings);
+    const RunResult result = RunExtraction(window, fs, maker, settings);
 
     ASSERT_EQ(result.outcome, RunOutcome::Completed);
-    const Workbook book = ReadWorkbook(output);
-    ASSERT_TRUE(book.readable) << book.error;
-    const auto& sheet = book.sheets.at(0);
-    ASSERT_EQ(sheet.rows.size(), 7u);
+    ASSERT_TRUE(maker.committed);
+    const std::vector<MemoryRow> rows = maker.FileRows();
+    ASSERT_EQ(rows.size(), 6u);
     const auto size = [&memory](const char* path) { return std::to_string(memory.Status(path).size); };
     const std::vector<std::vector<std::string>> expected = {
-        {"0001.jpg", size("/scan/0001.jpg"), "8*8", "300", "真彩色", "90%"},
+        {"0001.jpg", size("/scan/0001.jpg"), "8*8", "300", "真彩色", "75%"},
         {"huge.bin", "3000000000", "0*0", "96", "真彩色", "90%"},
         {"pipe", "0", "0*0", "96", "真彩色", "90%"},
         {"notes.txt", "12", "0*0", "96", "真彩色", "90%"},
@@ -85,7 +73,7 @@ TEST(RunInMemory, ImageHeadersServedFromMemoryGiveTheirRows) {
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(expected[i][0]);
-        EXPECT_EQ(FileColumns(sheet, i + 2), expected[i]);
+        EXPECT_EQ(FileColumns(rows[i]), expected[i]);
     }
     // Every regular file opened once; the special file never.
     EXPECT_EQ(fs.opens(), 5);
