@@ -34,6 +34,7 @@
 #include "../support/open_watch.h"
 #include "../support/temp_directory.h"
 #include "../support/temp_tree.h"
+#include "../support/utf8_reference.h"
 #include "../support/workbook_reader.h"
 #include "format_samples.h"
 
@@ -105,16 +106,7 @@ std::string ExcelText(const std::string& stored) {
             std::all_of(stored.begin() + static_cast<long>(i) + 2, stored.begin() + static_cast<long>(i) + 6,
                         [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
             const unsigned long code = std::stoul(stored.substr(i + 2, 4), nullptr, 16);
-            if (code < 0x80) {
-                shown += static_cast<char>(code);
-            } else if (code < 0x800) {
-                shown += static_cast<char>(0xC0 | (code >> 6));
-                shown += static_cast<char>(0x80 | (code & 0x3F));
-            } else {
-                shown += static_cast<char>(0xE0 | (code >> 12));
-                shown += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-                shown += static_cast<char>(0x80 | (code & 0x3F));
-            }
+            quillmere::testing::AppendUtf8(shown, static_cast<char32_t>(code));
             i += 7;
         } else {
             shown += stored[i++];
