@@ -6,7 +6,7 @@
 
 #include <limits>
 
-#include "fixture_writers.h"
+#include "tests/support/fixture_writers.h"
 
 namespace quillmere::image {
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "fixture_writers.h"
 #include "runtime/text_encoding.h"
+#include "tests/support/fixture_writers.h"
 #include "tests/support/sanitizer_build.h"
 
 namespace quillmere::image {

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "../image/fixture_writers.h"
 #include "../support/fake_window.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/temp_tree.h"
@@ -14,6 +13,7 @@
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "sheet/xlsx_application.h"
+#include "tests/support/fixture_writers.h"
 #include "workflow/notes_text.h"
 #include "workflow/window_handlers.h"
 
