@@ -26,8 +26,9 @@ finish_section "the normal build and suite"
 [[ "${QUILLMERE_SANITIZERS:-on}" == off ]] && exit 0
 
 # Sanitizer builds: -O1 with line tables only, which keeps them quick to
-# build and still gives readable reports. Sanitizer instrumentation makes gcc
-# warn about code it cannot see through, so warnings stay warnings here.
+# build and still gives readable reports. gcc's flow-based warnings (such as
+# maybe-uninitialized) change with the optimisation level and the
+# instrumentation, so only the normal build holds warnings as errors.
 sanitizer_build() {
   local dir=$1 sanitizers=$2
   shift 2
