@@ -22,7 +22,7 @@
 #include "image/image_object.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
-#include "tests/image/fixture_writers.h"
+#include "tests/support/fixture_writers.h"
 
 namespace fs = std::filesystem;
 using quillmere::image::fixtures::Bytes;

@@ -16,10 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/image/fixture_writers.h"
-#include "tests/image/format_bytes.h"
-#include "tests/image/jp2_fixtures.h"
-#include "tests/image/openjpeg_fixtures.h"
+#include "tests/support/fixture_writers.h"
+#include "tests/support/format_bytes.h"
+#include "tests/support/jp2_fixtures.h"
+#include "tests/support/openjpeg_fixtures.h"
 
 namespace {
 

@@ -20,39 +20,15 @@
 #include "runtime/text.h"
 #include "runtime/text_encoding.h"
 #include "runtime/to_text.h"
+#include "tests/support/utf8_reference.h"
 
 namespace {
 
 using quillmere::Text;
 
-// Strict UTF-8: shortest forms, no surrogates, nothing above U+10FFFF.
-// Returns the code points, or false.
-bool DecodeUtf8(std::string_view bytes, std::vector<char32_t>* codePoints) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const auto b0 = static_cast<unsigned char>(bytes[at]);
-        std::size_t length = 0;
-        char32_t cp = 0;
-        char32_t minimum = 0;
-        if (b0 < 0x80) { length = 1; cp = b0; }
-        else if (b0 >= 0xC2 && b0 <= 0xDF) { length = 2; cp = b0 & 0x1F; minimum = 0x80; }
-        else if (b0 >= 0xE0 && b0 <= 0xEF) { length = 3; cp = b0 & 0x0F; minimum = 0x800; }
-        else if (b0 >= 0xF0 && b0 <= 0xF4) { length = 4; cp = b0 & 0x07; minimum = 0x10000; }
-        else return false;
-        if (bytes.size() - at < length) return false;
-        for (std::size_t i = 1; i < length; ++i) {
-            const auto b = static_cast<unsigned char>(bytes[at + i]);
-            if ((b & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        if (codePoints != nullptr) codePoints->push_back(cp);
-        at += length;
-    }
-    return true;
-}
-
-bool IsValidUtf8(std::string_view bytes) { return DecodeUtf8(bytes, nullptr); }
+using quillmere::testing::AppendUtf8;
+using quillmere::testing::DecodeUtf8;
+using quillmere::testing::IsValidUtf8;
 
 // Where characters begin: a byte from 0x80 up starts a two-byte character.
 // The last position may be a lone lead byte.
@@ -127,24 +103,6 @@ void CheckConversion(std::string_view bytes) {
         bool reserved = false;
         for (char32_t cp : codePoints) reserved = reserved || cp >= 0x10FF80;
         if (!reserved) QUILLMERE_FUZZ_CHECK(shown == bytes);
-    }
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
 

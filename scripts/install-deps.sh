@@ -9,11 +9,13 @@ build_packages=(
   libxlsxwriter-dev libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
   libgtest-dev libgmock-dev
 )
-test_packages=(python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n)
+# The sanitizer builds use gcc's own runtimes (they come with gcc; named for clarity).
+test_packages=(python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2)
 run_packages=(xdg-utils fonts-noto-cjk qt6-translations-l10n)
 bench_packages=(time strace libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils dpkg-dev linux-perf)
 # libFuzzer and the sanitizer runtimes come with Debian's clang runtime package.
 fuzz_packages=(clang libclang-rt-14-dev)
+format_packages=(clang-format)
 
 case "${1:-test}" in
   build) wanted=("${build_packages[@]}") ;;
@@ -21,9 +23,10 @@ case "${1:-test}" in
   run)   wanted=("${build_packages[@]}" "${run_packages[@]}") ;;
   bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
   fuzz)  wanted=("${build_packages[@]}" "${fuzz_packages[@]}") ;;
+  format) wanted=("${format_packages[@]}") ;;
   all)   wanted=("${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}" "${bench_packages[@]}"
-                 "${fuzz_packages[@]}") ;;
-  *) echo "usage: $0 [build|test|run|bench|fuzz|all]" >&2; exit 2 ;;
+                 "${fuzz_packages[@]}" "${format_packages[@]}") ;;
+  *) echo "usage: $0 [build|test|run|bench|fuzz|format|all]" >&2; exit 2 ;;
 esac
 
 missing=()

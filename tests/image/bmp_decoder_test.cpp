@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "format_bytes.h"
 #include "image/decoders.h"
+#include "tests/image/decoder_rejects.h"
+#include "tests/support/format_bytes.h"
 
 namespace quillmere::image {
 namespace {
@@ -138,20 +139,14 @@ INSTANTIATE_TEST_SUITE_P(
                      96}),
     [](const auto& info) { return info.param.name; });
 
+using testing::DecoderRejects;
+using testing::RejectedBy;
 using testing::RejectedCase;
-
-class BmpRejected : public ::testing::TestWithParam<RejectedCase> {};
-
-TEST_P(BmpRejected, FailsWithItsText) {
-    const RejectedCase& c = GetParam();
-    CodecImage image(ImageFormat::Bmp);
-    EXPECT_FALSE(DecodeBytes(DecodeBmp, c.file, image));
-    EXPECT_EQ(image.settings.lastError, c.error);
-}
+using testing::RejectedCaseName;
 
 INSTANTIATE_TEST_SUITE_P(
-    Headers, BmpRejected,
-    ::testing::Values(
+    Bmp, DecoderRejects,
+    RejectedBy({ImageFormat::Bmp, DecodeBmp}, ::testing::Values(
         RejectedCase{"ZeroWidth", BmpFile(With(kBase, [](auto& i) { i.width = 0; })),
                      Gb("创建图像对象: 高度和宽度必须大于零")},
         RejectedCase{"ZeroHeight", BmpFile(With(kBase, [](auto& i) { i.height = 0; })),
@@ -182,8 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{"EightBitRle4", BmpFile(With(kBase, [](auto& i) { i.bitCount = 8; i.compression = 2; })),
                      "compression type not supported"},
         RejectedCase{"EmbeddedPng", BmpFile(With(kBase, [](auto& i) { i.bitCount = 0; i.compression = 5; })),
-                     "compression type not supported"}),
-    [](const auto& info) { return info.param.name; });
+                     "compression type not supported"})),
+    RejectedCaseName);
 
 TEST(BmpDecoder, KeepsRawPixelsPerMetreAndRoundsBothResolutions) {
     CodecImage image(ImageFormat::Bmp);

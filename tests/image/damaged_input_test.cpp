@@ -6,9 +6,9 @@
 
 #include <random>
 
-#include "fixture_writers.h"
 #include "image/decoders.h"
 #include "image/exif_reader.h"
+#include "tests/support/fixture_writers.h"
 
 namespace quillmere::image {
 namespace {

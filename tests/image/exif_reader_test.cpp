@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fixture_writers.h"
+#include "tests/support/fixture_writers.h"
 
 namespace quillmere::image {
 namespace {

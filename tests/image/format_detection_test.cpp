@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "format_bytes.h"
 #include "image/image_object.h"
-#include "openjpeg_fixtures.h"
+#include "tests/support/format_bytes.h"
+#include "tests/support/openjpeg_fixtures.h"
 
 namespace quillmere::image {
 namespace {

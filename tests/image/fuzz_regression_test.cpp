@@ -14,8 +14,8 @@
 #include <span>
 #include <vector>
 
-#include "format_bytes.h"
 #include "image/image_object.h"
+#include "tests/support/format_bytes.h"
 
 namespace quillmere::image {
 namespace {

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "format_bytes.h"
 #include "image/decoders.h"
+#include "tests/image/decoder_rejects.h"
+#include "tests/support/format_bytes.h"
 
 namespace quillmere::image {
 namespace {
@@ -162,28 +163,22 @@ TEST(GifDecoder, TruncationCountsTheFramesWhoseDescriptorsAreIntact) {
     }
 }
 
+using testing::DecoderRejects;
+using testing::RejectedBy;
 using testing::RejectedCase;
-
-class GifRejected : public ::testing::TestWithParam<RejectedCase> {};
-
-TEST_P(GifRejected, FailsWithItsText) {
-    const RejectedCase& c = GetParam();
-    CodecImage image(ImageFormat::Gif);
-    EXPECT_FALSE(DecodeBytes(DecodeGif, c.file, image));
-    EXPECT_EQ(image.settings.lastError, c.error);
-}
+using testing::RejectedCaseName;
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, GifRejected,
-    ::testing::Values(
+    Gif, DecoderRejects,
+    RejectedBy({ImageFormat::Gif, DecodeGif}, ::testing::Values(
         RejectedCase{"WrongSignature", GifFile(With(kBase, [](GifSpec& s) { s.signature = "GIF90a"; })), "Not a GIF"},
         RejectedCase{"PngSignature", ByteBuilder().U8(0x89).Text("PNG\r\n\x1a\n").Zeros(20), "Not a GIF"},
         RejectedCase{"ScreenDescriptorCutShort", Truncated(GifFile(kBase), 12), "Not a GIF"},
         RejectedCase{"Empty", Bytes{}, "Not a GIF"},
         RejectedCase{"GlobalTableCutShort", Truncated(GifFile(kBase), 13 + 100), "GIF frame not present"},
         RejectedCase{"ZeroWidthScreen", GifFile(With(kBase, [](GifSpec& s) { s.width = 0; })),
-                     Gb("创建图像对象: 高度和宽度必须大于零")}),
-    [](const auto& info) { return info.param.name; });
+                     Gb("创建图像对象: 高度和宽度必须大于零")})),
+    RejectedCaseName);
 
 }  // namespace
 }  // namespace quillmere::image

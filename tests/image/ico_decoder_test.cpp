@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "format_bytes.h"
 #include "image/decoders.h"
+#include "tests/support/format_bytes.h"
 
 namespace quillmere::image {
 namespace {

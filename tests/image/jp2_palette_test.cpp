@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "format_bytes.h"
-#include "jp2_fixtures.h"
+#include "tests/support/format_bytes.h"
+#include "tests/support/jp2_fixtures.h"
 #include "image/decoders.h"
 #include "image/image_object.h"
 #include "image/jp2_channel_mapping.h"
 #include "image/jpeg2000_family_header.h"
-#include "openjpeg_fixtures.h"
+#include "tests/support/openjpeg_fixtures.h"
 
 namespace quillmere::image {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "format_bytes.h"
 #include "image/decoders.h"
 #include "image/openjpeg_reader.h"
-#include "openjpeg_fixtures.h"
+#include "tests/support/format_bytes.h"
+#include "tests/support/openjpeg_fixtures.h"
 
 namespace quillmere::image {
 namespace {

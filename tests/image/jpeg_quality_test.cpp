@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "fixture_writers.h"
+#include "tests/support/fixture_writers.h"
 #include "image/decoders.h"
 #include "image/image_object.h"
 #include "image/jpeg_quality.h"

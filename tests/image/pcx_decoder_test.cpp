@@ -4,8 +4,9 @@
 #include <ostream>
 #include <string>
 
-#include "format_bytes.h"
 #include "image/decoders.h"
+#include "tests/image/decoder_rejects.h"
+#include "tests/support/format_bytes.h"
 
 namespace quillmere::image {
 namespace {
@@ -94,20 +95,14 @@ TEST(PcxDecoder, StoresTheDpiWordsAsTheyAre) {
     }
 }
 
+using testing::DecoderRejects;
+using testing::RejectedBy;
 using testing::RejectedCase;
-
-class PcxRejected : public ::testing::TestWithParam<RejectedCase> {};
-
-TEST_P(PcxRejected, FailsWithItsText) {
-    const RejectedCase& c = GetParam();
-    CodecImage image(ImageFormat::Pcx);
-    EXPECT_FALSE(DecodeBytes(DecodePcx, c.file, image));
-    EXPECT_EQ(image.settings.lastError, c.error);
-}
+using testing::RejectedCaseName;
 
 INSTANTIATE_TEST_SUITE_P(
-    Headers, PcxRejected,
-    ::testing::Values(
+    Pcx, DecoderRejects,
+    RejectedBy({ImageFormat::Pcx, DecodePcx}, ::testing::Values(
         RejectedCase{"HeaderCutShort", Truncated(PcxFile(kBase), 127), "Can't read PCX image"},
         RejectedCase{"Empty", Bytes{}, "Can't read PCX image"},
         RejectedCase{"WrongManufacturer", PcxFile(With(kBase, [](PcxHeader& h) { h.manufacturer = 11; })),
@@ -122,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{"EmptyWindow", PcxFile(With(kBase, [](PcxHeader& h) { h.xMin = 10; h.xMax = 9; })),
                      Gb("创建图像对象: 高度和宽度必须大于零")},
         RejectedCase{"ReversedCorners", PcxFile(With(kBase, [](PcxHeader& h) { h.yMin = 500; h.yMax = 10; })),
-                     Gb("超过规定的图像数据占用的内存大小")}),
-    [](const auto& info) { return info.param.name; });
+                     Gb("超过规定的图像数据占用的内存大小")})),
+    RejectedCaseName);
 
 }  // namespace
 }  // namespace quillmere::image

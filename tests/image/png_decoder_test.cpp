@@ -2,8 +2,8 @@
 
 #include <zlib.h>
 
-#include "fixture_writers.h"
 #include "image/decoders.h"
+#include "tests/support/fixture_writers.h"
 
 namespace quillmere::image {
 namespace {

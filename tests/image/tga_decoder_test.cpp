@@ -4,8 +4,9 @@
 #include <ostream>
 #include <string>
 
-#include "format_bytes.h"
 #include "image/decoders.h"
+#include "tests/image/decoder_rejects.h"
+#include "tests/support/format_bytes.h"
 
 namespace quillmere::image {
 namespace {
@@ -86,20 +87,14 @@ INSTANTIATE_TEST_SUITE_P(
         AcceptedCase{"LargestSides", With(kBase, [](TgaHeader& h) { h.width = 65535; h.height = 65535; }), 0}),
     [](const auto& info) { return info.param.name; });
 
+using testing::DecoderRejects;
+using testing::RejectedBy;
 using testing::RejectedCase;
-
-class TgaRejected : public ::testing::TestWithParam<RejectedCase> {};
-
-TEST_P(TgaRejected, FailsWithItsText) {
-    const RejectedCase& c = GetParam();
-    CodecImage image(ImageFormat::Tga);
-    EXPECT_FALSE(DecodeBytes(DecodeTga, c.file, image));
-    EXPECT_EQ(image.settings.lastError, c.error);
-}
+using testing::RejectedCaseName;
 
 INSTANTIATE_TEST_SUITE_P(
-    Headers, TgaRejected,
-    ::testing::Values(
+    Tga, DecoderRejects,
+    RejectedBy({ImageFormat::Tga, DecodeTga}, ::testing::Values(
         RejectedCase{"HeaderCutShort", Truncated(TgaFile(kBase), 17), "Not a TGA"},
         RejectedCase{"Empty", Bytes{}, "Not a TGA"},
         RejectedCase{"NoImageData", TgaFile(With(kBase, [](TgaHeader& h) { h.imageType = 0; })),
@@ -117,8 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{"ColourMapCutShort", Truncated(TgaFile(kMapped), 18 + 3 * 256 - 1), "corrupted TGA"},
         RejectedCase{"ImageIdCutShort", Truncated(TgaFile(With(kBase, [](TgaHeader& h) { h.idLength = 50; })), 40),
                      "corrupted TGA"},
-        RejectedCase{"PlainText", ByteBuilder().Text("just some words in a text file\n"), "Unknown TGA image type"}),
-    [](const auto& info) { return info.param.name; });
+        RejectedCase{"PlainText", ByteBuilder().Text("just some words in a text file\n"), "Unknown TGA image type"})),
+    RejectedCaseName);
 
 }  // namespace
 }  // namespace quillmere::image

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "fixture_writers.h"
 #include "image/decoders.h"
+#include "tests/support/fixture_writers.h"
 
 namespace quillmere::image {
 namespace {

@@ -4,8 +4,8 @@
 #include <ostream>
 #include <string>
 
-#include "format_bytes.h"
 #include "image/decoders.h"
+#include "tests/support/format_bytes.h"
 
 namespace quillmere::image {
 namespace {

@@ -4,8 +4,9 @@
 #include <ostream>
 #include <string>
 
-#include "format_bytes.h"
 #include "image/decoders.h"
+#include "tests/image/decoder_rejects.h"
+#include "tests/support/format_bytes.h"
 
 namespace quillmere::image {
 namespace {
@@ -88,20 +89,14 @@ INSTANTIATE_TEST_SUITE_P(
                      192 * 1440}),
     [](const auto& info) { return info.param.name; });
 
+using testing::DecoderRejects;
+using testing::RejectedBy;
 using testing::RejectedCase;
-
-class WmfRejected : public ::testing::TestWithParam<RejectedCase> {};
-
-TEST_P(WmfRejected, FailsWithItsText) {
-    const RejectedCase& c = GetParam();
-    CodecImage image(ImageFormat::Wmf);
-    EXPECT_FALSE(DecodeBytes(DecodeWmf, c.file, image));
-    EXPECT_EQ(image.settings.lastError, c.error);
-}
+using testing::RejectedCaseName;
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, WmfRejected,
-    ::testing::Values(
+    Wmf, DecoderRejects,
+    RejectedBy({ImageFormat::Wmf, DecodeWmf}, ::testing::Values(
         RejectedCase{"Empty", Bytes{}, Gb("空的WMF")},
         RejectedCase{"ZeroWidthBox", WmfFile(With(kBase, [](Placeable& p) { p.right = 0; })), Gb("空的WMF")},
         RejectedCase{"ZeroHeightBox", WmfFile(With(kBase, [](Placeable& p) { p.bottom = 0; })), Gb("空的WMF")},
@@ -114,8 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                      Gb("损坏的WMF")},
         RejectedCase{"StandardHeaderOfWrongSize", WmfFile(With(kBase, [](Placeable& p) { p.headerWords = 12; })),
                      Gb("损坏的WMF")},
-        RejectedCase{"PlainText", ByteBuilder().Text("a text file that is not a metafile"), Gb("损坏的WMF")}),
-    [](const auto& info) { return info.param.name; });
+        RejectedCase{"PlainText", ByteBuilder().Text("a text file that is not a metafile"), Gb("损坏的WMF")})),
+    RejectedCaseName);
 
 }  // namespace
 }  // namespace quillmere::image

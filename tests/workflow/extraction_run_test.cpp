@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "../image/fixture_writers.h"
 #include "../support/fake_window.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/memory_workbook.h"
 #include "../support/temp_tree.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
+#include "tests/support/fixture_writers.h"
 #include "workflow/notes_text.h"
 #include "workflow/window_handlers.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../image/fixture_writers.h"
+#include "tests/support/fixture_writers.h"
 #include "../support/counting_file_system.h"
 #include "../support/fake_window.h"
 #include "../support/jpeg_fixture.h"
