@@ -246,7 +246,8 @@ if wants 1m; then
   row xlsx "bare libxlsxwriter, 14 texts per row"
   row extract "quillmere-extract (default jobs)"
   echo "  peak RSS ${rss[extract]} MB (goal < 400: $(verdict "${rss[extract]}" '<=' 400))," \
-       "extract / (floor + bare libxlsxwriter) = $(ratio "${wall[extract]}" "$(awk -v f="${wall[floor]}" -v x="${wall[xlsx]}" 'BEGIN { print f + x }')")"  space_and_tmp 1000000 "$root/empty1m"
+       "extract / (floor + bare libxlsxwriter) = $(ratio "${wall[extract]}" "$(awk -v f="${wall[floor]}" -v x="${wall[xlsx]}" 'BEGIN { print f + x }')")"
+  space_and_tmp 1000000 "$root/empty1m"
 fi
 
 if wants slow; then
