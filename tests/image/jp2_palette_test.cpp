@@ -26,9 +26,9 @@ namespace quillmere::image {
 namespace {
 
 using testing::Bytes;
-using testing::ChannelSpec;
+using testing::ChannelEntry;
 using testing::J2kComponent;
-using testing::Jp2Spec;
+using testing::Jp2Layout;
 using testing::Paletted;
 using testing::WriteJp2;
 
@@ -129,31 +129,31 @@ std::uint32_t ColourCountOf(std::uint32_t depth) {
 
 struct PaletteCase {
     std::string name;
-    Jp2Spec spec;
+    Jp2Layout layout;
     std::uint16_t bitsPerPixel;  // what the row is built from, stated outright
     std::uint32_t colorCount;
     friend void PrintTo(const PaletteCase& c, std::ostream* out) { *out << c.name; }
 };
 
-Jp2Spec PlainGrey() { return Jp2Spec{}; }
+Jp2Layout PlainGrey() { return Jp2Layout{}; }
 
-Jp2Spec PaletteWithoutMapping() {
-    Jp2Spec spec = Paletted({8, 8, 8});
-    spec.channels.reset();
-    return spec;
+Jp2Layout PaletteWithoutMapping() {
+    Jp2Layout layout = Paletted({8, 8, 8});
+    layout.channels.reset();
+    return layout;
 }
 
-Jp2Spec MappingBeforePalette() {
-    Jp2Spec spec = Paletted({8, 8, 8});
-    spec.mapBeforePalette = true;
-    return spec;
+Jp2Layout MappingBeforePalette() {
+    Jp2Layout layout = Paletted({8, 8, 8});
+    layout.mapBeforePalette = true;
+    return layout;
 }
 
 class Jp2Palettes : public ::testing::TestWithParam<PaletteCase> {};
 
 TEST_P(Jp2Palettes, ProbeReportsWhatTheFullDecodeReturns) {
     const PaletteCase& c = GetParam();
-    const Bytes jp2 = WriteJp2(c.spec);
+    const Bytes jp2 = WriteJp2(c.layout);
     ASSERT_FALSE(jp2.empty());
 
     const std::optional<FamilyImageHeader> decoded = FullDecode(jp2);
@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Jp2Palettes, MappingToMissingComponentOrColumnKeepsTheCodestreamComponents) {
     struct Case {
         const char* name;
-        std::vector<ChannelSpec> channels;
+        std::vector<ChannelEntry> channels;
     };
     const Case cases[] = {
         {"component 1 of 1", {{0, 1, 0}, {1, 1, 1}, {0, 1, 2}}},
@@ -204,9 +204,9 @@ TEST(Jp2Palettes, MappingToMissingComponentOrColumnKeepsTheCodestreamComponents)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Jp2Spec spec = Paletted({8, 8, 8});
-        spec.channels = c.channels;
-        const Probed probed = Probe(WriteJp2(spec), ImageFormat::Jp2);
+        Jp2Layout layout = Paletted({8, 8, 8});
+        layout.channels = c.channels;
+        const Probed probed = Probe(WriteJp2(layout), ImageFormat::Jp2);
         ASSERT_TRUE(probed.ok) << probed.image.settings.lastError;
         EXPECT_EQ(probed.image.header.bitsPerPixel, 8);
         EXPECT_EQ(probed.image.header.colorCount, 256u);
@@ -216,9 +216,9 @@ TEST(Jp2Palettes, MappingToMissingComponentOrColumnKeepsTheCodestreamComponents)
 // ---- The box reader on its own ----
 
 TEST(Jp2ChannelMappingReader, ReadsDepthsAndChannels) {
-    Jp2Spec spec = Paletted({8, 5, 12});
-    spec.channels = std::vector<ChannelSpec>{{0, 1, 2}, {0, 1, 0}, {0, 0, 0}, {0, 1, 1}};
-    const Bytes jp2 = WriteJp2(spec);
+    Jp2Layout layout = Paletted({8, 5, 12});
+    layout.channels = std::vector<ChannelEntry>{{0, 1, 2}, {0, 1, 0}, {0, 0, 0}, {0, 1, 1}};
+    const Bytes jp2 = WriteJp2(layout);
     MemoryStream stream(jp2);
     const std::optional<Jp2ChannelMapping> mapping = ReadJp2ChannelMapping(stream);
     ASSERT_TRUE(mapping.has_value());

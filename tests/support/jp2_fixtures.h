@@ -17,27 +17,27 @@ inline Bytes Box(std::string_view type, const Bytes& payload) {
     return ByteBuilder().U32Be(static_cast<std::uint32_t>(8 + payload.size())).Text(type).Append(payload);
 }
 
-struct PaletteSpec {
+struct PaletteLayout {
     std::uint16_t entries = 256;
     std::vector<std::uint8_t> columnDepths = {8, 8, 8};  // bits of each column
 };
 
-struct ChannelSpec {
+struct ChannelEntry {
     std::uint16_t component = 0;
     std::uint8_t type = 1;  // 0 direct, 1 through the palette
     std::uint8_t column = 0;
 };
 
-struct Jp2Spec {
+struct Jp2Layout {
     std::vector<J2kComponent> components = {J2kComponent{}};  // the codestream's
     std::uint32_t width = 17;
     std::uint32_t height = 13;
-    std::optional<PaletteSpec> palette;
-    std::optional<std::vector<ChannelSpec>> channels;
+    std::optional<PaletteLayout> palette;
+    std::optional<std::vector<ChannelEntry>> channels;
     bool mapBeforePalette = false;
 };
 
-inline Bytes PaletteBox(const PaletteSpec& palette) {
+inline Bytes PaletteBox(const PaletteLayout& palette) {
     ByteBuilder payload;
     payload.U16Be(palette.entries).U8(static_cast<std::uint32_t>(palette.columnDepths.size()));
     for (const std::uint8_t depth : palette.columnDepths) payload.U8(depth - 1u);
@@ -54,40 +54,40 @@ inline Bytes PaletteBox(const PaletteSpec& palette) {
     return payload;
 }
 
-inline Bytes ComponentMapBox(const std::vector<ChannelSpec>& channels) {
+inline Bytes ComponentMapBox(const std::vector<ChannelEntry>& channels) {
     ByteBuilder payload;
-    for (const ChannelSpec& channel : channels) payload.U16Be(channel.component).U8(channel.type).U8(channel.column);
+    for (const ChannelEntry& channel : channels) payload.U16Be(channel.component).U8(channel.type).U8(channel.column);
     return payload;
 }
 
 // Signature, file type, header (image header, colour, palette, mapping) and
 // the codestream OpenJPEG wrote for the components.
-inline Bytes WriteJp2(const Jp2Spec& spec) {
-    J2kSpec codestreamSpec;
-    codestreamSpec.width = spec.width;
-    codestreamSpec.height = spec.height;
-    codestreamSpec.components = spec.components;
-    const Bytes codestream = EncodeJ2k(codestreamSpec);
+inline Bytes WriteJp2(const Jp2Layout& layout) {
+    J2kSpec codestreamLayout;
+    codestreamLayout.width = layout.width;
+    codestreamLayout.height = layout.height;
+    codestreamLayout.components = layout.components;
+    const Bytes codestream = EncodeJ2k(codestreamLayout);
     if (codestream.empty()) return {};
 
-    const bool sameDepth = std::all_of(spec.components.begin(), spec.components.end(),
-                                       [&](const J2kComponent& c) { return c.precision == spec.components[0].precision; });
+    const bool sameDepth = std::all_of(layout.components.begin(), layout.components.end(),
+                                       [&](const J2kComponent& c) { return c.precision == layout.components[0].precision; });
     const Bytes imageHeader = ByteBuilder()
-                                  .U32Be(spec.height)
-                                  .U32Be(spec.width)
-                                  .U16Be(static_cast<std::uint32_t>(spec.components.size()))
-                                  .U8(sameDepth ? spec.components[0].precision - 1 : 255)
+                                  .U32Be(layout.height)
+                                  .U32Be(layout.width)
+                                  .U16Be(static_cast<std::uint32_t>(layout.components.size()))
+                                  .U8(sameDepth ? layout.components[0].precision - 1 : 255)
                                   .U8(7)   // compression: JPEG 2000
                                   .U8(0)   // colour space known
                                   .U8(0);  // no intellectual property box
-    const bool colour = spec.palette ? spec.palette->columnDepths.size() >= 3 : spec.components.size() >= 3;
-    const Bytes colourSpec = ByteBuilder().U8(1).U8(0).U8(0).U32Be(colour ? 16 : 17);  // enumerated sRGB or grey
+    const bool colour = layout.palette ? layout.palette->columnDepths.size() >= 3 : layout.components.size() >= 3;
+    const Bytes colourBox = ByteBuilder().U8(1).U8(0).U8(0).U32Be(colour ? 16 : 17);  // enumerated sRGB or grey
 
     ByteBuilder header;
-    header.Append(Box("ihdr", imageHeader)).Append(Box("colr", colourSpec));
-    const Bytes palette = spec.palette ? Box("pclr", PaletteBox(*spec.palette)) : Bytes{};
-    const Bytes channels = spec.channels ? Box("cmap", ComponentMapBox(*spec.channels)) : Bytes{};
-    if (spec.mapBeforePalette) {
+    header.Append(Box("ihdr", imageHeader)).Append(Box("colr", colourBox));
+    const Bytes palette = layout.palette ? Box("pclr", PaletteBox(*layout.palette)) : Bytes{};
+    const Bytes channels = layout.channels ? Box("cmap", ComponentMapBox(*layout.channels)) : Bytes{};
+    if (layout.mapBeforePalette) {
         header.Append(channels).Append(palette);
     } else {
         header.Append(palette).Append(channels);
@@ -102,17 +102,17 @@ inline Bytes WriteJp2(const Jp2Spec& spec) {
 
 // One index component whose samples pick a row of the palette, each column
 // feeding one channel.
-inline Jp2Spec Paletted(std::vector<std::uint8_t> columnDepths, std::uint32_t indexBits = 8) {
-    Jp2Spec spec;
-    spec.components = {J2kComponent{indexBits}};
-    spec.palette = PaletteSpec{static_cast<std::uint16_t>(std::min<std::uint32_t>(1u << indexBits, 256)),
+inline Jp2Layout Paletted(std::vector<std::uint8_t> columnDepths, std::uint32_t indexBits = 8) {
+    Jp2Layout layout;
+    layout.components = {J2kComponent{indexBits}};
+    layout.palette = PaletteLayout{static_cast<std::uint16_t>(std::min<std::uint32_t>(1u << indexBits, 256)),
                                columnDepths};
-    std::vector<ChannelSpec> channels;
+    std::vector<ChannelEntry> channels;
     for (std::size_t i = 0; i < columnDepths.size(); ++i) {
-        channels.push_back(ChannelSpec{0, 1, static_cast<std::uint8_t>(i)});
+        channels.push_back(ChannelEntry{0, 1, static_cast<std::uint8_t>(i)});
     }
-    spec.channels = channels;
-    return spec;
+    layout.channels = channels;
+    return layout;
 }
 
 }  // namespace quillmere::image::testing
