@@ -147,6 +147,14 @@ PreparedFile FilePreparer::TakeNext() {
     Slot& slot = ring_[index % ringSize_];
     if (!slot.ready.load(std::memory_order_acquire)) {
         GrowIfIdle();
+        // Caught up with the workers: sleep until a batch is ready rather
+        // than the next file, so the writer is woken once per batch and not
+        // once per file. Files are claimed in order, so the batch's last
+        // one being ready means nearly all before it are too. Half of what
+        // the workers may prepare ahead: always within the ring.
+        const std::size_t batch = std::max<std::size_t>(1, workers_.size() * kAheadPerWorker / 2);
+        const std::size_t batchEnd = std::min(index + batch, files_.size()) - 1;
+        ring_[batchEnd % ringSize_].ready.wait(false, std::memory_order_acquire);
         slot.ready.wait(false, std::memory_order_acquire);
     }
     PreparedFile prepared = std::move(slot.file);

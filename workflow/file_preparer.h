@@ -9,6 +9,8 @@
 // atomic increment, publish each through its slot's flag, and a worker
 // that finds the ring full sleeps until the writer has emptied half of it,
 // so the writer wakes the workers once per half ring, not once per file.
+// The same holds the other way: a writer that catches up sleeps until a
+// batch more is ready.
 //
 // The pool starts small and grows while the machine sits idle waiting for
 // files: from the page cache a few workers keep the cores busy and more
