@@ -4,11 +4,12 @@
 
 namespace quillmere {
 
-FileFacts GetFileFacts(const FileSystem& fs, const Text& path) {
-    const FileStatus status = fs.Status(TextToNativeName(path));
+FileFacts FileFactsOf(const FileStatus& status) {
     if (!status.exists) return FileFacts{};
     return FileFacts{true, LocalDateTimeFromTime(status.lastWriteTime), status.size, status.type};
 }
+
+FileFacts GetFileFacts(const FileSystem& fs, const Text& path) { return FileFactsOf(fs.Status(TextToNativeName(path))); }
 
 DateTime GetFileTime(const FileSystem& fs, const Text& path) { return GetFileFacts(fs, path).time; }
 

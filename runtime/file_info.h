@@ -24,5 +24,7 @@ struct FileFacts {
 
 // Existence, time, full size and type from one status lookup.
 FileFacts GetFileFacts(const FileSystem& fs, const Text& path);
+// The same facts from a status already looked up.
+FileFacts FileFactsOf(const FileStatus& status);
 
 }  // namespace quillmere

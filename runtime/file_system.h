@@ -51,6 +51,16 @@ struct FileStatus {
     std::int64_t changeStamp = 0;
 };
 
+// A directory held open so that the entries in it are reached by name: one
+// path component looked up per entry instead of every component of its path
+// (on a network share each of those may cost a round trip). Without a
+// descriptor (a file system that has none, or a directory that could not be
+// opened) the calls that take it look up the joined path instead.
+struct DirectoryHandle {
+    std::string path;  // the directory's path with its trailing "/", or "" for the current directory
+    FileDescriptor descriptor;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -69,6 +79,18 @@ public:
     // nullptr with error set (the system's reason, UTF-8) when the path
     // cannot be opened or leads to anything but a regular file.
     virtual std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const = 0;
+
+    // The directory path leads to ("" or ending in "/"), held open where the
+    // file system can; never fails, see DirectoryHandle.
+    virtual DirectoryHandle OpenDirectory(const std::string& path) const { return DirectoryHandle{path, {}}; }
+    // Status and OpenRegularFile of an entry of an open directory.
+    virtual FileStatus StatusIn(const DirectoryHandle& directory, const std::string& name) const {
+        return Status(directory.path + name);
+    }
+    virtual std::unique_ptr<ByteStream> OpenRegularFileIn(const DirectoryHandle& directory, const std::string& name,
+                                                          std::string& error) const {
+        return OpenRegularFile(directory.path + name, error);
+    }
 };
 
 // Directory order: byte values after ASCII upper-casing, then the raw bytes,

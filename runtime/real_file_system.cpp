@@ -93,6 +93,41 @@ std::int64_t ChangeStamp(const struct stat& info) noexcept {
     return changed;
 }
 
+// What stat said, as a FileStatus.
+FileStatus StatusFromStat(const struct stat& info) {
+    FileStatus status;
+    status.exists = true;
+    status.type = TypeOfMode(info.st_mode);
+    status.readOnly = (info.st_mode & S_IWUSR) == 0;
+    status.size = static_cast<std::int64_t>(info.st_size);
+    status.lastWriteTime = info.st_mtime;
+    status.identity = DirectoryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    status.changeStamp = ChangeStamp(info);
+    return status;
+}
+
+// Opens name in directory for reading when it is a regular file.
+std::unique_ptr<ByteStream> OpenRegularAt(int directory, const char* name, std::string& error) {
+    // O_NONBLOCK: the open of a FIFO does not wait for a writer. O_NOCTTY: a
+    // terminal never becomes ours. Anything but a regular file is refused
+    // before any read.
+    FileDescriptor file = FileDescriptor::OpenAt(directory, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (!file.valid()) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(file.get(), &info) != 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        return nullptr;
+    }
+    return std::make_unique<FileStream>(std::move(file), static_cast<std::int64_t>(info.st_size));
+}
+
 }  // namespace
 
 std::optional<std::vector<DirectoryEntry>> RealFileSystem::ListDirectory(const std::string& path) const {
@@ -118,15 +153,7 @@ std::optional<DirectoryIdentity> RealFileSystem::IdentifyDirectory(const std::st
 FileStatus RealFileSystem::Status(const std::string& path) const {
     struct stat info {};
     if (!StatusOf(path, info)) return FileStatus{};
-    FileStatus status;
-    status.exists = true;
-    status.type = TypeOfMode(info.st_mode);
-    status.readOnly = (info.st_mode & S_IWUSR) == 0;
-    status.size = static_cast<std::int64_t>(info.st_size);
-    status.lastWriteTime = info.st_mtime;
-    status.identity = DirectoryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-    status.changeStamp = ChangeStamp(info);
-    return status;
+    return StatusFromStat(info);
 }
 
 std::unique_ptr<ByteStream> RealFileSystem::OpenRegularFile(const std::string& path, std::string& error) const {
@@ -135,25 +162,32 @@ std::unique_ptr<ByteStream> RealFileSystem::OpenRegularFile(const std::string& p
         error = std::strerror(errno);
         return nullptr;
     }
-    // O_NONBLOCK: the open of a FIFO does not wait for a writer. O_NOCTTY: a
-    // terminal never becomes ours. Anything but a regular file is refused
-    // before any read.
-    FileDescriptor file =
-        FileDescriptor::OpenAt(start.directory(), start.rest(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (!file.valid()) {
-        error = std::strerror(errno);
-        return nullptr;
+    return OpenRegularAt(start.directory(), start.rest(), error);
+}
+
+DirectoryHandle RealFileSystem::OpenDirectory(const std::string& path) const {
+    DirectoryHandle handle{path, {}};
+    // O_PATH: nothing is read through it, so search permission is all it
+    // needs, as for the lookups it replaces.
+    const std::string target = path.empty() ? "." : path;
+    const PathStart start(target);
+    if (start.ok()) {
+        handle.descriptor = FileDescriptor::OpenAt(start.directory(), start.rest(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     }
+    return handle;
+}
+
+FileStatus RealFileSystem::StatusIn(const DirectoryHandle& directory, const std::string& name) const {
+    if (!directory.descriptor.valid()) return FileSystem::StatusIn(directory, name);
     struct stat info {};
-    if (fstat(file.get(), &info) != 0) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-        return nullptr;
-    }
-    return std::make_unique<FileStream>(std::move(file), static_cast<std::int64_t>(info.st_size));
+    if (fstatat(directory.descriptor.get(), name.c_str(), &info, 0) != 0) return FileStatus{};
+    return StatusFromStat(info);
+}
+
+std::unique_ptr<ByteStream> RealFileSystem::OpenRegularFileIn(const DirectoryHandle& directory, const std::string& name,
+                                                              std::string& error) const {
+    if (!directory.descriptor.valid()) return FileSystem::OpenRegularFileIn(directory, name, error);
+    return OpenRegularAt(directory.descriptor.get(), name.c_str(), error);
 }
 
 }  // namespace quillmere

@@ -14,6 +14,10 @@ public:
     std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override;
     FileStatus Status(const std::string& path) const override;
     std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const override;
+    DirectoryHandle OpenDirectory(const std::string& path) const override;
+    FileStatus StatusIn(const DirectoryHandle& directory, const std::string& name) const override;
+    std::unique_ptr<ByteStream> OpenRegularFileIn(const DirectoryHandle& directory, const std::string& name,
+                                                  std::string& error) const override;
 };
 
 }  // namespace quillmere

@@ -20,33 +20,39 @@ constexpr auto kLookEvery = std::chrono::milliseconds(10);
 
 std::size_t CoreCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
-// The probe ignores paths shorter than four bytes, a rule that never met a
-// full path where it was made ("C:\a" has four). Here an entry can be that
-// short ("/a", or "s/a" below a relative folder), so the probe gets the same
-// file spelt longer: "/./a", "./s/a".
-constexpr int kShortestProbedPath = 4;
-
-Text ProbePath(const Text& path) {
-    if (TextLength(path) >= kShortestProbedPath) return path;
-    return TextLeft(path, 1) == Text("/") ? Text("/.") + path : Text("./") + path;
-}
-
-// What the probe reports for an entry it does not open: the start-up values.
-image::ImageProbe UnopenedProbe(const FileFacts& facts) {
+// What the probe reports for an entry it did not open, or could not.
+image::ImageProbe UnopenedProbe(std::string reason) {
     image::ImageProbe probe;
     probe.pathAccepted = true;
-    probe.openFailure = facts.exists ? "not a regular file" : "No such file or directory";
+    probe.openFailure = std::move(reason);
     return probe;
 }
 
 }  // namespace
 
 PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
+    DirectoryHandle directory;
+    return PrepareFile(fs, path, directory);
+}
+
+PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle& directory) {
+    // A native path splits at its last "/": no byte of a name is a "/".
+    const std::string native = TextToNativeName(path);
+    const std::size_t nameStart = native.rfind('/') + 1;  // 0 without a "/"
+    if (directory.path.size() != nameStart || native.compare(0, nameStart, directory.path) != 0) {
+        directory = fs.OpenDirectory(native.substr(0, nameStart));
+    }
+    const std::string name = native.substr(nameStart);
+
     PreparedFile prepared;
-    prepared.facts = GetFileFacts(fs, path);
-    prepared.probe = prepared.facts.type == EntryType::RegularFile
-                         ? image::ProbeImageFile(fs, ProbePath(path), image::ImageFormat::Jpg)
-                         : UnopenedProbe(prepared.facts);
+    prepared.facts = FileFactsOf(fs.StatusIn(directory, name));
+    if (prepared.facts.type == EntryType::RegularFile) {
+        std::string failure;
+        const auto stream = fs.OpenRegularFileIn(directory, name, failure);
+        prepared.probe = stream ? image::ProbeImageStream(*stream, image::ImageFormat::Jpg) : UnopenedProbe(failure);
+    } else {
+        prepared.probe = UnopenedProbe(prepared.facts.exists ? "not a regular file" : "No such file or directory");
+    }
     if (!prepared.probe.decoded) {
         prepared.notReadReason = prepared.probe.openFailure.empty() ? Text(prepared.probe.lastError)
                                                                     : TextFromUtf8(prepared.probe.openFailure);
@@ -128,11 +134,12 @@ void FilePreparer::WorkerLoop() {
     sigemptyset(&termination);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&termination, signal);
     pthread_sigmask(SIG_BLOCK, &termination, nullptr);
+    DirectoryHandle directory;
     for (;;) {
         const std::size_t index = nextToClaim_.fetch_add(1, std::memory_order_relaxed);
         if (index >= files_.size() || !WaitForRoom(index)) return;
         Slot& slot = ring_[index % ringSize_];
-        slot.file = PrepareFile(fs_, *files_[index]);
+        slot.file = PrepareFile(fs_, *files_[index], directory);
         slot.ready.store(true, std::memory_order_release);
         slot.ready.notify_one();
     }
@@ -142,7 +149,7 @@ PreparedFile FilePreparer::TakeNext() {
     const std::size_t index = taken_.load(std::memory_order_relaxed);
     if (workers_.empty()) {
         taken_.store(index + 1, std::memory_order_relaxed);
-        return PrepareFile(fs_, *files_[index]);
+        return PrepareFile(fs_, *files_[index], writerDirectory_);
     }
     Slot& slot = ring_[index % ringSize_];
     if (!slot.ready.load(std::memory_order_acquire)) {

@@ -46,6 +46,11 @@ struct PreparedFile {
 // waiting at its other end, and a device may act on being opened. Anything
 // else shows as a file that no decoder accepts.
 PreparedFile PrepareFile(const FileSystem& fs, const Text& path);
+// The same, the file looked up by name in its directory. directory is the
+// caller's to keep from file to file: it is opened anew only when a file
+// lies in another directory than the one before, and files come in
+// directory order.
+PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle& directory);
 
 // How many worker threads prepare files: `first` start with the run, and
 // while the writer waits for files with the cores idle more are added, up
@@ -90,6 +95,7 @@ private:
 
     const FileSystem& fs_;
     const std::vector<const Text*>& files_;
+    DirectoryHandle writerDirectory_;  // for files prepared inside TakeNext
     std::size_t ringSize_ = 0;
     std::size_t wakeEvery_ = 1;  // the writer wakes waiting workers each time it has taken this many
     std::unique_ptr<Slot[]> ring_;

@@ -1,12 +1,17 @@
 #include "runtime/real_file_system.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/deep_tree.h"
+#include "tests/support/open_watch.h"
 #include "tests/support/temp_directory.h"
 
 namespace quillmere {
@@ -144,6 +149,63 @@ TEST_F(RealFileSystemTest, ReachesEntriesBelowPathsLongerThanPathMax) {
     EXPECT_EQ(fs_.IdentifyDirectory(deepFolder + "../" + testing::DeepFolderName(29)), identity);
     EXPECT_NE(fs_.IdentifyDirectory(parentOfDeep), identity);
     EXPECT_FALSE(fs_.IdentifyDirectory(deepFile).has_value());
+}
+
+// An entry reached by name in an open directory reads exactly as the same
+// entry reached by its whole path, whatever it is; a directory that cannot
+// be opened falls back on the whole path.
+TEST_F(RealFileSystemTest, EntriesOfAnOpenDirectoryReadAsTheirPaths) {
+    const std::string folder = root_ + "scan/";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    std::ofstream(folder + "page.jpg") << "twelve bytes";
+    ASSERT_EQ(mkfifo((folder + "pipe").c_str(), 0644), 0);
+    ASSERT_EQ(mkdir((folder + "sub").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("page.jpg", (folder + "link.jpg").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (folder + "dangling.jpg").c_str()), 0);
+    const testing::OpenWatch pipeWatch(folder + "pipe");
+    ASSERT_TRUE(pipeWatch.watching());
+
+    for (const std::string& directoryPath : {folder, root_ + "gone/"}) {
+        SCOPED_TRACE(directoryPath);
+        const DirectoryHandle directory = fs_.OpenDirectory(directoryPath);
+        EXPECT_EQ(directory.path, directoryPath);
+        EXPECT_EQ(directory.descriptor.valid(), directoryPath == folder);
+        for (const char* name : {"page.jpg", "pipe", "sub", "link.jpg", "dangling.jpg", "missing.jpg"}) {
+            SCOPED_TRACE(name);
+            const FileStatus byName = fs_.StatusIn(directory, name);
+            const FileStatus byPath = fs_.Status(directoryPath + name);
+            EXPECT_EQ(byName.exists, byPath.exists);
+            EXPECT_EQ(byName.type, byPath.type);
+            EXPECT_EQ(byName.size, byPath.size);
+            EXPECT_EQ(byName.lastWriteTime, byPath.lastWriteTime);
+            EXPECT_EQ(byName.identity, byPath.identity);
+            if (std::string(name) == "pipe") continue;  // opening it is the caller's choice, and it makes none
+            std::string nameError;
+            std::string pathError;
+            const auto openedByName = fs_.OpenRegularFileIn(directory, name, nameError);
+            const auto openedByPath = fs_.OpenRegularFile(directoryPath + name, pathError);
+            ASSERT_EQ(openedByName != nullptr, openedByPath != nullptr);
+            EXPECT_EQ(nameError, pathError);
+            if (openedByName) {
+                EXPECT_EQ(openedByName->Size(), openedByPath->Size());
+            }
+        }
+    }
+    EXPECT_TRUE(fs_.Status(folder + "page.jpg").exists);
+    EXPECT_EQ(fs_.Status(folder + "page.jpg").size, 12);
+    EXPECT_FALSE(pipeWatch.SawOpen()) << "a status lookup opened the FIFO";
+
+    // Beyond PATH_MAX the directory is opened a piece at a time, as paths are.
+    const testing::DeepTreeCleanup cleanup(root_);
+    const std::vector<std::string> files = testing::MakeDeepTree(root_, 30, "12345");
+    const std::string deepFile = root_ + files.back();
+    const DirectoryHandle deep = fs_.OpenDirectory(deepFile.substr(0, deepFile.rfind('/') + 1));
+    EXPECT_TRUE(deep.descriptor.valid());
+    EXPECT_EQ(fs_.StatusIn(deep, "f29.jpg").size, 5);
+    std::string error;
+    const auto deepStream = fs_.OpenRegularFileIn(deep, "f29.jpg", error);
+    ASSERT_NE(deepStream, nullptr) << error;
+    EXPECT_EQ(deepStream->Size(), 5);
 }
 
 TEST(SortInNameOrder, AgreesWithNameOrderLess) {

@@ -11,6 +11,8 @@
 
 #include "runtime/memory_file_system.h"
 #include "runtime/real_file_system.h"
+#include "tests/support/counting_file_system.h"
+#include "tests/support/jpeg_fixture.h"
 #include "tests/support/temp_tree.h"
 
 namespace quillmere::workflow {
@@ -127,6 +129,38 @@ TEST(PrepareFile, CarriesWhyAFileWasNotRead) {
         EXPECT_EQ(prepared.probe.decoded, reason.empty());
         EXPECT_EQ(prepared.notReadReason, Text(reason));
     }
+}
+
+// Files are looked up by name in their directory, which is opened once for
+// each run of files in it, and read exactly as they do by their paths.
+TEST(PrepareFile, OpensEachDirectoryOnceForTheFilesInIt) {
+    testing::TempTree tree;
+    const std::string jpeg = testing::MakeJpeg({.width = 37, .height = 23, .components = 3});
+    std::vector<Text> paths;
+    for (const char* name : {"a/1.jpg", "a/2.txt", "a/3.jpg", "b/1.jpg", "b/2.jpg", "a/4.jpg"}) {
+        tree.File(name, std::string(name).ends_with(".jpg") ? jpeg : std::string("notes"));
+        paths.push_back(Text(tree.Path(name)));
+    }
+    paths.push_back(Text(tree.Path("b/missing.jpg")));
+    const RealFileSystem disk;
+    const testing::CountingFileSystem counting(disk);
+    DirectoryHandle directory;
+    for (const Text& path : paths) {
+        SCOPED_TRACE(path.bytes());
+        const PreparedFile byName = PrepareFile(counting, path, directory);
+        const FileFacts byPath = GetFileFacts(disk, path);
+        EXPECT_EQ(byName.facts.exists, byPath.exists);
+        EXPECT_EQ(byName.facts.size, byPath.size);
+        EXPECT_EQ(byName.facts.time, byPath.time);
+        const bool isJpeg = path.bytes().ends_with(".jpg") && !path.bytes().ends_with("missing.jpg");
+        EXPECT_EQ(byName.probe.decoded, isJpeg);
+        EXPECT_EQ(byName.probe.width, isJpeg ? 37 : 0);
+    }
+    EXPECT_EQ(PrepareFile(disk, paths.back()).notReadReason, Text("No such file or directory"));
+    // a, b, a again, b again: four runs.
+    EXPECT_EQ(counting.directoryOpens(), 4);
+    EXPECT_EQ(counting.statuses(), 7);
+    EXPECT_EQ(counting.opens(), 6);
 }
 
 }  // namespace
