@@ -10,11 +10,12 @@
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <stdarg.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 static void DelayIfSlow(const char* path) {
     const char* prefix = getenv("QUILLMERE_SLOW_PREFIX");
@@ -27,43 +28,26 @@ static void DelayIfSlow(const char* path) {
     }
 }
 
-static mode_t ModeArgument(int flags, va_list arguments) {
-    return (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(arguments, int) : 0;
+/* An open relative to a directory descriptor (a folder held open, its
+ * files opened by name) counts with the directory's own path in front. */
+static void DelayOpenIfSlow(int dirFd, const char* path) {
+    if (path == NULL || path[0] == '/' || dirFd == AT_FDCWD) {
+        DelayIfSlow(path);
+        return;
+    }
+    char link[64];
+    char full[PATH_MAX];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", dirFd);
+    const ssize_t length = readlink(link, full, sizeof full - 1);
+    if (length <= 0) return;
+    full[length] = '\0';
+    if ((size_t)length + 1 + strlen(path) + 1 > sizeof full) return;
+    strcat(strcat(full, "/"), path);
+    DelayIfSlow(full);
 }
 
-#define FORWARD_OPEN(name)                                                \
-    int name(const char* path, int flags, ...) {                          \
-        static int (*real)(const char*, int, ...);                        \
-        if (real == NULL) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, #name); \
-        va_list arguments;                                                \
-        va_start(arguments, flags);                                       \
-        const mode_t mode = ModeArgument(flags, arguments);               \
-        va_end(arguments);                                                \
-        DelayIfSlow(path);                                                \
-        return real(path, flags, mode);                                   \
-    }
-
-#define FORWARD_OPENAT(name)                                              \
-    int name(int dirFd, const char* path, int flags, ...) {               \
-        static int (*real)(int, const char*, int, ...);                   \
-        if (real == NULL) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, #name); \
-        va_list arguments;                                                \
-        va_start(arguments, flags);                                       \
-        const mode_t mode = ModeArgument(flags, arguments);               \
-        va_end(arguments);                                                \
-        DelayIfSlow(path);                                                \
-        return real(dirFd, path, flags, mode);                            \
-    }
-
-FORWARD_OPEN(open)
-FORWARD_OPEN(open64)
-FORWARD_OPENAT(openat)
-FORWARD_OPENAT(openat64)
-
-int __open_2(const char* path, int flags) { return open(path, flags); }
-int __open64_2(const char* path, int flags) { return open64(path, flags); }
-int __openat_2(int dirFd, const char* path, int flags) { return openat(dirFd, path, flags); }
-int __openat64_2(int dirFd, const char* path, int flags) { return openat64(dirFd, path, flags); }
+#define OPEN_HOOK DelayOpenIfSlow
+#include "tests/support/open_interposer.h"
 
 FILE* fopen(const char* path, const char* mode) {
     static FILE* (*real)(const char*, const char*);

@@ -14,7 +14,6 @@
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -34,7 +33,9 @@ static void Stall(void) {
     nanosleep(&pause, NULL); /* a signal ends it early */
 }
 
-static void StallOnOpen(const char* path) {
+/* Only the path as given counts: the stalls look for a name in it. */
+static void StallOnOpen(int dirFd, const char* path) {
+    (void)dirFd;
     const char* text = getenv("QUILLMERE_STALL_OPEN");
     if (text != NULL && *text != '\0' && path != NULL && strstr(path, text) != NULL) Stall();
 }
@@ -44,38 +45,8 @@ static void StallOnRename(void) {
     if (on != NULL && strcmp(on, "1") == 0) Stall();
 }
 
-static mode_t ModeArgument(int flags, va_list arguments) {
-    return (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(arguments, int) : 0;
-}
-
-#define FORWARD_OPEN(name)                                                                \
-    int name(const char* path, int flags, ...) {                                          \
-        static int (*real)(const char*, int, ...);                                        \
-        if (real == NULL) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, #name); \
-        va_list arguments;                                                                \
-        va_start(arguments, flags);                                                       \
-        const mode_t mode = ModeArgument(flags, arguments);                               \
-        va_end(arguments);                                                                \
-        StallOnOpen(path);                                                                \
-        return real(path, flags, mode);                                                   \
-    }
-
-#define FORWARD_OPENAT(name)                                                                   \
-    int name(int dirFd, const char* path, int flags, ...) {                                    \
-        static int (*real)(int, const char*, int, ...);                                        \
-        if (real == NULL) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, #name); \
-        va_list arguments;                                                                     \
-        va_start(arguments, flags);                                                            \
-        const mode_t mode = ModeArgument(flags, arguments);                                    \
-        va_end(arguments);                                                                     \
-        StallOnOpen(path);                                                                     \
-        return real(dirFd, path, flags, mode);                                                 \
-    }
-
-FORWARD_OPEN(open)
-FORWARD_OPEN(open64)
-FORWARD_OPENAT(openat)
-FORWARD_OPENAT(openat64)
+#define OPEN_HOOK StallOnOpen
+#include "tests/support/open_interposer.h"
 
 int rename(const char* from, const char* to) {
     static int (*real)(const char*, const char*);
