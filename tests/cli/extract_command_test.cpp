@@ -58,27 +58,29 @@ TEST(ExtractCommand, UsageErrorsExitWithTwoAndOneLine) {
         std::string says;
     };
     const std::vector<Case> cases = {
-        {{}, "no image folder given"},
-        {{"--colour", "x", "-o", "a.xlsx", "dir"}, "unknown option '--colour'"},
-        {{"-o", "a.xlsx", "--jobs", "many", "dir"}, "--jobs takes a whole number"},
-        {{"dir"}, "no output workbook given"},
-        {{"-o", "a.xlsx", "dir", "other"}, "give exactly one image folder"},
-        {{"dir", "-o"}, "option --output needs a value"},
-        {{"-o", "a.txt", "dir"}, "the output must end in .xlsx or .csv, not 'a.txt'"},
-        {{"-o", "batch", "dir"}, "the output must end in .xlsx or .csv, not 'batch'"},
-        {{"-o", "a.xls", "dir"}, "the output must end in .xlsx or .csv, not 'a.xls'"},
+        {{}, "没有指定图像文件夹"},
+        {{"--colour", "x", "-o", "a.xlsx", "dir"}, "未知选项“--colour”"},
+        {{"-o", "a.xlsx", "--jobs", "many", "dir"}, "--jobs 需要 0 到 256 的整数，而不是“many”"},
+        {{"dir"}, "没有指定输出工作簿"},
+        {{"-o", "a.xlsx", "dir", "other"}, "只能指定一个图像文件夹"},
+        {{"dir", "-o"}, "选项 --output 需要一个值"},
+        {{"-o", "a.txt", "dir"}, "输出文件名须以 .xlsx 或 .csv 结尾，而不是“a.txt”"},
+        {{"-o", "batch", "dir"}, "输出文件名须以 .xlsx 或 .csv 结尾，而不是“batch”"},
+        {{"-o", "a.xls", "dir"}, "输出文件名须以 .xlsx 或 .csv 结尾，而不是“a.xls”"},
+        {{"-o", "a.xlsx", ""}, "图像文件夹不能是空的名字"},
     };
     for (const Case& c : cases) {
         const CommandResult result = RunExtractor(c.arguments);
         EXPECT_EQ(result.exitCode, 2) << result.output;
         EXPECT_NE(result.output.find("quillmere-extract: " + c.says), std::string::npos) << result.output;
+        EXPECT_NE(result.output.find("请用“quillmere-extract --help”查看用法。"), std::string::npos) << result.output;
     }
 }
 
 TEST(ExtractCommand, HelpAndVersionSucceed) {
     const CommandResult help = RunExtractor({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.output.find("-o OUT.xlsx|OUT.csv FOLDER"), std::string::npos);
+    EXPECT_NE(help.output.find("-o 输出.xlsx|输出.csv 文件夹"), std::string::npos) << help.output;
     const CommandResult version = RunExtractor({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output.rfind("quillmere-extract ", 0), 0u);
@@ -169,7 +171,7 @@ TEST(ExtractCommand, VerboseNamesEachFileNotReadWithItsReasonAndCountsThem) {
         }
         if (!verbose) {
             EXPECT_EQ(notRead, std::vector<std::string>{}) << result.output;
-            EXPECT_EQ(result.output.find("not read"), std::string::npos) << result.output;
+            EXPECT_EQ(result.output.find("未能读取"), std::string::npos) << result.output;
             continue;
         }
         // In entry order, each with the probe's last error or why it was not opened.
@@ -180,7 +182,7 @@ TEST(ExtractCommand, VerboseNamesEachFileNotReadWithItsReasonAndCountsThem) {
                            }))
             << result.output;
         ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(lines.back(), "3 of 5 files not read");
+        EXPECT_EQ(lines.back(), "3个文件未能读取（共5个文件）");
     }
 }
 
