@@ -68,12 +68,13 @@ int main(int argc, char** argv) {
     };
     switch (result.outcome) {
         case workflow::RunOutcome::Completed:
-            for (const std::string& message : window.messages()) std::fprintf(stderr, "%s\n", message.c_str());
-            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             if (options.verbose) {
                 std::fprintf(stderr, "%lld of %lld files not read\n", static_cast<long long>(window.notReadCount()),
                              static_cast<long long>(result.fileCount));
             }
+            // The completion message last: its last line tells of folders that could not be read.
+            for (const std::string& message : window.messages()) std::fprintf(stderr, "%s\n", message.c_str());
+            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             return kExitDone;
         case workflow::RunOutcome::NotStarted:
             PrintError(lastMessage("图像文件夹不存在或无法读取"));

@@ -42,6 +42,12 @@ void TerminalWindow::ReportNotRead(const Text& path, const Text& reason) {
     std::fprintf(stderr, "%s: %s\n", TextToNativeName(path).c_str(), TextToUtf8(reason).c_str());
 }
 
+void TerminalWindow::ReportUnreadFolder(const Text& folder, const Text& reason) {
+    if (!verbose_) return;
+    FinishProgress();
+    std::fprintf(stderr, "%s: 无法读取文件夹：%s\n", TextToNativeName(folder).c_str(), TextToUtf8(reason).c_str());
+}
+
 void TerminalWindow::FinishProgress() {
     if (progress_) progress_->Finish();
 }

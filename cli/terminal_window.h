@@ -39,6 +39,7 @@ public:
     void ReportProgress(std::int64_t done, std::int64_t total) override;
     void ReportSaving() override;
     void ReportNotRead(const Text& path, const Text& reason) override;
+    void ReportUnreadFolder(const Text& folder, const Text& reason) override;
 
     // The messages the run showed, in UTF-8, in order.
     const std::vector<std::string>& messages() const { return messages_; }

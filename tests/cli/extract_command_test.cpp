@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -179,9 +180,72 @@ TEST(ExtractCommand, VerboseNamesEachFileNotReadWithItsReasonAndCountsThem) {
                                tree.Path("scan/0004.pipe") + ": not a regular file",
                            }))
             << result.output;
-        ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(lines.back(), "3 of 5 files not read");
+        // The count, then the completion message, whose last line is the workbook.
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[lines.size() - 3], "3 of 5 files not read");
+        EXPECT_EQ(lines.back(), tree.Path("out.xlsx"));
     }
+}
+
+// Runs the extractor as it is installed for an unprivileged user: a copy of
+// the executable in the tree (whose path that user can enter), started as
+// nobody when the test runs as root, since root reads every folder.
+CommandResult RunExtractorAsUser(const TempTree& tree, const std::vector<std::string>& arguments) {
+    std::string prefix;
+    std::string executable = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
+    if (geteuid() == 0) {
+        const std::string copy = tree.Path("bin/quillmere-extract");
+        std::filesystem::create_directories(tree.Path("bin"));
+        std::filesystem::copy_file(executable, copy, std::filesystem::copy_options::overwrite_existing);
+        chmod(tree.root().c_str(), 0755);
+        chmod(tree.Path("bin").c_str(), 0755);
+        chmod(copy.c_str(), 0755);
+        executable = copy;
+        prefix = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    std::string command = prefix + executable;
+    for (const std::string& argument : arguments) command += " " + Quote(argument);
+    command += " 2>&1 </dev/null";
+    CommandResult result;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    char buffer[4096];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, got);
+    const int status = pclose(pipe.release());
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TEST(ExtractCommand, FoldersThatCannotBeReadAreCountedAndNamed) {
+    if (geteuid() == 0 && access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "root reads every folder";
+    TempTree tree;
+    tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
+    tree.File("scan/locked/inner.jpg", quillmere::testing::MakeJpeg({}));
+    tree.File("scan/open/0002.jpg", quillmere::testing::MakeJpeg({}));
+    tree.Directory("out");
+    ASSERT_EQ(chmod(tree.Path("scan/locked").c_str(), 0), 0);
+    ASSERT_EQ(chmod(tree.Path("out").c_str(), 0777), 0);
+
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        std::vector<std::string> arguments = {"-o", tree.Path("out/out.xlsx"), tree.Path("scan")};
+        if (verbose) arguments.insert(arguments.begin(), "--verbose");
+        const CommandResult result = RunExtractorAsUser(tree, arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const std::vector<std::string> lines = Lines(result.output);
+        ASSERT_FALSE(lines.empty());
+        // The rows are those of the files that could be seen; the last line says what could not.
+        EXPECT_NE(result.output.find("本次共提取2个文件的元数据信息。"), std::string::npos) << result.output;
+        EXPECT_EQ(lines.back(), "有1个文件夹无法读取，其中的文件未能全部提取。") << result.output;
+        const std::string named = tree.Path("scan/locked/") + ": 无法读取文件夹：Permission denied";
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), named), verbose ? 1 : 0) << result.output;
+        const auto book = quillmere::testing::ReadWorkbook(tree.Path("out/out.xlsx"));
+        ASSERT_EQ(book.sheets.size(), 1u) << book.error;
+        ASSERT_EQ(book.sheets[0].rows.size(), 3u);  // the header and two files
+        EXPECT_EQ(book.sheets[0].At(2, 9), "0001.jpg");
+        EXPECT_EQ(book.sheets[0].At(3, 9), "0002.jpg");
+    }
+    chmod(tree.Path("scan/locked").c_str(), 0755);
 }
 
 TEST(ParseCommandLine, VerboseInBothSpellings) {

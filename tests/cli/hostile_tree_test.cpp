@@ -358,9 +358,10 @@ TEST(HostileTree, UnreadableFoldersAndFilesDoNotStopTheRun) {
     EXPECT_EQ(RowOf(rows, "0001.jpg").image, kNeighbourColumns);
     const Row& listed = RowOf(rows, "listed.jpg");
     if (permissionsHold) {
-        // A folder that cannot be read lists as empty; a name that can be
-        // listed but not looked up shows a missing file.
-        ExpectCleanCompletion(result, 3);
+        // A folder that cannot be read lists as empty and is counted; a
+        // name that can be listed but not looked up shows a missing file.
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_EQ(result.output, CompletionLine(3) + result.workbook + "\n有2个文件夹无法读取，其中的文件未能全部提取。\n");
         ExpectRowsFor(rows, {"0001.jpg", "0002.jpg", "listed.jpg"});
         EXPECT_EQ(unreadable.image, kNotAnImage);
         EXPECT_EQ(listed.size, "-1");

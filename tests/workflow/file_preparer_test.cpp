@@ -23,7 +23,7 @@ class SlowFileSystem final : public FileSystem {
 public:
     explicit SlowFileSystem(const FileSystem& inner) : inner_(inner) {}
 
-    std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override {
+    DirectoryListing ListDirectory(const std::string& path) const override {
         return inner_.ListDirectory(path);
     }
     std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override {
