@@ -125,7 +125,7 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         ShowStatus(window, progressHead + ToText(result.filesWritten + 1) + progressTail);
 
         const PreparedFile prepared = preparer.TakeNext();
-        if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.notReadReason);
+        if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.probe.notReadReason);
         image::AdoptProbe(image, prepared.probe);
         if (auto failure = writer.WriteMetadataRow(workbook, window.ReadBatchFacts(), *file, prepared.facts, image)) {
             workbook.Discard();

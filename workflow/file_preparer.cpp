@@ -21,10 +21,10 @@ constexpr auto kLookEvery = std::chrono::milliseconds(10);
 std::size_t CoreCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // What the probe reports for an entry it did not open, or could not.
-image::ImageProbe UnopenedProbe(std::string reason) {
+image::ImageProbe UnopenedProbe(const std::string& reason) {
     image::ImageProbe probe;
     probe.pathAccepted = true;
-    probe.openFailure = std::move(reason);
+    probe.notReadReason = TextFromUtf8(reason);
     return probe;
 }
 
@@ -52,10 +52,6 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle
         prepared.probe = stream ? image::ProbeImageStream(*stream, image::ImageFormat::Jpg) : UnopenedProbe(failure);
     } else {
         prepared.probe = UnopenedProbe(prepared.facts.exists ? "not a regular file" : "No such file or directory");
-    }
-    if (!prepared.probe.decoded) {
-        prepared.notReadReason = prepared.probe.openFailure.empty() ? Text(prepared.probe.lastError)
-                                                                    : TextFromUtf8(prepared.probe.openFailure);
     }
     return prepared;
 }

@@ -173,10 +173,11 @@ TEST(ExtractCommand, VerboseNamesEachFileNotReadWithItsReasonAndCountsThem) {
             EXPECT_EQ(result.output.find("not read"), std::string::npos) << result.output;
             continue;
         }
-        // In entry order, each with the probe's last error or why it was not opened.
+        // In entry order, each with the reason of the decoder whose signature
+        // it carries, that no format was recognised, or why it was not opened.
         EXPECT_EQ(notRead, (std::vector<std::string>{
-                               tree.Path("scan/0002.txt") + ": Not a JPEG file: starts with 0x6e 0x6f",
-                               tree.Path("scan/0003.png") + ": Not a JPEG file: starts with 0x89 0x50",
+                               tree.Path("scan/0002.txt") + ": 未知或错误的图像格式",
+                               tree.Path("scan/0003.png") + ": PNG: Read Error",
                                tree.Path("scan/0004.pipe") + ": not a regular file",
                            }))
             << result.output;

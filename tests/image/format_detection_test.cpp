@@ -226,7 +226,7 @@ TEST(FormatDetection, PcxOfEveryVersionIsNoTga) {
         const Bytes file = PcxOfVersion(c.version, c.bitsPerPixel, c.planes);
         for (const ImageFormat hint : {ImageFormat::Jpg, ImageFormat::Unknown}) {
             const ImageProbe probe = ProbeImageBytes(file, hint);
-            ASSERT_TRUE(probe.decoded) << probe.lastError;
+            ASSERT_TRUE(probe.decoded) << probe.lastError.bytes();
             EXPECT_EQ(probe.width, 8);
             EXPECT_EQ(probe.height, 8);
             EXPECT_EQ(probe.xDpi, 72);
@@ -251,7 +251,7 @@ TEST(FormatDetection, TgaOfEveryImageTypeIsFound) {
         if (mapped) file.Fill(3 * 256, 5);
         const Bytes bytes = file.Zeros(64);
         const ImageProbe probe = ProbeImageBytes(bytes, ImageFormat::Jpg);
-        ASSERT_TRUE(probe.decoded) << probe.lastError;
+        ASSERT_TRUE(probe.decoded) << probe.lastError.bytes();
         EXPECT_EQ(probe.width, 320);
         EXPECT_EQ(probe.height, 200);
         EXPECT_EQ(probe.xDpi, 96);
