@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "image/image_object.h"
 #include "runtime/text_encoding.h"
 #include "runtime/to_text.h"
 #include "workflow/file_preparer.h"
@@ -118,7 +117,6 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     const Text progressTail = TextFromUtf8("个文件的元数据...");
     const Text lineBreak("\r\n");
     MetadataRowWriter writer;
-    image::ImageHandle image;
     FilePreparer preparer(fs, files, settings.pool);
     bool stopped = false;
     for (const Text* file : files) {
@@ -126,8 +124,8 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
 
         const PreparedFile prepared = preparer.TakeNext();
         if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.probe.notReadReason);
-        image::AdoptProbe(image, prepared.probe);
-        if (auto failure = writer.WriteMetadataRow(workbook, window.ReadBatchFacts(), *file, prepared.facts, image)) {
+        if (auto failure =
+                writer.WriteMetadataRow(workbook, window.ReadBatchFacts(), *file, prepared.facts, prepared.probe)) {
             workbook.Discard();
             ReportSaveFailure(window, *failure);
             result.failure = std::move(failure);
@@ -142,7 +140,6 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
             break;
         }
     }
-    image::Free(image);
 
     if (stopped && settings.whenStopped == WhenStopped::SaveNothing) {
         workbook.Discard();
