@@ -8,7 +8,7 @@
 
 #include "cli/command_line.h"
 #include "cli/interruption.h"
-#include "cli/terminal_window.h"
+#include "cli/terminal_port.h"
 #include "runtime/heap_tuning.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     const workflow::BatchFacts facts{TextFromUtf8(options.scanner), TextFromUtf8(options.maker),
                                      TextFromUtf8(options.model), TextFromUtf8(options.processor),
                                      TextFromUtf8(options.software)};
-    cli::TerminalWindow window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
+    cli::TerminalPort window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
                                  options.verbose);
 
     RealFileSystem fs;

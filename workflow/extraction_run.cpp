@@ -108,8 +108,8 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     }
     sheet::RowWorkbook& workbook = *created.workbook;
     result.workbookPath = workbook.Path();
-    // The workbook starts every sheet with the header itself; the operator
-    // still sees the header phase pass as before.
+    // The workbook starts every sheet with the header itself; the status
+    // line still shows the header phase, which operators know as a step.
     ShowStatus(window, TextFromUtf8("开始导出表头..."));
     ShowStatus(window, TextFromUtf8("开始导出表头...成功"));
 

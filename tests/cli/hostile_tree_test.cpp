@@ -485,8 +485,8 @@ TEST(HostileTree, NamesOfTheLongestLengthKeepEveryByte) {
     EXPECT_EQ(gbk.image, (ImageColumns{"20*10", "72", "真彩色"}));
 }
 
-// The listing matches names against "*"; names holding wildcards, in the
-// chosen folder's name too, are still names.
+// Names holding wildcard characters, in the chosen folder's name too, are
+// names like any other: nothing on the way treats them as patterns.
 TEST(HostileTree, WildcardsInNamesAreTakenLiterally) {
     TempTree tree;
     tree.File("sc*an?/star*.jpg", NeighbourJpeg());
@@ -506,7 +506,7 @@ TEST(HostileTree, WildcardsInNamesAreTakenLiterally) {
 }
 
 // A folder named by a relative path gives entries like "s/a", shorter than
-// any full path on the original platform; such a file is still probed.
+// any absolute path; such a file is still probed.
 TEST(HostileTree, ShortRelativePathsAreProbedLikeAnyOther) {
     TempTree tree;
     tree.File("s/0001.jpg", NeighbourJpeg());

@@ -1,4 +1,4 @@
-#include "cli/terminal_window.h"
+#include "cli/terminal_port.h"
 
 #include <unistd.h>
 
@@ -7,34 +7,34 @@
 
 namespace quillmere::cli {
 
-TerminalWindow::TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress,
+TerminalPort::TerminalPort(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress,
                                bool verbose)
     : facts_(std::move(facts)), folder_(std::move(folder)), output_(std::move(output)), verbose_(verbose) {
     if (drawProgress) progress_.emplace(STDERR_FILENO);
 }
 
-void TerminalWindow::ShowMessage(const Text& message, workflow::MessageKind) {
+void TerminalPort::ShowMessage(const Text& message, workflow::MessageKind) {
     messages_.push_back(TextToUtf8(message));
 }
 
-bool TerminalWindow::CloseRequested() const { return StopSignal() != 0; }
+bool TerminalPort::CloseRequested() const { return StopSignal() != 0; }
 
-void TerminalWindow::ReportSaving() {
+void TerminalPort::ReportSaving() {
     BeginSaving();
     EnterSavingPhase(output_, progress_.has_value());
 }
 
-void TerminalWindow::ReportProgress(std::int64_t done, std::int64_t total) {
+void TerminalPort::ReportProgress(std::int64_t done, std::int64_t total) {
     CountRowsWritten(done);
     EnterWritingPhase();
     if (progress_) progress_->ShowFiles(done, total);
 }
 
-void TerminalWindow::BeginSaving() {
+void TerminalPort::BeginSaving() {
     if (progress_) progress_->BeginSaving();
 }
 
-void TerminalWindow::ReportNotRead(const Text& path, const Text& reason) {
+void TerminalPort::ReportNotRead(const Text& path, const Text& reason) {
     ++notReadCount_;
     if (!verbose_) return;
     FinishProgress();  // the line goes below the bar, which is drawn again on the next file
@@ -42,13 +42,13 @@ void TerminalWindow::ReportNotRead(const Text& path, const Text& reason) {
     std::fprintf(stderr, "%s: %s\n", TextToNativeName(path).c_str(), TextToUtf8(reason).c_str());
 }
 
-void TerminalWindow::ReportUnreadFolder(const Text& folder, const Text& reason) {
+void TerminalPort::ReportUnreadFolder(const Text& folder, const Text& reason) {
     if (!verbose_) return;
     FinishProgress();
     std::fprintf(stderr, "%s: 无法读取文件夹：%s\n", TextToNativeName(folder).c_str(), TextToUtf8(reason).c_str());
 }
 
-void TerminalWindow::FinishProgress() {
+void TerminalPort::FinishProgress() {
     if (progress_) progress_->Finish();
 }
 
