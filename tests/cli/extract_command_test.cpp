@@ -188,6 +188,38 @@ TEST(ExtractCommand, VerboseNamesEachFileNotReadWithItsReasonAndCountsThem) {
     }
 }
 
+// A folder whose reading breaks off with an I/O error keeps the rows of what
+// was read, and the run says the folder was not read whole.
+TEST(ExtractCommand, FolderWhoseReadingBreaksOffIsCountedAndNamed) {
+    TempTree tree;
+    tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}) {
+        tree.File(std::string("scan/flaky/") + name, quillmere::testing::MakeJpeg({}));
+    }
+    // Four entries, then EIO: "." and ".." come wherever the file system
+    // puts them, so two or three of the five files are read.
+    const std::string shim = std::string("LD_PRELOAD=") + QUILLMERE_READDIR_ERROR_SHIM +
+                             " QUILLMERE_READDIR_FAIL=flaky QUILLMERE_READDIR_AFTER=4 ASAN_OPTIONS=verify_asan_link_order=0";
+    const CommandResult result =
+        RunExtractor({"--verbose", "-o", tree.Path("out.xlsx"), tree.Path("scan")}, shim);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const std::vector<std::string> lines = Lines(result.output);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "有1个文件夹无法读取，其中的文件未能全部提取。") << result.output;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         tree.Path("scan/flaky/") + ": 无法读取文件夹：Input/output error"),
+              1)
+        << result.output;
+    // 0001.jpg and the files read before the error, each with its row.
+    const auto book = quillmere::testing::ReadWorkbook(tree.Path("out.xlsx"));
+    ASSERT_EQ(book.sheets.size(), 1u) << book.error;
+    const std::size_t files = book.sheets[0].rows.size() - 1;
+    EXPECT_GE(files, 3u);
+    EXPECT_LE(files, 4u);
+    EXPECT_NE(result.output.find("本次共提取" + std::to_string(files) + "个文件的元数据信息。"), std::string::npos)
+        << result.output;
+}
+
 // Runs the extractor as it is installed for an unprivileged user: a copy of
 // the executable in the tree (whose path that user can enter), started as
 // nobody when the test runs as root, since root reads every folder.
