@@ -34,13 +34,9 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 // other ancillary chunk, known or not, is skipped unread, so a chunk that
 // declares gigabytes costs no memory; its CRC is still checked on the way
 // past, as for a chunk that is read.
-constexpr png_byte kSkippedChunks[] = {
-    'b', 'K', 'G', 'D', '\0', 'c', 'H', 'R', 'M', '\0', 'e', 'X', 'I', 'f', '\0', 'g', 'A', 'M', 'A', '\0',
-    'h', 'I', 'S', 'T', '\0', 'i', 'C', 'C', 'P', '\0', 'i', 'T', 'X', 't', '\0', 'o', 'F', 'F', 's', '\0',
-    'p', 'C', 'A', 'L', '\0', 's', 'B', 'I', 'T', '\0', 's', 'C', 'A', 'L', '\0', 's', 'P', 'L', 'T', '\0',
-    's', 'R', 'G', 'B', '\0', 't', 'E', 'X', 't', '\0', 't', 'I', 'M', 'E', '\0', 't', 'R', 'N', 'S', '\0',
-    'z', 'T', 'X', 't', '\0',
-};
+// Five bytes a name: four letters and a zero.
+constexpr char kSkippedChunks[] =
+    "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0tRNS\0zTXt";
 constexpr int kSkippedChunkCount = sizeof kSkippedChunks / 5;
 
 // Far above what IHDR, PLTE and pHYs need; a bound on anything libpng
@@ -61,7 +57,8 @@ public:
             info_ = png_create_info_struct(png_);
             png_set_read_fn(png_, &context, ReadFromStream);
             png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
-            png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
+            png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER,
+                                        reinterpret_cast<png_const_bytep>(kSkippedChunks), kSkippedChunkCount);
             png_set_chunk_malloc_max(png_, kChunkMemoryLimit);
             png_set_chunk_cache_max(png_, 0);
         }
