@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
                                      TextFromUtf8(options.model), TextFromUtf8(options.processor),
                                      TextFromUtf8(options.software)};
     cli::TerminalPort window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
-                                 options.verbose);
+                             options.verbose);
 
     RealFileSystem fs;
     sheet::OutputPathWorkbookMaker maker(options.output);

@@ -7,15 +7,12 @@
 
 namespace quillmere::cli {
 
-TerminalPort::TerminalPort(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress,
-                               bool verbose)
+TerminalPort::TerminalPort(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress, bool verbose)
     : facts_(std::move(facts)), folder_(std::move(folder)), output_(std::move(output)), verbose_(verbose) {
     if (drawProgress) progress_.emplace(STDERR_FILENO);
 }
 
-void TerminalPort::ShowMessage(const Text& message, workflow::MessageKind) {
-    messages_.push_back(TextToUtf8(message));
-}
+void TerminalPort::ShowMessage(const Text& message, workflow::MessageKind) { messages_.push_back(TextToUtf8(message)); }
 
 bool TerminalPort::CloseRequested() const { return StopSignal() != 0; }
 
