@@ -9,7 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/interruption.h"
 #include "cli/run_report.h"
-#include "cli/terminal_window.h"
+#include "cli/terminal_port.h"
 #include "cli/translation.h"
 #include "runtime/heap_tuning.h"
 #include "runtime/real_file_system.h"
@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
     const workflow::BatchFacts facts{TextFromUtf8(options.scanner), TextFromUtf8(options.maker),
                                      TextFromUtf8(options.model), TextFromUtf8(options.processor),
                                      TextFromUtf8(options.software)};
-    cli::TerminalWindow window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
-                                 options.verbose);
+    cli::TerminalPort window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
+                             options.verbose);
 
     RealFileSystem fs;
     sheet::OutputPathWorkbookMaker maker(options.output);
@@ -68,11 +68,13 @@ int main(int argc, char** argv) {
 
     switch (result.outcome) {
         case workflow::RunOutcome::Completed:
-            std::fprintf(stderr, "%s\n", cli::CompletedLines(result.filesWritten, result.workbookPath).c_str());
-            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             if (options.verbose) {
                 std::fprintf(stderr, "%s\n", cli::NotReadSummary(window.notReadCount(), result.fileCount).c_str());
             }
+            // The completion last: its last line tells of folders that could not be read.
+            std::fprintf(stderr, "%s\n",
+                         cli::CompletedLines(result.filesWritten, result.workbookPath, result.unreadFolders).c_str());
+            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             return kExitDone;
         case workflow::RunOutcome::NotStarted:
             PrintError(cli::FolderUnusableLine(options.folder));

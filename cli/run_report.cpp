@@ -15,12 +15,19 @@ constexpr const char* kWorkbookReasons[] = {
 
 }  // namespace
 
-std::string CompletedLines(std::int64_t filesWritten, const std::string& workbookPath) {
+std::string CompletedLines(std::int64_t filesWritten, const std::string& workbookPath, std::int64_t unreadFolders) {
     const auto count = static_cast<unsigned long>(filesWritten);
-    return Format(TrPlural("提取元数据完成，本次共提取%lld个文件的元数据信息。",
-                           "提取元数据完成，本次共提取%lld个文件的元数据信息。", count),
-                  static_cast<long long>(filesWritten)) +
-           "\n" + workbookPath;
+    std::string lines = Format(TrPlural("提取元数据完成，本次共提取%lld个文件的元数据信息。",
+                                        "提取元数据完成，本次共提取%lld个文件的元数据信息。", count),
+                               static_cast<long long>(filesWritten)) +
+                        "\n" + workbookPath;
+    if (unreadFolders > 0) {
+        lines += "\n" + Format(TrPlural("有%lld个文件夹无法读取，其中的文件未能全部提取。",
+                                        "有%lld个文件夹无法读取，其中的文件未能全部提取。",
+                                        static_cast<unsigned long>(unreadFolders)),
+                               static_cast<long long>(unreadFolders));
+    }
+    return lines;
 }
 
 std::string NotReadSummary(std::int64_t notRead, std::int64_t files) {
