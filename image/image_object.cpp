@@ -131,6 +131,7 @@ ImageProbe ProbeFromImage(const CodecImage& image, bool decoded) {
     probe.yDpi = image.settings.yDpi;
     probe.colorCount = image.header.colorCount;
     probe.jpegQuality = image.settings.jpegQuality;
+    if (decoded) probe.format = image.settings.formatType;
     probe.lastError = image.settings.lastError;
     return probe;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "image/image_format.h"
+
 namespace quillmere::image {
 
 struct ImageProbe {
@@ -15,6 +17,7 @@ struct ImageProbe {
     std::int32_t yDpi = 96;
     std::uint32_t colorCount = 0;
     std::uint8_t jpegQuality = 90;
+    ImageFormat format = ImageFormat::Unknown;  // the decoder that accepted the file, if one did
     std::string lastError;    // GB18030 bytes, like Text; a decoder's message
     std::string openFailure;  // UTF-8; why the file could not be opened, when it could not
 };

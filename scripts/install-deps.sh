@@ -7,6 +7,7 @@ build_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev
   libxlsxwriter-dev libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
+  libinih-dev libssl-dev
   libgtest-dev libgmock-dev
 )
 # The sanitizer builds use gcc's own runtimes (they come with gcc; named for clarity).
