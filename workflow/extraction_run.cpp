@@ -5,6 +5,8 @@
 #include "image/image_object.h"
 #include "runtime/text_encoding.h"
 #include "runtime/to_text.h"
+#include "workflow/acceptance_check.h"
+#include "workflow/acceptance_report.h"
 #include "workflow/file_preparer.h"
 #include "workflow/metadata_row.h"
 #include "workflow/notes_text.h"
@@ -106,7 +108,9 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     const Text lineBreak("\r\n");
     MetadataRowWriter writer;
     image::ImageHandle image;
-    FilePreparer preparer(fs, files, settings.pool);
+    std::optional<AcceptanceCheck> check;
+    if (settings.acceptance) check.emplace(*settings.acceptance, folder);
+    FilePreparer preparer(fs, files, settings.pool, check && settings.acceptance->NeedsDigests());
     bool stopped = false;
     for (const Text* file : files) {
         ShowStatus(window, progressHead + ToText(result.filesWritten + 1) + progressTail);
@@ -114,12 +118,18 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         const PreparedFile prepared = preparer.TakeNext();
         if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.notReadReason);
         image::AdoptProbe(image, prepared.probe);
-        if (auto failure = writer.WriteMetadataRow(workbook, window.ReadBatchFacts(), *file, prepared.facts, image)) {
+        const std::span<const Text> row = writer.BuildRow(window.ReadBatchFacts(), *file, prepared.facts, image);
+        if (auto failure = workbook.AppendRow(row)) {
             workbook.Discard();
             ReportSaveFailure(window, *failure);
             result.failure = std::move(failure);
             result.outcome = RunOutcome::SaveFailed;
             return result;
+        }
+        if (check) {
+            check->AddFile(row, *file,
+                           {prepared.probe.decoded, prepared.probe.format, prepared.notReadReason,
+                            prepared.digest ? &*prepared.digest : nullptr});
         }
         ++result.filesWritten;
         if (window.PathLogWanted()) window.AppendToPathLog(*file + lineBreak);
@@ -137,6 +147,19 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         return result;
     }
 
+    // A batch cut short would be judged by what it lacks: only a whole one is checked.
+    if (check && !stopped) {
+        check->Finish();
+        if (auto failure = WriteAcceptanceReport(workbook, *check)) {
+            workbook.Discard();
+            ReportSaveFailure(window, *failure);
+            result.failure = std::move(failure);
+            result.outcome = RunOutcome::SaveFailed;
+            return result;
+        }
+        result.findings = static_cast<std::int64_t>(check->Findings().size());
+    }
+
     window.ReportSaving();
     if (auto failure = workbook.Commit()) {
         ReportSaveFailure(window, *failure);
@@ -151,9 +174,10 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         return result;
     }
 
-    window.ShowMessage(TextFromUtf8("提取元数据完成，本次共提取") + ToText(result.filesWritten) +
-                           TextFromUtf8("个文件的元数据信息。\n") + TextFromUtf8(result.workbookPath),
-                       MessageKind::Plain);
+    Text completion = TextFromUtf8("提取元数据完成，本次共提取") + ToText(result.filesWritten) +
+                      TextFromUtf8("个文件的元数据信息。\n");
+    if (result.findings) completion += AcceptanceOutcomeLine(*result.findings) + Text("\n");
+    window.ShowMessage(completion + TextFromUtf8(result.workbookPath), MessageKind::Plain);
     window.ShowNotes(NotesText());
     window.SetStatus(Text());
     window.SetStartEnabled(true);
