@@ -58,7 +58,7 @@ struct Finding {
 struct CheckedFile {
     bool decoded = false;                                // a decoder accepted the file
     image::ImageFormat format = image::ImageFormat::Unknown;  // which one
-    Text notReadReason;                                  // why none did
+    Text notReadReason = Text();                         // why none did
     const DigestResult* digest = nullptr;                // set when the run computed digests
 };
 

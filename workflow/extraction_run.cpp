@@ -109,7 +109,7 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     MetadataRowWriter writer;
     image::ImageHandle image;
     std::optional<AcceptanceCheck> check;
-    if (settings.acceptance) check.emplace(*settings.acceptance, folder);
+    if (settings.acceptance) check.emplace(*settings.acceptance, folderText);
     FilePreparer preparer(fs, files, settings.pool, check && settings.acceptance->NeedsDigests());
     bool stopped = false;
     for (const Text* file : files) {

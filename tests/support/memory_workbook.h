@@ -50,6 +50,7 @@ public:
     std::int64_t failAtRow = 0;  // 1-based file row whose AppendRow fails; 0 never
     sheet::WorkbookFailure rowFailure{path, "磁盘空间不足"};
     std::function<void()> onCommit;
+    std::optional<sheet::WorkbookFailure> startSheetFailure;
 
     // What the run did.
     int creates = 0;
@@ -97,6 +98,7 @@ private:
         void Discard() override { maker_.discarded = true; }
         std::optional<sheet::WorkbookFailure> StartSheet(const std::string& name,
                                                          std::span<const Text> header) override {
+            if (maker_.startSheetFailure) return maker_.startSheetFailure;
             maker_.namedSheets.push_back({name, {Utf8(header)}});
             return std::nullopt;
         }
