@@ -19,6 +19,7 @@ constexpr ValueOption kFactOptions[] = {
     {"--scanner", &ExtractOptions::scanner},   {"--maker", &ExtractOptions::maker},
     {"--model", &ExtractOptions::model},       {"--processor", &ExtractOptions::processor},
     {"--software", &ExtractOptions::software}, {"--output", &ExtractOptions::output},
+    {"--rules", &ExtractOptions::rules},
 };
 
 std::optional<int> ParseJobs(std::string_view text) {
@@ -50,6 +51,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--help" || argument == "-h") { options.help = true; continue; }
         if (argument == "--version") { options.version = true; continue; }
         if (argument == "--verbose" || argument == "-v") { options.verbose = true; continue; }
+        if (argument == "--digests") { options.digests = true; continue; }
 
         // --name=value or --name value; -o value or -oVALUE.
         std::string_view name = argument;
@@ -100,7 +102,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageText(const std::string& program) {
     return "Usage: " + program +
            " [--scanner T] [--maker T] [--model T] [--processor T] [--software T]\n"
-           "       [--jobs N] [--verbose] -o OUT.xlsx|OUT.csv FOLDER\n"
+           "       [--jobs N] [--verbose] [--rules FILE] [--digests] -o OUT.xlsx|OUT.csv FOLDER\n"
            "\n"
            "Writes one row of metadata per file below FOLDER into the workbook OUT.xlsx,\n"
            "exactly as the Quillmere window program does, or the same rows into OUT.csv\n"
@@ -117,11 +119,16 @@ std::string UsageText(const std::string& program) {
            "                  core, more, up to 16, while files come slowly)\n"
            "  -v, --verbose   one line \"PATH: REASON\" on standard error for each file no\n"
            "                  decoder accepted or that could not be read, and their count\n"
+           "      --rules F   judge the batch against the acceptance rules in F (验收要求);\n"
+           "                  findings go to the sheet 检验结果, a summary to 检验汇总\n"
+           "      --digests   also SM3 and SHA-256 of every file: sheet 文件摘要 and a\n"
+           "                  sha256sum manifest beside the workbook (OUT.sha256)\n"
            "  -h, --help      show this help\n"
            "      --version   show the version\n"
            "\n"
-           "Exit status: 0 done, 1 folder missing or workbook not writable, 2 usage error,\n"
-           "130 or 143 stopped by SIGINT or SIGTERM.\n";
+           "Exit status: 0 done, 1 folder missing or workbook not writable, 2 usage error\n"
+           "or a rules file refused, 3 done with acceptance findings, 130 or 143 stopped\n"
+           "by SIGINT or SIGTERM.\n";
 }
 
 }  // namespace quillmere::cli

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "sheet/workbook_makers.h"
+#include "workflow/acceptance_report.h"
+#include "workflow/acceptance_rules.h"
 #include "workflow/extraction_run.h"
 #include "workflow/file_preparer.h"
 
@@ -22,8 +26,36 @@ constexpr const char* kProgram = "quillmere-extract";
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitFindings = 3;
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str()); }
+
+// The rules --rules names, with --digests added; nullopt with the message
+// printed when the file is refused. No rules and no --digests: no check.
+std::optional<std::optional<quillmere::workflow::AcceptanceRules>> AcceptanceRulesFor(
+    const quillmere::FileSystem& fs, const quillmere::cli::ExtractOptions& options) {
+    using quillmere::workflow::AcceptanceRules;
+    if (options.rules.empty() && !options.digests) return std::optional<AcceptanceRules>();
+    AcceptanceRules rules;
+    if (!options.rules.empty()) {
+        const quillmere::workflow::RulesReading reading = quillmere::workflow::LoadAcceptanceRules(fs, options.rules);
+        if (!reading.rules) {
+            PrintError(quillmere::workflow::DescribeRulesFailure(options.rules, reading.failure));
+            return std::nullopt;
+        }
+        rules = *reading.rules;
+    }
+    rules.digests = rules.digests || options.digests;
+    return std::optional<AcceptanceRules>(std::move(rules));
+}
+
+// The extractor's last line: the count, and where the findings are.
+std::string AcceptanceLastLine(std::int64_t findings, const std::string& output) {
+    if (findings == 0) return "验收检查：全部合格。";
+    const bool csv = output.ends_with(".csv") || output.ends_with(".CSV");
+    const std::string where = csv ? output.substr(0, output.size() - 4) + "-检验结果.csv" : "工作表“检验结果”";
+    return "验收检查：发现" + std::to_string(findings) + "个问题，见" + where + "。";
+}
 
 }  // namespace
 
@@ -55,8 +87,11 @@ int main(int argc, char** argv) {
                                  options.verbose);
 
     RealFileSystem fs;
+    const auto acceptance = AcceptanceRulesFor(fs, options);
+    if (!acceptance) return kExitUsage;
     sheet::OutputPathWorkbookMaker maker(options.output);
     workflow::RunSettings settings;
+    settings.acceptance = *acceptance;
     settings.pool = options.jobs ? workflow::FixedPreparePool(*options.jobs) : workflow::DefaultPreparePool();
     settings.whenStopped = workflow::WhenStopped::SaveNothing;
     const workflow::RunResult result = workflow::RunExtraction(window, fs, maker, settings);
@@ -68,11 +103,22 @@ int main(int argc, char** argv) {
     };
     switch (result.outcome) {
         case workflow::RunOutcome::Completed:
-            for (const std::string& message : window.messages()) std::fprintf(stderr, "%s\n", message.c_str());
+            for (std::string message : window.messages()) {
+                // The completion box's acceptance line goes last, in the extractor's words.
+                if (result.findings) {
+                    const std::string boxLine = TextToUtf8(workflow::AcceptanceOutcomeLine(*result.findings)) + "\n";
+                    if (const auto at = message.find(boxLine); at != std::string::npos) message.erase(at, boxLine.size());
+                }
+                std::fprintf(stderr, "%s\n", message.c_str());
+            }
             if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             if (options.verbose) {
                 std::fprintf(stderr, "%lld of %lld files not read\n", static_cast<long long>(window.notReadCount()),
                              static_cast<long long>(result.fileCount));
+            }
+            if (result.findings) {
+                std::fprintf(stderr, "%s\n", AcceptanceLastLine(*result.findings, options.output).c_str());
+                if (*result.findings > 0) return kExitFindings;
             }
             return kExitDone;
         case workflow::RunOutcome::NotStarted:
