@@ -245,7 +245,12 @@ RulesReading LoadAcceptanceRules(const FileSystem& fs, const std::string& path) 
     std::string failure;
     const std::optional<std::string> text = ReadWholeFile(fs, path, kLargestRulesFile, failure);
     if (!text) return RulesReading{std::nullopt, RulesFailure{0, "无法读取检验要求文件：" + failure}};
-    RulesReading reading = ParseAcceptanceRules(*text);
+    return ReadAcceptanceRules(fs, *text, path);
+}
+
+RulesReading ReadAcceptanceRules(const FileSystem& fs, std::string_view text, const std::string& path) {
+    std::string failure;
+    RulesReading reading = ParseAcceptanceRules(text);
     if (!reading.rules || reading.rules->cataloguePath.empty()) return reading;
 
     AcceptanceRules& rules = *reading.rules;

@@ -64,6 +64,8 @@ RulesReading ParseAcceptanceRules(std::string_view text);
 // Reads the rules file and the catalogue it names (relative to the rules
 // file's folder). path: native bytes.
 RulesReading LoadAcceptanceRules(const FileSystem& fs, const std::string& path);
+// The same for rules not yet saved: text as if it stood in the file at path.
+RulesReading ReadAcceptanceRules(const FileSystem& fs, std::string_view text, const std::string& path);
 
 // "第3行：…" or the reason alone; for messages.
 std::string DescribeRulesFailure(const std::string& path, const RulesFailure& failure);
