@@ -7,7 +7,7 @@
 #      core (goal <= 1.2x). The cache is emptied file by file with posix_fadvise(DONTNEED), which
 #      needs no privilege; pages of a file another process maps stay.
 #
-#   bash bench/acceptance_bench.sh [--dir DIR] [--runs N]
+#   bash bench/acceptance_bench.sh [--dir DIR] [--runs N] [--only 50k,warm,cold]
 #
 # Corpora as run_bench.sh makes them (bench/corpus_gen), kept in DIR (default
 # /tmp/quillmere-bench) between runs. Each figure is the best of N runs
@@ -18,8 +18,10 @@ export LC_NUMERIC=C
 cd "$(dirname "$0")/.."
 root=/tmp/quillmere-bench
 runs=3
+only=50k,warm,cold
 while (($#)); do
   case $1 in
+    --only) only=$2; shift 2 ;;
     --dir) root=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     *) echo "acceptance_bench: unknown argument '$1'" >&2; exit 2 ;;
@@ -69,6 +71,9 @@ tools() {
 }
 cats() { find "$1" -type f -print0 | xargs -0 -P "$cores" -n 64 cat >/dev/null; }
 
+wants() { [[ ",$only," == *",$1,"* ]]; }
+
+if wants 50k; then
 small=$root/small50k
 corpus small "$small" 50000
 warm "$small"
@@ -80,8 +85,10 @@ done
 echo "50,000 files, warm: no rules $(least "${none[@]}") s, rules without digests $(least "${rules[@]}") s," \
      "ratio $(ratio "$(least "${rules[@]}")" "$(least "${none[@]}")") (runs: ${none[*]} / ${rules[*]})"
 run rules "$small"
+fi
 
 a4=$root/a4-1900
+if wants warm; then
 corpus a4 "$a4" 1900
 warm "$a4"
 digests=() reference=()
@@ -92,7 +99,10 @@ done
 echo "1,900 A4 scans, warm: rules with digests $(least "${digests[@]}") s, openssl dgst -sm3 + sha256sum" \
      "$(least "${reference[@]}") s, ratio $(ratio "$(least "${digests[@]}")" "$(least "${reference[@]}")")" \
      "(runs: ${digests[*]} / ${reference[*]})"
+fi
 
+if wants cold; then
+corpus a4 "$a4" 1900
 digests=() reference=()
 for ((i = 0; i < runs; i++)); do
   evict "$a4"; digests+=("$(seconds run digests "$a4")")
@@ -100,3 +110,4 @@ for ((i = 0; i < runs; i++)); do
 done
 echo "1,900 A4 scans, cold: rules with digests $(least "${digests[@]}") s, cat $(least "${reference[@]}") s," \
      "ratio $(ratio "$(least "${digests[@]}")" "$(least "${reference[@]}")") (runs: ${digests[*]} / ${reference[*]})"
+fi

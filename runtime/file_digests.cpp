@@ -38,6 +38,7 @@ DigestResult DigestStream(ByteStream& stream) {
     DigestContext sha256 = StartDigest(EVP_sha256());
     if (!sm3 || !sha256) return Failed("摘要算法不可用");
     if (!stream.Seek(0, SeekOrigin::Begin)) return Failed("无法回到文件开头");
+    stream.WillReadWhole();
 
     thread_local const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(kChunkSize);
     const std::int64_t size = stream.Size();

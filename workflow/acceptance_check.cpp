@@ -149,6 +149,12 @@ const char* CheckItemName(CheckItem item) {
 }
 
 AcceptanceCheck::AcceptanceCheck(AcceptanceRules rules, const Text& folder) : rules_(std::move(rules)) {
+    if (rules_.lowestResolution) requirements_.resolution = U("不低于" + std::to_string(*rules_.lowestResolution) + "DPI");
+    if (rules_.colourModes) requirements_.colourModes = U(JoinTexts(*rules_.colourModes));
+    if (rules_.formats) requirements_.formats = U(JoinTexts(*rules_.formats));
+    if (rules_.lowestJpegQuality) requirements_.jpegQuality = U("不低于" + std::to_string(*rules_.lowestJpegQuality) + "%");
+    keepRecords_ = rules_.oneFormat || rules_.pageSequence || rules_.repeatedPages || rules_.catalogue.has_value() ||
+                   rules_.digests;
     folderPrefix_ = folder.bytes();
     if (folderPrefix_.empty() || folderPrefix_.back() != '/') folderPrefix_ += '/';
 }
@@ -157,6 +163,12 @@ Text AcceptanceCheck::RelativePath(const Text& path) const {
     const std::string& bytes = path.bytes();
     if (bytes.starts_with(folderPrefix_)) return Text(bytes.substr(folderPrefix_.size()));
     return path;
+}
+
+const Text& AcceptanceCheck::P(const std::string& utf8) {
+    auto at = phrases_.find(utf8);
+    if (at == phrases_.end()) at = phrases_.emplace(utf8, TextFromUtf8(utf8)).first;
+    return at->second;
 }
 
 void AcceptanceCheck::Add(const CheckedRecord& record, CheckItem item, Text requirement, Text actual) {
@@ -171,11 +183,16 @@ void AcceptanceCheck::AddForArchive(const Text& archiveNumber, const Text& relat
     findings_.push_back({archiveNumber, Text(), relativeFolder, item, std::move(requirement), std::move(actual)});
 }
 
+void AcceptanceCheck::Reserve(std::size_t files) {
+    if (keepRecords_) records_.reserve(files);
+}
+
 void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const CheckedFile& file) {
     CheckedRecord record;
-    const PageName name = PageNameOf(row[kStem], FolderNameOf(path));
-    record.archiveNumber = name.archiveNumber;
-    record.pageDigits = name.pageDigits;
+    PageName name = PageNameOf(row[kStem], Text());
+    // Only a stem that is its page number alone needs its folder's name.
+    record.archiveNumber = name.archiveNumber.empty() ? FolderNameOf(path) : std::move(name.archiveNumber);
+    record.pageDigits = std::move(name.pageDigits);
     record.fileName = row[kFileName];
     record.relativePath = RelativePath(path);
     record.format = row[kFormat];
@@ -183,7 +200,8 @@ void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const
     record.image = file.decoded || IsImageExtension(record.format);
     if (file.digest != nullptr && file.digest->digests) record.digests = file.digest->digests;
     CheckFileRules(row, record, file);
-    records_.push_back(std::move(record));
+    ++filesChecked_;
+    if (keepRecords_) records_.push_back(std::move(record));
 }
 
 void AcceptanceCheck::CheckFileRules(std::span<const Text> row, const CheckedRecord& record, const CheckedFile& file) {
@@ -192,41 +210,40 @@ void AcceptanceCheck::CheckFileRules(std::span<const Text> row, const CheckedRec
     if (file.decoded && rules_.lowestResolution) {
         const auto resolution = LeadingNumber(row[kResolution]);
         if (!resolution || *resolution < *rules_.lowestResolution) {
-            Add(record, CheckItem::Resolution, U("不低于" + std::to_string(*rules_.lowestResolution) + "DPI"),
-                row[kResolution] + U("DPI"));
+            Add(record, CheckItem::Resolution, requirements_.resolution, row[kResolution] + Text("DPI"));
         }
     }
     if (file.decoded && rules_.colourModes && std::ranges::find(*rules_.colourModes, row[kColour]) == rules_.colourModes->end()) {
-        Add(record, CheckItem::ColourMode, U(JoinTexts(*rules_.colourModes)), row[kColour]);
+        Add(record, CheckItem::ColourMode, requirements_.colourModes, row[kColour]);
     }
     if (rules_.formats && std::ranges::find(*rules_.formats, record.format) == rules_.formats->end()) {
-        Add(record, CheckItem::Format, U(JoinTexts(*rules_.formats)),
-            record.format.empty() ? U("（无扩展名）") : record.format);
+        Add(record, CheckItem::Format, requirements_.formats,
+            record.format.empty() ? P("（无扩展名）") : record.format);
     }
     if (file.decoded && rules_.lowestJpegQuality && file.format == ImageFormat::Jpg) {
         const auto quality = LeadingNumber(row[kQuality]);
         if (!quality || *quality < *rules_.lowestJpegQuality) {
-            Add(record, CheckItem::JpegQuality, U("不低于" + std::to_string(*rules_.lowestJpegQuality) + "%"),
+            Add(record, CheckItem::JpegQuality, requirements_.jpegQuality,
                 row[kQuality]);
         }
     }
     if (rules_.checkFiles) {
         if (record.size == 0) {
-            Add(record, CheckItem::EmptyFile, U("文件不为空"), U("0字节"));
+            Add(record, CheckItem::EmptyFile, P("文件不为空"), P("0字节"));
         } else if (!file.decoded && IsImageExtension(record.format)) {
-            Add(record, CheckItem::Unrecognised, U("能识别为图像"),
-                file.notReadReason.empty() ? U("无法解码") : U("无法解码：") + file.notReadReason);
+            Add(record, CheckItem::Unrecognised, P("能识别为图像"),
+                file.notReadReason.empty() ? P("无法解码") : P("无法解码：") + file.notReadReason);
         } else if (!file.decoded) {
-            Add(record, CheckItem::NotImage, U("只含图像文件"),
-                record.format.empty() ? U("无扩展名的文件") : record.format + U("文件"));
+            Add(record, CheckItem::NotImage, P("只含图像文件"),
+                record.format.empty() ? P("无扩展名的文件") : record.format + P("文件"));
         } else if (const FormatNames* names = NamesOf(file.format); names && !ExtensionNames(*names, record.format)) {
-            Add(record, CheckItem::ExtensionContent, U("内容与扩展名相符"),
-                U(std::string("扩展名为") + (record.format.empty() ? "空" : TextToUtf8(record.format)) +
-                  "，内容为" + names->name + "图像"));
+            Add(record, CheckItem::ExtensionContent, P("内容与扩展名相符"),
+                P("扩展名为") + (record.format.empty() ? P("空") : record.format) +
+                    P(std::string("，内容为") + names->name + "图像"));
         }
     }
     if (file.digest != nullptr && !file.digest->digests) {
-        Add(record, CheckItem::Digest, U("能完整读取并计算摘要"), U(file.digest->failure));
+        Add(record, CheckItem::Digest, P("能完整读取并计算摘要"), P(file.digest->failure));
     }
 }
 
@@ -246,10 +263,10 @@ void AcceptanceCheck::CheckOneFormat() {
     }
     if (order.size() < 2) return;
     const Text batchFormat = MostCommon(counts, order);
+    const Text requirement = P("与本批主要格式") + batchFormat + P("一致");
     for (const CheckedRecord& record : records_) {
         if (record.image && record.format != batchFormat) {
-            Add(record, CheckItem::OneFormat, U("与本批主要格式") + batchFormat + U("一致"),
-                record.format.empty() ? U("（无扩展名）") : record.format);
+            Add(record, CheckItem::OneFormat, requirement, record.format.empty() ? P("（无扩展名）") : record.format);
         }
     }
 }
@@ -265,7 +282,7 @@ void AcceptanceCheck::CheckPageSequences() {
     for (const CheckedRecord& record : records_) {
         if (!record.image) continue;
         if (!record.pageDigits) {
-            Add(record, CheckItem::Naming, U("档号加页号（页号为数字，从" + first + "起）"), U("文件名不以页号结尾"));
+            Add(record, CheckItem::Naming, P("档号加页号（页号为数字，从" + first + "起）"), P("文件名不以页号结尾"));
             continue;
         }
         const auto [at, added] = indexOf.emplace(ArchiveKey(record.archiveNumber), archives.size());
@@ -286,18 +303,18 @@ void AcceptanceCheck::CheckPageSequences() {
         for (const CheckedRecord* page : archive.pages) {
             const std::string digits = page->pageDigits->bytes();
             if (digits.size() != width) {
-                Add(*page, CheckItem::PageNumberWidth, U("页号" + widthText + "位"),
-                    U(std::to_string(digits.size()) + "位（" + digits + "）"));
+                Add(*page, CheckItem::PageNumberWidth, P("页号" + widthText + "位"),
+                    Text(std::to_string(digits.size())) + P("位（") + Text(digits) + P("）"));
             }
             const std::uint64_t value = PageValue(*page->pageDigits);
             if (value < static_cast<std::uint64_t>(rules_.firstPage)) {
-                Add(*page, CheckItem::Naming, U("页号从" + first + "起"), U("页号" + digits));
+                Add(*page, CheckItem::Naming, P("页号从" + first + "起"), P("页号") + Text(digits));
                 continue;
             }
             const auto [at, added] = byValue.emplace(value, page);
             if (!added) {
-                Add(*page, CheckItem::RepeatedPageNumber, U("页号只出现一次"),
-                    U("页号" + digits + "与") + at->second->relativePath + U("相同"));
+                Add(*page, CheckItem::RepeatedPageNumber, P("页号只出现一次"),
+                    P("页号") + Text(digits) + P("与") + at->second->relativePath + P("相同"));
             }
         }
         if (byValue.empty()) continue;
@@ -305,20 +322,21 @@ void AcceptanceCheck::CheckPageSequences() {
         // Every number from the first page to the highest present, each run of absent ones told once when long.
         const Text folder = FolderPart(archive.pages.front()->relativePath);
         const std::uint64_t last = byValue.rbegin()->first;
-        const Text requirement = U("页号" + PageText(static_cast<std::uint64_t>(rules_.firstPage), width) + "至" +
-                                   PageText(last, width) + "连续");
+        const Text requirement = P("页号") + Text(PageText(static_cast<std::uint64_t>(rules_.firstPage), width)) +
+                                 P("至") + Text(PageText(last, width)) + P("连续");
         std::uint64_t expected = static_cast<std::uint64_t>(rules_.firstPage);
         for (const auto& [value, page] : byValue) {
             if (value > expected) {
                 const std::uint64_t gap = value - expected;
                 if (gap > kLongestGapListed) {
                     AddForArchive(archive.number, folder, CheckItem::MissingPage, requirement,
-                                  U("缺第" + PageText(expected, width) + "至" + PageText(value - 1, width) + "页（共" +
-                                    std::to_string(gap) + "页）"));
+                                  P("缺第") + Text(PageText(expected, width)) + P("至") +
+                                      Text(PageText(value - 1, width)) + P("页（共") + Text(std::to_string(gap)) +
+                                      P("页）"));
                 } else {
                     for (std::uint64_t missing = expected; missing < value; ++missing) {
                         AddForArchive(archive.number, folder, CheckItem::MissingPage, requirement,
-                                      U("缺第" + PageText(missing, width) + "页"));
+                                      P("缺第") + Text(PageText(missing, width)) + P("页"));
                     }
                 }
             }
@@ -346,11 +364,11 @@ void AcceptanceCheck::CheckRepeatedPages() {
         }
         const auto [at, added] = seen.perArchive.emplace(archive, &record);
         if (!added) {
-            Add(record, CheckItem::RepeatedPage, U("同一档号内无重复页面"),
-                U("与") + at->second->relativePath + U("内容相同"));
+            Add(record, CheckItem::RepeatedPage, P("同一档号内无重复页面"),
+                P("与") + at->second->relativePath + P("内容相同"));
         } else {
-            Add(record, CheckItem::RepeatedPage, U("不同档号间无重复页面"),
-                U("与") + seen.first->relativePath + U("内容相同（档号") + seen.first->archiveNumber + U("）"));
+            Add(record, CheckItem::RepeatedPage, P("不同档号间无重复页面"),
+                P("与") + seen.first->relativePath + P("内容相同（档号") + seen.first->archiveNumber + P("）"));
         }
     }
 }

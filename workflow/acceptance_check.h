@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "image/image_format.h"
@@ -85,6 +86,8 @@ public:
     // folder: the image folder as the scan gave it; relative paths start below it.
     AcceptanceCheck(AcceptanceRules rules, const Text& folder);
 
+    // Room for the files the run will add, so the kept files are never moved.
+    void Reserve(std::size_t files);
     // One file, its row as written (fourteen texts, A to N) and its path.
     void AddFile(std::span<const Text> row, const Text& path, const CheckedFile& file);
     // Applies the batch rules; call once, after the last file.
@@ -92,7 +95,11 @@ public:
 
     const AcceptanceRules& Rules() const { return rules_; }
     const std::vector<Finding>& Findings() const { return findings_; }
+    // The files kept for the batch rules and the digest sheet: every file
+    // when one of those is on, none otherwise (a check of per-file rules
+    // alone keeps nothing per file, however large the batch).
     const std::vector<CheckedRecord>& Files() const { return records_; }
+    std::int64_t FilesChecked() const { return filesChecked_; }
     // Every rule that is on, with the findings it gave.
     std::vector<RuleSummary> Summary() const;
 
@@ -106,11 +113,19 @@ private:
     void CheckRepeatedPages();
     void CheckCatalogue();
     Text RelativePath(const Text& path) const;
+    // The Text of a UTF-8 phrase, converted once: findings repeat the same few thousands of times.
+    const Text& P(const std::string& utf8);
 
     AcceptanceRules rules_;
     std::string folderPrefix_;
+    bool keepRecords_ = false;
+    std::int64_t filesChecked_ = 0;
     std::vector<CheckedRecord> records_;
     std::vector<Finding> findings_;
+    std::unordered_map<std::string, Text> phrases_;
+    struct {
+        Text resolution, colourModes, formats, jpegQuality;
+    } requirements_;  // of the rules judged on every file, made once
     std::vector<std::int64_t> counts_ = std::vector<std::int64_t>(kCheckItemCount, 0);
 };
 

@@ -20,9 +20,13 @@ std::optional<sheet::WorkbookFailure> WriteFindings(sheet::RowWorkbook& workbook
     if (auto failure = workbook.StartSheet(kFindingsSheet, Texts({"档号", "计算机文件名", "相对路径", "检验项", "要求", "实际"}))) {
         return failure;
     }
+    std::array<Text, kCheckItemCount> itemNames;
+    for (int item = 0; item < kCheckItemCount; ++item) {
+        itemNames[static_cast<std::size_t>(item)] = TextFromUtf8(CheckItemName(static_cast<CheckItem>(item)));
+    }
     for (const Finding& finding : check.Findings()) {
-        const std::array<Text, 6> row = {finding.archiveNumber, finding.fileName,   finding.relativePath,
-                                         TextFromUtf8(CheckItemName(finding.item)), finding.requirement,
+        const std::array<Text, 6> row = {finding.archiveNumber, finding.fileName, finding.relativePath,
+                                         itemNames[static_cast<std::size_t>(finding.item)], finding.requirement,
                                          finding.actual};
         if (auto failure = workbook.AppendRow(row)) return failure;
     }
@@ -38,7 +42,7 @@ std::optional<sheet::WorkbookFailure> WriteSummary(sheet::RowWorkbook& workbook,
     }
     const auto findings = static_cast<std::int64_t>(check.Findings().size());
     const std::array<std::array<Text, 3>, 3> totals = {{
-        {TextFromUtf8("检验文件数"), Text(), ToText(static_cast<std::int64_t>(check.Files().size()))},
+        {TextFromUtf8("检验文件数"), Text(), ToText(check.FilesChecked())},
         {TextFromUtf8("问题总数"), Text(), ToText(findings)},
         {TextFromUtf8("结论"), Text(), TextFromUtf8(findings == 0 ? "合格" : "不合格")},
     }};

@@ -109,7 +109,10 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     MetadataRowWriter writer;
     image::ImageHandle image;
     std::optional<AcceptanceCheck> check;
-    if (settings.acceptance) check.emplace(*settings.acceptance, folderText);
+    if (settings.acceptance) {
+        check.emplace(*settings.acceptance, folderText);
+        check->Reserve(files.size());
+    }
     FilePreparer preparer(fs, files, settings.pool, check && settings.acceptance->NeedsDigests());
     bool stopped = false;
     for (const Text* file : files) {
