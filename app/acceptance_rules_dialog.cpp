@@ -42,8 +42,8 @@ void AddSwitch(std::string& text, const char* key, const QCheckBox* box) {
 }  // namespace
 
 QString DefaultAcceptanceRulesPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/quillmere/") + Q("验收要求.ini");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/quillmere/") +
+           Q("验收要求.ini");
 }
 
 QString ChooseCatalogueFile(QWidget* parent, const QString& start) {
@@ -128,9 +128,9 @@ void AcceptanceRulesDialog::load() {
     }
     const workflow::RulesReading reading = workflow::ParseAcceptanceRules(text);
     if (!stream || !reading.rules) {
-        showProblem(Q(workflow::DescribeRulesFailure(path, stream ? reading.failure
-                                                                  : workflow::RulesFailure{0, failure})) +
-                    Q("\n保存将替换这个文件。"));
+        showProblem(
+            Q(workflow::DescribeRulesFailure(path, stream ? reading.failure : workflow::RulesFailure{0, failure})) +
+            Q("\n保存将替换这个文件。"));
         return;
     }
     const workflow::AcceptanceRules& rules = *reading.rules;
@@ -195,7 +195,8 @@ void AcceptanceRulesDialog::accept() {
 }
 
 void AcceptanceRulesDialog::chooseCatalogue() {
-    const QString start = catalogue_->text().isEmpty() ? QDir::homePath() : QFileInfo(catalogue_->text()).absolutePath();
+    const QString start =
+        catalogue_->text().isEmpty() ? QDir::homePath() : QFileInfo(catalogue_->text()).absolutePath();
     const QString chosen = chooser_ ? chooser_(this, start) : QString();
     if (!chosen.isEmpty()) catalogue_->setText(chosen);
 }

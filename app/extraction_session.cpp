@@ -64,8 +64,8 @@ void ExtractionSession::StartExtraction() {
     if (handlers_.RunInProgress()) return;
     documentsMaker_.SetImageFolder(port_.Folder());
     window_.setBusy(true);
-    lastRun_ = AcceptanceWanted() ? handlers_.StartCheckedExtraction(rulesPath_.toStdString())
-                                  : handlers_.StartExtraction();
+    lastRun_ =
+        AcceptanceWanted() ? handlers_.StartCheckedExtraction(rulesPath_.toStdString()) : handlers_.StartExtraction();
     window_.setBusy(false);  // ends the program here if the window was closed meanwhile
 }
 

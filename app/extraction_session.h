@@ -24,7 +24,7 @@ struct SessionServices {
     WorkbookOpener openWorkbook;           // hands a saved workbook to the desktop
     workflow::RunSettings settings;
     sheet::WorkbookMaker* workbookMaker = nullptr;  // another maker than the folder's; must outlive the session
-    QString rulesPath;                     // the acceptance rules file (UTF-8 path)
+    QString rulesPath;                              // the acceptance rules file (UTF-8 path)
     // Lets the operator edit that file (the 检验要求 dialog); called with the path.
     std::function<void(const QString& rulesPath, QWidget* parent)> editRules;
 };

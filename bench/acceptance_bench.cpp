@@ -113,8 +113,8 @@ int main(int argc, char** argv) {
                                                    : "[验收要求]\n最低分辨率 = 300\n色彩模式 = 真彩色, 256色\n"
                                                      "格式 = JPG, TIF, PNG\n最低JPEG质量 = 75\n检查文件 = 是\n"
                                                      "格式一致 = 是\n页号 = 是\n";
-        const workflow::RulesReading rules = workflow::ParseAcceptanceRules(
-            text + (mode == "digests" ? "重复页面 = 是\n摘要 = 是\n" : ""));
+        const workflow::RulesReading rules =
+            workflow::ParseAcceptanceRules(text + (mode == "digests" ? "重复页面 = 是\n摘要 = 是\n" : ""));
         if (!rules.rules) return 2;
         settings.acceptance = rules.rules;
     }

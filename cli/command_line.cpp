@@ -51,7 +51,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--help" || argument == "-h") { options.help = true; continue; }
         if (argument == "--version") { options.version = true; continue; }
         if (argument == "--verbose" || argument == "-v") { options.verbose = true; continue; }
-        if (argument == "--digests") { options.digests = true; continue; }
+        if (argument == "--digests") {
+            options.digests = true;
+            continue;
+        }
 
         // --name=value or --name value; -o value or -oVALUE.
         std::string_view name = argument;

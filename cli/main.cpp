@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
                 // The completion box's acceptance line goes last, in the extractor's words.
                 if (result.findings) {
                     const std::string boxLine = TextToUtf8(workflow::AcceptanceOutcomeLine(*result.findings)) + "\n";
-                    if (const auto at = message.find(boxLine); at != std::string::npos) message.erase(at, boxLine.size());
+                    if (const auto at = message.find(boxLine); at != std::string::npos)
+                        message.erase(at, boxLine.size());
                 }
                 std::fprintf(stderr, "%s\n", message.c_str());
             }

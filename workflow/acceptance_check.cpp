@@ -16,8 +16,15 @@ namespace {
 using image::ImageFormat;
 
 // The row's columns the check reads.
-enum Column : std::size_t { kStem = 0, kFormat = 7, kFileName = 8, kSize = 9, kResolution = 11, kColour = 12,
-                            kQuality = 13 };
+enum Column : std::size_t {
+    kStem = 0,
+    kFormat = 7,
+    kFileName = 8,
+    kSize = 9,
+    kResolution = 11,
+    kColour = 12,
+    kQuality = 13
+};
 
 // A run of more missing page numbers than this is one finding, so one
 // mistyped page number cannot fill the report with thousands of rows.
@@ -25,7 +32,7 @@ constexpr std::uint64_t kLongestGapListed = 10;
 
 struct FormatNames {
     ImageFormat format;
-    const char* name;                      // as the report names the content
+    const char* name;                          // as the report names the content
     std::vector<std::string_view> extensions;  // column H texts that name it
 };
 
@@ -149,10 +156,12 @@ const char* CheckItemName(CheckItem item) {
 }
 
 AcceptanceCheck::AcceptanceCheck(AcceptanceRules rules, const Text& folder) : rules_(std::move(rules)) {
-    if (rules_.lowestResolution) requirements_.resolution = U("不低于" + std::to_string(*rules_.lowestResolution) + "DPI");
+    if (rules_.lowestResolution)
+        requirements_.resolution = U("不低于" + std::to_string(*rules_.lowestResolution) + "DPI");
     if (rules_.colourModes) requirements_.colourModes = U(JoinTexts(*rules_.colourModes));
     if (rules_.formats) requirements_.formats = U(JoinTexts(*rules_.formats));
-    if (rules_.lowestJpegQuality) requirements_.jpegQuality = U("不低于" + std::to_string(*rules_.lowestJpegQuality) + "%");
+    if (rules_.lowestJpegQuality)
+        requirements_.jpegQuality = U("不低于" + std::to_string(*rules_.lowestJpegQuality) + "%");
     keepRecords_ = rules_.oneFormat || rules_.pageSequence || rules_.repeatedPages || rules_.catalogue.has_value() ||
                    rules_.digests;
     folderPrefix_ = folder.bytes();
@@ -213,7 +222,8 @@ void AcceptanceCheck::CheckFileRules(std::span<const Text> row, const CheckedRec
             Add(record, CheckItem::Resolution, requirements_.resolution, row[kResolution] + Text("DPI"));
         }
     }
-    if (file.decoded && rules_.colourModes && std::ranges::find(*rules_.colourModes, row[kColour]) == rules_.colourModes->end()) {
+    if (file.decoded && rules_.colourModes &&
+        std::ranges::find(*rules_.colourModes, row[kColour]) == rules_.colourModes->end()) {
         Add(record, CheckItem::ColourMode, requirements_.colourModes, row[kColour]);
     }
     if (rules_.formats && std::ranges::find(*rules_.formats, record.format) == rules_.formats->end()) {
@@ -223,8 +233,7 @@ void AcceptanceCheck::CheckFileRules(std::span<const Text> row, const CheckedRec
     if (file.decoded && rules_.lowestJpegQuality && file.format == ImageFormat::Jpg) {
         const auto quality = LeadingNumber(row[kQuality]);
         if (!quality || *quality < *rules_.lowestJpegQuality) {
-            Add(record, CheckItem::JpegQuality, requirements_.jpegQuality,
-                row[kQuality]);
+            Add(record, CheckItem::JpegQuality, requirements_.jpegQuality, row[kQuality]);
         }
     }
     if (rules_.checkFiles) {
@@ -418,7 +427,8 @@ std::vector<RuleSummary> AcceptanceCheck::Summary() const {
     const auto add = [this, &summary](CheckItem item, std::string requirement) {
         summary.push_back({item, U(requirement), counts_[static_cast<std::size_t>(item)]});
     };
-    if (rules_.lowestResolution) add(CheckItem::Resolution, "不低于" + std::to_string(*rules_.lowestResolution) + "DPI");
+    if (rules_.lowestResolution)
+        add(CheckItem::Resolution, "不低于" + std::to_string(*rules_.lowestResolution) + "DPI");
     if (rules_.colourModes) add(CheckItem::ColourMode, JoinTexts(*rules_.colourModes));
     if (rules_.formats) add(CheckItem::Format, JoinTexts(*rules_.formats));
     if (rules_.lowestJpegQuality) {

@@ -51,16 +51,16 @@ struct Finding {
     Text fileName;       // 计算机文件名; empty for a finding about an archive number
     Text relativePath;   // 相对路径: the file's, or the folder of the archive's first file
     CheckItem item = CheckItem::Resolution;
-    Text requirement;    // 要求
-    Text actual;         // 实际
+    Text requirement;  // 要求
+    Text actual;       // 实际
 };
 
 // What the check needs of a file beyond its row.
 struct CheckedFile {
-    bool decoded = false;                                // a decoder accepted the file
+    bool decoded = false;                                     // a decoder accepted the file
     image::ImageFormat format = image::ImageFormat::Unknown;  // which one
-    Text notReadReason = Text();                         // why none did
-    const DigestResult* digest = nullptr;                // set when the run computed digests
+    Text notReadReason = Text();                              // why none did
+    const DigestResult* digest = nullptr;                     // set when the run computed digests
 };
 
 // A file as the check keeps it for the batch rules and the digest sheet.

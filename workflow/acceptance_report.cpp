@@ -17,7 +17,8 @@ std::vector<Text> Texts(std::initializer_list<const char*> utf8) {
 }
 
 std::optional<sheet::WorkbookFailure> WriteFindings(sheet::RowWorkbook& workbook, const AcceptanceCheck& check) {
-    if (auto failure = workbook.StartSheet(kFindingsSheet, Texts({"档号", "计算机文件名", "相对路径", "检验项", "要求", "实际"}))) {
+    if (auto failure = workbook.StartSheet(kFindingsSheet,
+                                           Texts({"档号", "计算机文件名", "相对路径", "检验项", "要求", "实际"}))) {
         return failure;
     }
     std::array<Text, kCheckItemCount> itemNames;
@@ -25,9 +26,9 @@ std::optional<sheet::WorkbookFailure> WriteFindings(sheet::RowWorkbook& workbook
         itemNames[static_cast<std::size_t>(item)] = TextFromUtf8(CheckItemName(static_cast<CheckItem>(item)));
     }
     for (const Finding& finding : check.Findings()) {
-        const std::array<Text, 6> row = {finding.archiveNumber, finding.fileName, finding.relativePath,
-                                         itemNames[static_cast<std::size_t>(finding.item)], finding.requirement,
-                                         finding.actual};
+        const std::array<Text, 6> row = {finding.archiveNumber, finding.fileName,
+                                         finding.relativePath,  itemNames[static_cast<std::size_t>(finding.item)],
+                                         finding.requirement,   finding.actual};
         if (auto failure = workbook.AppendRow(row)) return failure;
     }
     return std::nullopt;
@@ -61,8 +62,8 @@ std::optional<sheet::WorkbookFailure> WriteDigests(sheet::RowWorkbook& workbook,
         // A file that could not be read whole has its finding; its digest cells stay empty.
         const Text sm3 = file.digests ? Text(DigestHex(file.digests->sm3)) : Text();
         const Text sha256 = file.digests ? Text(DigestHex(file.digests->sha256)) : Text();
-        const std::array<Text, 6> row = {file.archiveNumber, file.fileName, file.relativePath, ToText(file.size),
-                                         sm3, sha256};
+        const std::array<Text, 6> row = {file.archiveNumber, file.fileName, file.relativePath,
+                                         ToText(file.size),  sm3,           sha256};
         if (auto failure = workbook.AppendRow(row)) return failure;
     }
     return std::nullopt;

@@ -20,8 +20,7 @@ inline constexpr const char* kDigestSheet = "文件摘要";
 inline constexpr const char* kManifestExtension = ".sha256";
 
 // The sheets, and with digests the manifest; check has been finished.
-std::optional<sheet::WorkbookFailure> WriteAcceptanceReport(sheet::RowWorkbook& workbook,
-                                                            const AcceptanceCheck& check);
+std::optional<sheet::WorkbookFailure> WriteAcceptanceReport(sheet::RowWorkbook& workbook, const AcceptanceCheck& check);
 
 // One line per file with digests, "<sha256>  <path>", the path relative to
 // the image folder in the bytes it has on disk, so that `sha256sum -c` run

@@ -72,7 +72,7 @@ bool IsColourModeText(const std::string& mode) {
 struct ParseState {
     std::string_view text;
     std::size_t position = 0;
-    int line = 0;                    // the line last handed to inih
+    int line = 0;  // the line last handed to inih
     std::optional<RulesFailure> failure;
     std::set<std::string> seenKeys;
     AcceptanceRules rules;
@@ -263,8 +263,7 @@ RulesReading ReadAcceptanceRules(const FileSystem& fs, std::string_view text, co
     };
     const std::optional<std::string> bytes = ReadWholeFile(fs, cataloguePath, kLargestCatalogue, failure);
     if (!bytes) return fail("无法读取目录文件" + cataloguePath + "：" + failure);
-    CatalogueReading catalogue =
-        ParseCatalogue(*bytes, rules.catalogueArchiveColumn, rules.cataloguePagesColumn);
+    CatalogueReading catalogue = ParseCatalogue(*bytes, rules.catalogueArchiveColumn, rules.cataloguePagesColumn);
     if (!catalogue.catalogue) return fail(catalogue.failure + "（" + cataloguePath + "）");
     rules.catalogue = std::move(catalogue.catalogue);
     return reading;

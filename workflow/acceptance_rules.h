@@ -28,21 +28,21 @@ namespace quillmere::workflow {
 inline constexpr std::string_view kRulesSection = "验收要求";
 
 struct AcceptanceRules {
-    std::optional<std::int64_t> lowestResolution;   // 最低分辨率: column L
-    std::optional<std::vector<Text>> colourModes;   // 色彩模式: allowed column-M texts
-    std::optional<std::vector<Text>> formats;       // 格式: allowed column-H texts, upper case
-    std::optional<int> lowestJpegQuality;           // 最低JPEG质量: column N of JPEG files
-    bool checkFiles = false;                        // 检查文件
-    bool oneFormat = false;                         // 格式一致
-    bool pageSequence = false;                      // 页号
-    int firstPage = 1;                              // 起始页号: 0 or 1
-    bool repeatedPages = false;                     // 重复页面
-    std::string cataloguePath;                      // 目录, as written (UTF-8); empty for none
-    int catalogueLine = 0;                          // the line that names it
-    Text catalogueArchiveColumn;                    // 目录档号列
-    Text cataloguePagesColumn;                      // 目录页数列
-    std::optional<Catalogue> catalogue;             // read by LoadAcceptanceRules
-    bool digests = false;                           // 摘要
+    std::optional<std::int64_t> lowestResolution;  // 最低分辨率: column L
+    std::optional<std::vector<Text>> colourModes;  // 色彩模式: allowed column-M texts
+    std::optional<std::vector<Text>> formats;      // 格式: allowed column-H texts, upper case
+    std::optional<int> lowestJpegQuality;          // 最低JPEG质量: column N of JPEG files
+    bool checkFiles = false;                       // 检查文件
+    bool oneFormat = false;                        // 格式一致
+    bool pageSequence = false;                     // 页号
+    int firstPage = 1;                             // 起始页号: 0 or 1
+    bool repeatedPages = false;                    // 重复页面
+    std::string cataloguePath;                     // 目录, as written (UTF-8); empty for none
+    int catalogueLine = 0;                         // the line that names it
+    Text catalogueArchiveColumn;                   // 目录档号列
+    Text cataloguePagesColumn;                     // 目录页数列
+    std::optional<Catalogue> catalogue;            // read by LoadAcceptanceRules
+    bool digests = false;                          // 摘要
 
     AcceptanceRules();
     // Repeated pages are found by content, so they need the digests too.

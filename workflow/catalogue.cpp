@@ -17,11 +17,16 @@ bool IsValidUtf8(std::string_view bytes) {
     while (i < bytes.size()) {
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         std::size_t length = 0;
-        if (b0 < 0x80) length = 1;
-        else if (b0 >= 0xC2 && b0 <= 0xDF) length = 2;
-        else if (b0 >= 0xE0 && b0 <= 0xEF) length = 3;
-        else if (b0 >= 0xF0 && b0 <= 0xF4) length = 4;
-        else return false;
+        if (b0 < 0x80)
+            length = 1;
+        else if (b0 >= 0xC2 && b0 <= 0xDF)
+            length = 2;
+        else if (b0 >= 0xE0 && b0 <= 0xEF)
+            length = 3;
+        else if (b0 >= 0xF0 && b0 <= 0xF4)
+            length = 4;
+        else
+            return false;
         if (i + length > bytes.size()) return false;
         for (std::size_t k = 1; k < length; ++k) {
             if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
@@ -116,8 +121,8 @@ std::string LineText(int line) { return "第" + std::to_string(line) + "行：";
 
 std::string_view TrimSpaces(std::string_view text) {
     for (;;) {
-        if (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
-                              text.front() == '\n')) {
+        if (!text.empty() &&
+            (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' || text.front() == '\n')) {
             text.remove_prefix(1);
         } else if (text.starts_with(kIdeographicSpace)) {
             text.remove_prefix(kIdeographicSpace.size());
@@ -126,7 +131,8 @@ std::string_view TrimSpaces(std::string_view text) {
         }
     }
     for (;;) {
-        if (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
+        if (!text.empty() &&
+            (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
             text.remove_suffix(1);
         } else if (text.ends_with(kIdeographicSpace)) {
             text.remove_suffix(kIdeographicSpace.size());
@@ -161,11 +167,13 @@ CatalogueReading ParseCatalogue(std::string_view bytes, const Text& archiveColum
         const std::string_view archive =
             *archiveIndex < fields.size() ? TrimSpaces(fields[*archiveIndex]) : std::string_view();
         if (archive.empty()) continue;
-        const std::string_view pages = *pagesIndex < fields.size() ? TrimSpaces(fields[*pagesIndex]) : std::string_view();
+        const std::string_view pages =
+            *pagesIndex < fields.size() ? TrimSpaces(fields[*pagesIndex]) : std::string_view();
         std::int64_t count = -1;
         const auto [end, error] = std::from_chars(pages.data(), pages.data() + pages.size(), count);
         if (pages.empty() || error != std::errc() || end != pages.data() + pages.size() || count < 0) {
-            reading.failure = "目录文件" + LineText(line) + "“" + pagesTitle + "”不是页数：“" + std::string(pages) + "”";
+            reading.failure =
+                "目录文件" + LineText(line) + "“" + pagesTitle + "”不是页数：“" + std::string(pages) + "”";
             return reading;
         }
         const auto [at, added] = lineOf.emplace(std::string(archive), line);

@@ -52,7 +52,8 @@ PreparedFile Prepare(const FileSystem& fs, const Text& path, DirectoryHandle& di
         std::string failure;
         const auto stream = fs.OpenRegularFileIn(directory, name, failure);
         prepared.probe = stream ? image::ProbeImageStream(*stream, image::ImageFormat::Jpg) : UnopenedProbe(failure);
-        if (withDigests) prepared.digest = stream ? DigestStream(*stream) : DigestResult{std::nullopt, "无法打开：" + failure};
+        if (withDigests)
+            prepared.digest = stream ? DigestStream(*stream) : DigestResult{std::nullopt, "无法打开：" + failure};
     } else {
         prepared.probe = UnopenedProbe(prepared.facts.exists ? "not a regular file" : "No such file or directory");
         if (withDigests) {

@@ -35,7 +35,8 @@ std::size_t TrailingDigitsStart(const std::string& bytes) {
 
 // Whether text ends in separator, which starts at a character boundary.
 bool EndsWithCharacter(const std::string& text, const std::string& separator) {
-    if (text.size() < separator.size() || text.compare(text.size() - separator.size(), separator.size(), separator) != 0) {
+    if (text.size() < separator.size() ||
+        text.compare(text.size() - separator.size(), separator.size(), separator) != 0) {
         return false;
     }
     // The separator must begin a character: walk the characters up to it.

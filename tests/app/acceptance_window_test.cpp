@@ -36,8 +36,8 @@ QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 std::string Scan(int width) {
-    return quillmere::testing::MakeJpeg({.width = width, .height = 8, .components = 3, .densityUnit = 1,
-                                         .density = 300});
+    return quillmere::testing::MakeJpeg(
+        {.width = width, .height = 8, .components = 3, .densityUnit = 1, .density = 300});
 }
 
 template <typename Widget>
@@ -142,8 +142,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no rules yet") << QString() << Q("尚未设置检验要求，请先点击“检验要求…”按钮设置。");
         QTest::newRow("a line not understood")
-            << Q("[验收要求]\n页号 = 也许\n")
-            << Q("检验要求文件{rules}第2行：“页号”的值“也许”无效，应为是或否");
+            << Q("[验收要求]\n页号 = 也许\n") << Q("检验要求文件{rules}第2行：“页号”的值“也许”无效，应为是或否");
     }
 
     void rulesNotSetOrNotUsableStopTheRunBeforeItStarts() {
@@ -213,10 +212,12 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("problem");
-        QTest::newRow("resolution") << Q("最低分辨率") << Q("三百") << Q("“最低分辨率”的值“三百”无效，应为正整数（DPI）");
+        QTest::newRow("resolution") << Q("最低分辨率") << Q("三百")
+                                    << Q("“最低分辨率”的值“三百”无效，应为正整数（DPI）");
         QTest::newRow("colour mode") << Q("色彩模式") << Q("彩色")
                                      << Q("“色彩模式”的值“彩色”无效，应为真彩色或“数字+色”（如256色），以逗号分隔");
-        QTest::newRow("missing catalogue") << Q("目录") << Q("/nowhere/目录.csv") << Q("无法读取目录文件/nowhere/目录.csv：…");
+        QTest::newRow("missing catalogue")
+            << Q("目录") << Q("/nowhere/目录.csv") << Q("无法读取目录文件/nowhere/目录.csv：…");
     }
 
     void rulesThatCannotBeUsedKeepTheDialogOpenAndSaveNothing() {

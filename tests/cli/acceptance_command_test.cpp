@@ -55,8 +55,8 @@ CommandResult RunExtractor(const std::vector<std::string>& arguments) {
 }
 
 std::string Scan(int width) {
-    return quillmere::testing::MakeJpeg({.width = width, .height = 8, .components = 3, .densityUnit = 1,
-                                         .density = 300, .quality = 75});
+    return quillmere::testing::MakeJpeg(
+        {.width = width, .height = 8, .components = 3, .densityUnit = 1, .density = 300, .quality = 75});
 }
 
 // Two archive numbers; A002 lacks its page 2.
@@ -66,12 +66,13 @@ void Batch(const TempTree& tree) {
     tree.File("scan/A002/A002-0001.jpg", Scan(10));
     tree.File("scan/A002/A002-0003.jpg", Scan(11));
     tree.File("rules/目录.csv", "档号,页数\nA001,2\nA002,3\n");
-    tree.File("rules/验收.ini", "[验收要求]\n最低分辨率 = 300\n检查文件 = 是\n页号 = 是\n重复页面 = 是\n目录 = 目录.csv\n");
+    tree.File("rules/验收.ini",
+              "[验收要求]\n最低分辨率 = 300\n检查文件 = 是\n页号 = 是\n重复页面 = 是\n目录 = 目录.csv\n");
 }
 
 // The workbook writer of this build may not take further sheets yet.
-#define SKIP_IF_SHEETS_UNSUPPORTED(result)                                                     \
-    if ((result).output.find("（暂不支持）") != std::string::npos) {                          \
+#define SKIP_IF_SHEETS_UNSUPPORTED(result)                                                       \
+    if ((result).output.find("（暂不支持）") != std::string::npos) {                             \
         GTEST_SKIP() << "the workbook cannot take the report's sheets yet: " << (result).output; \
     }
 
@@ -131,9 +132,7 @@ TEST(AcceptanceCommand, FindingsExitThreeWithTheirSheetsBesideTheUnchangedRows) 
             const std::string cell = findings.At(row + 1, column + 1);
             EXPECT_EQ(cell == "<none>" ? "" : cell, expected[row][column]) << row << "," << column;
         }
-        if (row > 0) {
-            EXPECT_EQ(findings.TypeAt(row + 1, 1), 's');
-        }
+        if (row > 0) { EXPECT_EQ(findings.TypeAt(row + 1, 1), 's'); }
     }
     const testing::WorkbookSheet& summary = book.sheets[2];
     EXPECT_EQ(summary.At(summary.rows.size(), 1), "结论");

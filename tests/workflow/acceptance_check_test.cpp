@@ -11,9 +11,9 @@
 #include "../support/fake_window.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/memory_workbook.h"
-#include "tests/support/fixture_writers.h"
 #include "runtime/memory_file_system.h"
 #include "runtime/text_encoding.h"
+#include "tests/support/fixture_writers.h"
 #include "workflow/acceptance_check.h"
 #include "workflow/acceptance_report.h"
 #include "workflow/extraction_run.h"
@@ -31,9 +31,12 @@ std::vector<unsigned char> BytesOf(const std::string& text) { return {text.begin
 
 // A colour scan at 300 dpi, quality 75; width makes each page's bytes its own.
 std::vector<unsigned char> Scan(int width, int density = 300, int components = 3, int quality = 75) {
-    return BytesOf(quillmere::testing::MakeJpeg(
-        {.width = width, .height = 8, .components = components, .densityUnit = 1, .density = density,
-         .quality = quality}));
+    return BytesOf(quillmere::testing::MakeJpeg({.width = width,
+                                                 .height = 8,
+                                                 .components = components,
+                                                 .densityUnit = 1,
+                                                 .density = density,
+                                                 .quality = quality}));
 }
 
 // Three pages of A001, catalogued.
@@ -115,9 +118,9 @@ TEST(AcceptanceCheck, ACleanTreePassesEveryRule) {
 
         ASSERT_EQ(checked.maker.companionFiles.size(), 1u);
         EXPECT_EQ(checked.maker.companionFiles[0].first, ".sha256");
-        EXPECT_EQ(checked.maker.companionFiles[0].second,
-                  digests[1][5] + "  A001/A001-0001.jpg\n" + digests[2][5] + "  A001/A001-0002.jpg\n" +
-                      digests[3][5] + "  A001/A001-0003.jpg\n");
+        EXPECT_EQ(checked.maker.companionFiles[0].second, digests[1][5] + "  A001/A001-0001.jpg\n" + digests[2][5] +
+                                                              "  A001/A001-0002.jpg\n" + digests[3][5] +
+                                                              "  A001/A001-0003.jpg\n");
 
         ASSERT_EQ(checked.window.messages.size(), 1u);
         EXPECT_EQ(checked.window.messages[0].text,
@@ -134,74 +137,91 @@ struct PlantedFault {
 
 std::vector<PlantedFault> PlantedFaults() {
     return {
-        {"分辨率", "最低分辨率 = 300",
+        {"分辨率",
+         "最低分辨率 = 300",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-0002.jpg", Scan(9, 200)); },
          {{"A001", "A001-0002.jpg", "A001/A001-0002.jpg", "分辨率", "不低于300DPI", "200DPI"}}},
-        {"色彩模式", "色彩模式 = 真彩色",
+        {"色彩模式",
+         "色彩模式 = 真彩色",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-0002.jpg", Scan(9, 300, 1)); },
          {{"A001", "A001-0002.jpg", "A001/A001-0002.jpg", "色彩模式", "真彩色", "256色"}}},
-        {"格式", "格式 = JPG, JPEG",
-         [](MemoryFileSystem& fs) {
-             fs.AddFileWithBytes("/scan/A001/A001-0004.png", fixtures::WritePng({}));
-         },
+        {"格式",
+         "格式 = JPG, JPEG",
+         [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-0004.png", fixtures::WritePng({})); },
          {{"A001", "A001-0004.png", "A001/A001-0004.png", "格式", "JPG、JPEG", "PNG"}}},
-        {"扩展名与内容", "检查文件 = 是",
+        {"扩展名与内容",
+         "检查文件 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-0002.jpg", fixtures::WritePng({})); },
          {{"A001", "A001-0002.jpg", "A001/A001-0002.jpg", "扩展名与内容", "内容与扩展名相符",
            "扩展名为JPG，内容为PNG图像"}}},
-        {"JPEG质量", "最低JPEG质量 = 75",
+        {"JPEG质量",
+         "最低JPEG质量 = 75",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-0002.jpg", Scan(9, 300, 3, 50)); },
          {{"A001", "A001-0002.jpg", "A001/A001-0002.jpg", "JPEG质量", "不低于75%", "50%"}}},
-        {"空文件", "检查文件 = 是", [](MemoryFileSystem& fs) { fs.AddFile("/scan/A001/A001-0004.jpg", 0); },
+        {"空文件",
+         "检查文件 = 是",
+         [](MemoryFileSystem& fs) { fs.AddFile("/scan/A001/A001-0004.jpg", 0); },
          {{"A001", "A001-0004.jpg", "A001/A001-0004.jpg", "空文件", "文件不为空", "0字节"}}},
-        {"无法识别", "检查文件 = 是",
+        {"无法识别",
+         "检查文件 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-0004.tif", BytesOf("II*\0 broken")); },
          {{"A001", "A001-0004.tif", "A001/A001-0004.tif", "无法识别", "能识别为图像", "无法解码：…"}}},
-        {"非图像文件", "检查文件 = 是",
+        {"非图像文件",
+         "检查文件 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/Thumbs.db", BytesOf("cache")); },
          {{"Thumbs", "Thumbs.db", "A001/Thumbs.db", "非图像文件", "只含图像文件", "DB文件"}}},
-        {"格式一致", "格式一致 = 是",
+        {"格式一致",
+         "格式一致 = 是",
          [](MemoryFileSystem& fs) {
              fixtures::TiffPage page;
              fs.AddFileWithBytes("/scan/A001/A001-0004.tif", fixtures::WriteTiff({page}));
          },
          {{"A001", "A001-0004.tif", "A001/A001-0004.tif", "格式一致", "与本批主要格式JPG一致", "TIF"}}},
-        {"命名", "页号 = 是",
+        {"命名",
+         "页号 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-封面.jpg", Scan(11)); },
          {{"A001-封面", "A001-封面.jpg", "A001/A001-封面.jpg", "命名", "档号加页号（页号为数字，从1起）",
            "文件名不以页号结尾"}}},
-        {"缺页", "页号 = 是",
+        {"缺页",
+         "页号 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-0005.jpg", Scan(11)); },
          {{"A001", "", "A001/", "缺页", "页号0001至0005连续", "缺第0004页"}}},
-        {"页号重复", "页号 = 是",
+        {"页号重复",
+         "页号 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/补扫/A001-0002.jpg", Scan(12)); },
          {{"A001", "A001-0002.jpg", "A001/补扫/A001-0002.jpg", "页号重复", "页号只出现一次",
            "页号0002与A001/A001-0002.jpg相同"}}},
-        {"页号位数", "页号 = 是",
+        {"页号位数",
+         "页号 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-004.jpg", Scan(12)); },
          {{"A001", "A001-004.jpg", "A001/A001-004.jpg", "页号位数", "页号4位", "3位（004）"}}},
-        {"重复页面（同一档号）", "重复页面 = 是",
+        {"重复页面（同一档号）",
+         "重复页面 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A001/A001-0003.jpg", Scan(8)); },
          {{"A001", "A001-0003.jpg", "A001/A001-0003.jpg", "重复页面", "同一档号内无重复页面",
            "与A001/A001-0001.jpg内容相同"}}},
         // The scan takes the later folder first, so A002's copy is the one the other is compared with.
-        {"重复页面（不同档号）", "重复页面 = 是",
+        {"重复页面（不同档号）",
+         "重复页面 = 是",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A002/A002-0001.jpg", Scan(9)); },
          {{"A001", "A001-0002.jpg", "A001/A001-0002.jpg", "重复页面", "不同档号间无重复页面",
            "与A002/A002-0001.jpg内容相同（档号A002）"}}},
-        {"目录页数", "目录 = 目录.csv",
+        {"目录页数",
+         "目录 = 目录.csv",
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/rules/目录.csv", BytesOf("档号,页数\nA001,4\n")); },
          {{"A001", "", "A001/", "目录页数", "页数4（目录第2行）", "3个图像文件"}}},
-        {"目录无图像", "目录 = 目录.csv",
-         [](MemoryFileSystem& fs) {
-             fs.AddFileWithBytes("/rules/目录.csv", BytesOf("档号,页数\nA001,3\nA002,5\n"));
-         },
+        {"目录无图像",
+         "目录 = 目录.csv",
+         [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/rules/目录.csv", BytesOf("档号,页数\nA001,3\nA002,5\n")); },
          {{"A002", "", "", "目录无图像", "页数5（目录第3行）", "没有图像文件"}}},
-        {"图像无目录", "目录 = 目录.csv",
+        {"图像无目录",
+         "目录 = 目录.csv",
          // Named by page number alone: the folder gives the archive number.
          [](MemoryFileSystem& fs) { fs.AddFileWithBytes("/scan/A002/0001.jpg", Scan(20)); },
          {{"A002", "", "A002/", "图像无目录", "档号列在目录中", "1个图像文件，目录中没有此档号"}}},
-        {"摘要", "摘要 = 是", [](MemoryFileSystem& fs) { fs.AddSpecialFile("/scan/A001/pipe"); },
+        {"摘要",
+         "摘要 = 是",
+         [](MemoryFileSystem& fs) { fs.AddSpecialFile("/scan/A001/pipe"); },
          {{"A001", "pipe", "A001/pipe", "摘要", "能完整读取并计算摘要", "不是普通文件"}}},
     };
 }
@@ -234,7 +254,8 @@ TEST(AcceptanceCheck, EachRuleFindsExactlyItsPlantedFault) {
         }
         EXPECT_EQ(checked.result.findings, static_cast<std::int64_t>(fault.findings.size()));
         ASSERT_EQ(checked.window.messages.size(), 1u);
-        EXPECT_NE(checked.window.messages[0].text.find("验收检查：发现1个问题，见工作表“检验结果”。\n"), std::string::npos)
+        EXPECT_NE(checked.window.messages[0].text.find("验收检查：发现1个问题，见工作表“检验结果”。\n"),
+                  std::string::npos)
             << checked.window.messages[0].text;
         const MemorySheet& summary = *checked.Sheet("检验汇总");
         EXPECT_EQ(summary.back(), (MemoryRow{"结论", "", "不合格"}));
@@ -337,7 +358,9 @@ TEST(PageSequence, GapsRepeatsAndWidthsPerArchiveNumber) {
          {"/scan/A-1.jpg", "/scan/A-002.jpg", "/scan/A-003.jpg"},
          1,
          {{"A", "A-1.jpg", "页号位数", "页号3位", "1位（1）"}}},
-        {"no page number", {"/scan/A-01.jpg", "/scan/A-封底.jpg"}, 1,
+        {"no page number",
+         {"/scan/A-01.jpg", "/scan/A-封底.jpg"},
+         1,
          {{"A-封底", "A-封底.jpg", "命名", "档号加页号（页号为数字，从1起）", "文件名不以页号结尾"}}},
     };
     for (const auto& c : cases) {
