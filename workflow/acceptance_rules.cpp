@@ -99,9 +99,9 @@ char* ReadLine(char* buffer, int capacity, void* stream) {
     const auto room = static_cast<std::size_t>(capacity) - 2;  // the line break and the terminator
     if (line.size() > room) {
         state.Fail("这一行太长");
-        line = std::string_view();
+        line.remove_suffix(line.size());
     }
-    std::memcpy(buffer, line.data(), line.size());
+    if (!line.empty()) std::memcpy(buffer, line.data(), line.size());
     buffer[line.size()] = '\n';
     buffer[line.size() + 1] = '\0';
     return buffer;
