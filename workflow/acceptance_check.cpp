@@ -183,7 +183,7 @@ const Text& AcceptanceCheck::P(const std::string& utf8) {
 void AcceptanceCheck::Add(const CheckedRecord& record, CheckItem item, Text requirement, Text actual) {
     ++counts_[static_cast<std::size_t>(item)];
     findings_.push_back(
-        {record.archiveNumber, record.fileName, record.relativePath, item, std::move(requirement), std::move(actual)});
+        {record.archiveNumber, FileNameOf(record), record.relativePath, item, std::move(requirement), std::move(actual)});
 }
 
 void AcceptanceCheck::AddForArchive(const Text& archiveNumber, const Text& relativeFolder, CheckItem item,
@@ -194,6 +194,17 @@ void AcceptanceCheck::AddForArchive(const Text& archiveNumber, const Text& relat
 
 void AcceptanceCheck::Reserve(std::size_t files) {
     if (keepRecords_) records_.reserve(files);
+    if (keepRecords_ && rules_.NeedsDigests()) digests_.reserve(files);
+}
+
+const FileDigests* AcceptanceCheck::DigestsOf(const CheckedRecord& record) const {
+    return record.digestIndex < 0 ? nullptr : &digests_[static_cast<std::size_t>(record.digestIndex)];
+}
+
+Text AcceptanceCheck::FileNameOf(const CheckedRecord& record) {
+    const std::string& path = record.relativePath.bytes();
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? record.relativePath : Text(path.substr(slash + 1));
 }
 
 void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const CheckedFile& file) {
@@ -202,12 +213,14 @@ void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const
     // Only a stem that is its page number alone needs its folder's name.
     record.archiveNumber = name.archiveNumber.empty() ? FolderNameOf(path) : std::move(name.archiveNumber);
     record.pageDigits = std::move(name.pageDigits);
-    record.fileName = row[kFileName];
     record.relativePath = RelativePath(path);
     record.format = row[kFormat];
     record.size = LeadingNumber(row[kSize]).value_or(-1);
     record.image = file.decoded || IsImageExtension(record.format);
-    if (file.digest != nullptr && file.digest->digests) record.digests = file.digest->digests;
+    if (file.digest != nullptr && file.digest->digests && keepRecords_) {
+        record.digestIndex = static_cast<std::int32_t>(digests_.size());
+        digests_.push_back(*file.digest->digests);
+    }
     CheckFileRules(row, record, file);
     ++filesChecked_;
     if (keepRecords_) records_.push_back(std::move(record));
@@ -363,8 +376,9 @@ void AcceptanceCheck::CheckRepeatedPages() {
     std::map<std::pair<std::int64_t, std::array<std::uint8_t, 32>>, Seen> groups;
     for (const CheckedRecord& record : records_) {
         // Empty files are all alike; they are told as empty files.
-        if (!record.digests || record.size <= 0) continue;
-        Seen& seen = groups[{record.size, record.digests->sha256}];
+        const FileDigests* digests = DigestsOf(record);
+        if (digests == nullptr || record.size <= 0) continue;
+        Seen& seen = groups[{record.size, digests->sha256}];
         const std::string archive = ArchiveKey(record.archiveNumber);
         if (seen.first == nullptr) {
             seen.first = &record;

@@ -63,16 +63,16 @@ struct CheckedFile {
     const DigestResult* digest = nullptr;                     // set when the run computed digests
 };
 
-// A file as the check keeps it for the batch rules and the digest sheet.
+// A file as the check keeps it for the batch rules and the digest sheet;
+// kept small, since a batch keeps one per file.
 struct CheckedRecord {
     Text archiveNumber;
     std::optional<Text> pageDigits;
-    Text fileName;
-    Text relativePath;
-    Text format;  // column H
+    Text relativePath;  // its file name is the part after the last "/"
+    Text format;        // column H
     std::int64_t size = -1;
-    bool image = false;  // decoded, or named as an image
-    std::optional<FileDigests> digests;
+    std::int32_t digestIndex = -1;  // into the check's digests; -1 without
+    bool image = false;             // decoded, or named as an image
 };
 
 struct RuleSummary {
@@ -100,6 +100,10 @@ public:
     // alone keeps nothing per file, however large the batch).
     const std::vector<CheckedRecord>& Files() const { return records_; }
     std::int64_t FilesChecked() const { return filesChecked_; }
+    // A kept file's digests, or nullptr when it has none.
+    const FileDigests* DigestsOf(const CheckedRecord& record) const;
+    // A kept file's name (column I).
+    static Text FileNameOf(const CheckedRecord& record);
     // Every rule that is on, with the findings it gave.
     std::vector<RuleSummary> Summary() const;
 
@@ -121,6 +125,7 @@ private:
     bool keepRecords_ = false;
     std::int64_t filesChecked_ = 0;
     std::vector<CheckedRecord> records_;
+    std::vector<FileDigests> digests_;
     std::vector<Finding> findings_;
     std::unordered_map<std::string, Text> phrases_;
     struct {

@@ -60,9 +60,10 @@ std::optional<sheet::WorkbookFailure> WriteDigests(sheet::RowWorkbook& workbook,
     }
     for (const CheckedRecord& file : check.Files()) {
         // A file that could not be read whole has its finding; its digest cells stay empty.
-        const Text sm3 = file.digests ? Text(DigestHex(file.digests->sm3)) : Text();
-        const Text sha256 = file.digests ? Text(DigestHex(file.digests->sha256)) : Text();
-        const std::array<Text, 6> row = {file.archiveNumber, file.fileName, file.relativePath,
+        const FileDigests* digests = check.DigestsOf(file);
+        const Text sm3 = digests ? Text(DigestHex(digests->sm3)) : Text();
+        const Text sha256 = digests ? Text(DigestHex(digests->sha256)) : Text();
+        const std::array<Text, 6> row = {file.archiveNumber, AcceptanceCheck::FileNameOf(file), file.relativePath,
                                          ToText(file.size),  sm3,           sha256};
         if (auto failure = workbook.AppendRow(row)) return failure;
     }
@@ -83,7 +84,8 @@ std::optional<sheet::WorkbookFailure> WriteAcceptanceReport(sheet::RowWorkbook& 
 std::string Sha256Manifest(const AcceptanceCheck& check) {
     std::string manifest;
     for (const CheckedRecord& file : check.Files()) {
-        if (!file.digests) continue;
+        const FileDigests* digests = check.DigestsOf(file);
+        if (digests == nullptr) continue;
         const std::string path = TextToNativeName(file.relativePath);
         std::string escaped;
         bool escapes = false;
@@ -99,7 +101,7 @@ std::string Sha256Manifest(const AcceptanceCheck& check) {
             }
         }
         if (escapes) manifest += '\\';
-        manifest += DigestHex(file.digests->sha256);
+        manifest += DigestHex(digests->sha256);
         manifest += "  ";
         manifest += escaped;
         manifest += '\n';
