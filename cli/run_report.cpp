@@ -1,6 +1,7 @@
 #include "cli/run_report.h"
 
 #include "cli/translation.h"
+#include "sheet/workbook_makers.h"
 
 namespace quillmere::cli {
 
@@ -28,6 +29,21 @@ std::string CompletedLines(std::int64_t filesWritten, const std::string& workboo
                                static_cast<long long>(unreadFolders));
     }
     return lines;
+}
+
+std::string AcceptanceLine(std::int64_t findings, const std::string& output) {
+    if (findings == 0) return Tr("验收检查：全部合格。");
+    const bool csv = sheet::OutputKindOf(output) == sheet::OutputKind::kCsv;
+    const auto count = static_cast<long long>(findings);
+    if (!csv) {
+        return Format(TrPlural("验收检查：发现%lld个问题，见工作表“检验结果”。", "验收检查：发现%lld个问题，见工作表“检验结果”。",
+                               static_cast<unsigned long>(findings)),
+                      count);
+    }
+    const std::string report = output.substr(0, output.size() - 4) + "-检验结果.csv";
+    return Format(TrPlural("验收检查：发现%lld个问题，见%s。", "验收检查：发现%lld个问题，见%s。",
+                           static_cast<unsigned long>(findings)),
+                  count, report.c_str());
 }
 
 std::string NotReadSummary(std::int64_t notRead, std::int64_t files) {

@@ -157,6 +157,7 @@ ImageProbe ProbeFromImage(const CodecImage& image, bool decoded) {
     probe.yDpi = image.settings.yDpi;
     probe.colorCount = image.header.colorCount;
     probe.jpegQuality = image.settings.jpegQuality;
+    if (decoded) probe.format = image.settings.formatType;
     probe.lastError = Text(image.settings.lastError);
     return probe;
 }

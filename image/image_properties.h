@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "image/image_format.h"
 #include "runtime/text.h"
 
 namespace quillmere::image {
@@ -16,6 +17,7 @@ struct ImageProbe {
     std::int32_t yDpi = 96;
     std::uint32_t colorCount = 0;
     std::uint8_t jpegQuality = 90;
+    ImageFormat format = ImageFormat::Unknown;  // the decoder that accepted the file, if one did
     // The image library's last error text, as GetLastError reports it: the
     // hinted decoder's when detection found nothing either.
     Text lastError;

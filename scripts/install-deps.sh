@@ -27,6 +27,7 @@ build_packages=(
   build-essential cmake ninja-build pkg-config gettext
   qt6-base-dev
   libxlsxwriter-dev libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
+  libinih-dev libssl-dev
   libgtest-dev libgmock-dev
 )
 case "$release" in

@@ -4,6 +4,8 @@
 
 #include "runtime/text_encoding.h"
 #include "runtime/to_text.h"
+#include "workflow/acceptance_check.h"
+#include "workflow/acceptance_report.h"
 #include "workflow/file_preparer.h"
 #include "workflow/metadata_row.h"
 #include "workflow/notes_text.h"
@@ -65,7 +67,9 @@ void ReportSaveFailure(WindowPort& window, const sheet::WorkbookFailure& failure
 // it had.
 Text CompletionText(const RunResult& result) {
     Text text = TextFromUtf8("提取元数据完成，本次共提取") + ToText(result.filesWritten) +
-                TextFromUtf8("个文件的元数据信息。\n") + TextFromUtf8(result.workbookPath);
+                TextFromUtf8("个文件的元数据信息。\n");
+    if (result.findings) text += AcceptanceOutcomeLine(*result.findings) + Text("\n");
+    text += TextFromUtf8(result.workbookPath);
     if (result.unreadFolders > 0) {
         text += TextFromUtf8("\n有") + ToText(result.unreadFolders) +
                 TextFromUtf8("个文件夹无法读取，其中的文件未能全部提取。");
@@ -117,20 +121,31 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     const Text progressTail = TextFromUtf8("个文件的元数据...");
     const Text lineBreak("\r\n");
     MetadataRowWriter writer;
-    FilePreparer preparer(fs, files, settings.pool);
+    std::optional<AcceptanceCheck> check;
+    if (settings.acceptance) {
+        check.emplace(*settings.acceptance, folderText);
+        check->Reserve(files.size());
+    }
+    FilePreparer preparer(fs, files, settings.pool, check && settings.acceptance->NeedsDigests());
     bool stopped = false;
     for (const Text* file : files) {
         ShowStatus(window, progressHead + ToText(result.filesWritten + 1) + progressTail);
 
         const PreparedFile prepared = preparer.TakeNext();
         if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.probe.notReadReason);
-        if (auto failure =
-                writer.WriteMetadataRow(workbook, window.ReadBatchFacts(), *file, prepared.facts, prepared.probe)) {
+        const std::span<const Text> row =
+            writer.BuildRow(window.ReadBatchFacts(), *file, prepared.facts, prepared.probe);
+        if (auto failure = workbook.AppendRow(row)) {
             workbook.Discard();
             ReportSaveFailure(window, *failure);
             result.failure = std::move(failure);
             result.outcome = RunOutcome::SaveFailed;
             return result;
+        }
+        if (check) {
+            check->AddFile(row, *file,
+                           {prepared.probe.decoded, prepared.probe.format, prepared.probe.notReadReason,
+                            prepared.digest ? &*prepared.digest : nullptr});
         }
         ++result.filesWritten;
         if (window.PathLogWanted()) window.AppendToPathLog(*file + lineBreak);
@@ -145,6 +160,19 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         workbook.Discard();
         result.outcome = RunOutcome::Interrupted;
         return result;
+    }
+
+    // A batch cut short would be judged by what it lacks: only a whole one is checked.
+    if (check && !stopped) {
+        check->Finish();
+        if (auto failure = WriteAcceptanceReport(workbook, *check)) {
+            workbook.Discard();
+            ReportSaveFailure(window, *failure);
+            result.failure = std::move(failure);
+            result.outcome = RunOutcome::SaveFailed;
+            return result;
+        }
+        result.findings = static_cast<std::int64_t>(check->Findings().size());
     }
 
     window.ReportSaving();

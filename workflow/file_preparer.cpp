@@ -36,7 +36,9 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
     return PrepareFile(fs, path, directory);
 }
 
-PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle& directory) {
+namespace {
+
+PreparedFile Prepare(const FileSystem& fs, const Text& path, DirectoryHandle& directory, bool withDigests) {
     // A native path splits at its last "/": no byte of a name is a "/".
     const std::string native = TextToNativeName(path);
     const std::size_t nameStart = native.rfind('/') + 1;  // 0 without a "/"
@@ -51,10 +53,25 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle
         std::string failure;
         const auto stream = fs.OpenRegularFileIn(directory, name, failure);
         prepared.probe = stream ? image::ProbeImageStream(*stream, image::ImageFormat::Jpg) : UnopenedProbe(failure);
+        if (withDigests)
+            prepared.digest = stream ? DigestStream(*stream) : DigestResult{std::nullopt, "无法打开：" + failure};
     } else {
         prepared.probe = UnopenedProbe(prepared.facts.exists ? "not a regular file" : "No such file or directory");
+        if (withDigests) {
+            prepared.digest = DigestResult{std::nullopt, prepared.facts.exists ? "不是普通文件" : "文件不存在"};
+        }
     }
     return prepared;
+}
+
+}  // namespace
+
+PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle& directory) {
+    return Prepare(fs, path, directory, false);
+}
+
+PreparedFile PrepareFileWithDigests(const FileSystem& fs, const Text& path, DirectoryHandle& directory) {
+    return Prepare(fs, path, directory, true);
 }
 
 PreparePool FixedPreparePool(int jobs) { return PreparePool{jobs, jobs}; }
@@ -73,7 +90,11 @@ PreparePool DefaultPreparePool() {
 }
 
 FilePreparer::FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, PreparePool pool)
-    : fs_(fs), files_(files) {
+    : FilePreparer(fs, files, pool, false) {}
+
+FilePreparer::FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, PreparePool pool,
+                           bool withDigests)
+    : fs_(fs), files_(files), withDigests_(withDigests) {
     if (pool.first <= 0 || files.empty()) return;
     const auto first = std::min<std::size_t>(static_cast<std::size_t>(pool.first), files.size());
     mostWorkers_ = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(pool.most, 0)), first, files.size());
@@ -136,17 +157,21 @@ void FilePreparer::WorkerLoop() {
         const std::size_t index = nextToClaim_.fetch_add(1, std::memory_order_relaxed);
         if (index >= files_.size() || !WaitForRoom(index)) return;
         Slot& slot = ring_[index % ringSize_];
-        slot.file = PrepareFile(fs_, *files_[index], directory);
+        slot.file = Prepare(index, directory);
         slot.ready.store(true, std::memory_order_release);
         slot.ready.notify_one();
     }
+}
+
+PreparedFile FilePreparer::Prepare(std::size_t index, DirectoryHandle& directory) const {
+    return workflow::Prepare(fs_, *files_[index], directory, withDigests_);
 }
 
 PreparedFile FilePreparer::TakeNext() {
     const std::size_t index = taken_.load(std::memory_order_relaxed);
     if (workers_.empty()) {
         taken_.store(index + 1, std::memory_order_relaxed);
-        return PrepareFile(fs_, *files_[index], writerDirectory_);
+        return Prepare(index, writerDirectory_);
     }
     Slot& slot = ring_[index % ringSize_];
     if (!slot.ready.load(std::memory_order_acquire)) {

@@ -56,11 +56,4 @@ std::span<const Text> MetadataRowWriter::BuildRow(const BatchFacts& facts, const
     return cells_;
 }
 
-std::optional<sheet::WorkbookFailure> MetadataRowWriter::WriteMetadataRow(sheet::RowWorkbook& workbook,
-                                                                          const BatchFacts& facts, const Text& path,
-                                                                          const FileFacts& file,
-                                                                          const image::ImageProbe& image) {
-    return workbook.AppendRow(BuildRow(facts, path, file, image));
-}
-
 }  // namespace quillmere::workflow

@@ -40,10 +40,6 @@ public:
     // The fourteen texts of one file's row, A to N.
     std::span<const Text> BuildRow(const BatchFacts& facts, const Text& path, const FileFacts& file,
                                    const image::ImageProbe& image);
-    // Builds the row and appends it to the workbook.
-    std::optional<sheet::WorkbookFailure> WriteMetadataRow(sheet::RowWorkbook& workbook, const BatchFacts& facts,
-                                                           const Text& path, const FileFacts& file,
-                                                           const image::ImageProbe& image);
 
 private:
     std::array<Text, kColumnCount> cells_;
