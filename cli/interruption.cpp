@@ -104,15 +104,17 @@ extern "C" void OnInterrupt(int signal) {
 
 }  // namespace
 
-void InstallInterruptionHandlers() {
+int InstallInterruptionHandlers() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaddset(&action.sa_mask, SIGINT);
     sigaddset(&action.sa_mask, SIGTERM);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        if (sigaction(signal, &action, nullptr) != 0) return errno;
+    }
+    return 0;
 }
 
 void EnterWritingPhase() { gPhase = kWriting; }

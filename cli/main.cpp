@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/interruption.h"
 #include "cli/terminal_window.h"
-#include "runtime/heap_tuning.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "sheet/workbook_makers.h"
@@ -46,8 +46,10 @@ int main(int argc, char** argv) {
         return kExitDone;
     }
 
-    cli::InstallInterruptionHandlers();
-    KeepFreedHeapForReuse();
+    if (const int error = cli::InstallInterruptionHandlers(); error != 0) {
+        PrintError(std::string("无法设置信号处理：") + std::strerror(error));
+        return kExitFailed;
+    }
     const workflow::BatchFacts facts{TextFromUtf8(options.scanner), TextFromUtf8(options.maker),
                                      TextFromUtf8(options.model), TextFromUtf8(options.processor),
                                      TextFromUtf8(options.software)};

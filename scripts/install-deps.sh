@@ -6,11 +6,13 @@ set -euo pipefail
 build_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev
-  libxlsxwriter-dev libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
+  libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
   libgtest-dev libgmock-dev
 )
 # The sanitizer builds use gcc's own runtimes (they come with gcc; named for clarity).
-test_packages=(python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2)
+# libxlsxwriter is the reference the workbook is compared with (its pkg-config
+# file needs minizip's on newer releases); LibreOffice and Gnumeric read it back.
+test_packages=(libxlsxwriter-dev libminizip-dev libreoffice-calc-nogui gnumeric python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2)
 run_packages=(xdg-utils fonts-noto-cjk qt6-translations-l10n)
 bench_packages=(time strace libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils dpkg-dev linux-perf)
 # libFuzzer and the sanitizer runtimes come with Debian's clang runtime package.
