@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "cli/translation.h"
 #include "sheet/workbook_makers.h"
 
 namespace quillmere::cli {
@@ -73,55 +74,62 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         for (const ValueOption& option : kFactOptions) {
             if (name != option.name) continue;
             known = true;
-            if (!takeValue()) return fail("option " + std::string(name) + " needs a value");
+            if (!takeValue()) return fail(Format(Tr("选项 %s 需要一个值"), std::string(name).c_str()));
             options.*option.field = *value;
         }
         if (name == "--jobs" || name == "-j") {
             known = true;
-            if (!takeValue()) return fail("option --jobs needs a value");
+            if (!takeValue()) return fail(Format(Tr("选项 %s 需要一个值"), "--jobs"));
             options.jobs = ParseJobs(*value);
-            if (!options.jobs) return fail("--jobs takes a whole number from 0 to 256, not '" + *value + "'");
+            if (!options.jobs) return fail(Format(Tr("--jobs 需要 0 到 256 的整数，而不是“%s”"), value->c_str()));
         }
-        if (!known) return fail("unknown option '" + std::string(argument) + "'");
+        if (!known) return fail(Format(Tr("未知选项“%s”"), std::string(argument).c_str()));
     }
 
     if (options.help || options.version) return parsed;
     if (positional.size() != 1) {
-        return fail(positional.empty() ? "no image folder given" : "give exactly one image folder");
+        return fail(positional.empty() ? Tr("没有指定图像文件夹") : Tr("只能指定一个图像文件夹"));
     }
     options.folder = positional.front();
-    if (options.output.empty()) return fail("no output workbook given (-o OUT.xlsx or -o OUT.csv)");
+    if (options.folder.empty()) return fail(Tr("图像文件夹不能是空的名字"));
+    if (options.output.empty()) return fail(Tr("没有指定输出工作簿（-o 输出.xlsx 或 -o 输出.csv）"));
     if (!sheet::OutputKindOf(options.output)) {
-        return fail("the output must end in .xlsx or .csv, not '" + options.output + "'");
+        return fail(Format(Tr("输出文件名须以 .xlsx 或 .csv 结尾，而不是“%s”"), options.output.c_str()));
     }
     return parsed;
 }
 
 std::string UsageText(const std::string& program) {
-    return "Usage: " + program +
-           " [--scanner T] [--maker T] [--model T] [--processor T] [--software T]\n"
-           "       [--jobs N] [--verbose] -o OUT.xlsx|OUT.csv FOLDER\n"
-           "\n"
-           "Writes one row of metadata per file below FOLDER into the workbook OUT.xlsx,\n"
-           "exactly as the Quillmere window program does, or the same rows into OUT.csv\n"
-           "(UTF-8 with a byte-order mark). Nothing appears under the output name until\n"
-           "the whole workbook is saved; SIGINT or SIGTERM stops the run and saves nothing.\n"
-           "\n"
-           "  --scanner T     扫描人 (scanner operator) for every row\n"
-           "  --maker T       设备制造商 (device manufacturer)\n"
-           "  --model T       设备型号 (device model)\n"
-           "  --processor T   图像处理人 (image processor)\n"
-           "  --software T    数字化软件描述 (digitisation software)\n"
-           "  -o, --output F  the workbook to write: .xlsx or .csv\n"
-           "  -j, --jobs N    exactly N worker threads reading files ahead (default: one per\n"
-           "                  core, more, up to 16, while files come slowly)\n"
-           "  -v, --verbose   one line \"PATH: REASON\" on standard error for each file no\n"
-           "                  decoder accepted or that could not be read, and their count\n"
-           "  -h, --help      show this help\n"
-           "      --version   show the version\n"
-           "\n"
-           "Exit status: 0 done, 1 folder missing or workbook not writable, 2 usage error,\n"
-           "130 or 143 stopped by SIGINT or SIGTERM.\n";
+    // TRANSLATORS: %1$s is the program's name. The options and their
+    // metavariables stay as they are; the columns line up in a terminal,
+    // where a Chinese character is two columns wide.
+    return Format(Tr("用法：%1$s [--scanner 文本] [--maker 文本] [--model 文本] [--processor 文本]\n"
+                     "           [--software 文本] [--jobs N] [--verbose] -o 输出.xlsx|输出.csv 文件夹\n"
+                     "\n"
+                     "为“文件夹”及其全部子文件夹中的每个文件提取一行元数据，写入工作簿“输出.xlsx”，\n"
+                     "与 Quillmere 窗口程序写的完全相同；或把同样的行写入“输出.csv”（带字节顺序标记的\n"
+                     "UTF-8）。整个工作簿保存好之前，输出文件名下不会出现任何文件；SIGINT 或 SIGTERM\n"
+                     "会停止提取，不保存任何内容。\n"
+                     "\n"
+                     "  --scanner 文本     每一行的扫描人\n"
+                     "  --maker 文本       设备制造商\n"
+                     "  --model 文本       设备型号\n"
+                     "  --processor 文本   图像处理人\n"
+                     "  --software 文本    数字化软件描述\n"
+                     "  -o, --output 文件  要写的工作簿：.xlsx 或 .csv\n"
+                     "  -j, --jobs N       正好用 N 个工作线程预先读取文件（默认：每个处理器核心一个，\n"
+                     "                     文件来得慢时（如来自网络共享）增加，最多 16 个）\n"
+                     "  -v, --verbose      每个无法识别或无法读取的文件在标准错误上输出一行\n"
+                     "                     “路径: 原因”，最后统计其个数\n"
+                     "  -h, --help         显示本帮助\n"
+                     "      --version      显示版本\n"
+                     "\n"
+                     "退出状态：0 完成；1 文件夹不存在或工作簿无法写入；2 用法错误；\n"
+                     "130 或 143 被 SIGINT 或 SIGTERM 停止。\n"
+                     "\n"
+                     "消息的语言随区域设置（LANGUAGE、LC_ALL、LC_MESSAGES、LANG）：中文，或在区域\n"
+                     "设置要求其他语言时为英文。详见 man %1$s。\n"),
+                  program.c_str());
 }
 
 }  // namespace quillmere::cli

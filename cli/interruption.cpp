@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/translation.h"
 #include "sheet/temporary_file_registry.h"
 
 namespace quillmere::cli {
@@ -31,11 +32,19 @@ bool gOutputExisted = false;
 dev_t gOutputDevice = 0;
 ino_t gOutputInode = 0;
 
-constexpr const char kLineHead[] = "quillmere-extract: 已中断（";
-constexpr const char kLineMiddle[] = "）：已写入";
-constexpr const char kLineTail[] = "行，工作簿未保存。\n";
+constexpr const char kProgramPrefix[] = "quillmere-extract: ";
+// TRANSLATORS: %s is the signal's name (SIGINT, SIGTERM), %lld the rows written.
+constexpr const char* kInterruptedChinese = TrMark("已中断（%s）：已写入%lld行，工作簿未保存。");
+constexpr const char* kSignalChinese = TrMark("信号");
 
-const char* SignalName(int signal) { return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "信号"; }
+// The handler's texts in the run's language, looked up before any signal
+// can come (gettext is no function for a signal handler); Chinese until then.
+const char* gInterruptedFormat = kInterruptedChinese;
+const char* gSignalWord = kSignalChinese;
+
+const char* SignalName(int signal) {
+    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : gSignalWord;
+}
 
 // Decimal digits of value into out (at least 21 bytes); returns the length.
 std::size_t FormatCount(std::int64_t value, char* out) {
@@ -59,12 +68,21 @@ std::size_t BuildLine(int signal, std::int64_t rows, char* buffer, std::size_t c
         used += length;
     };
     const auto appendText = [&](const char* text) { append(text, std::strlen(text)); };
-    appendText(kLineHead);
-    appendText(SignalName(signal));
-    appendText(kLineMiddle);
-    char digits[24];
-    append(digits, FormatCount(rows, digits));
-    appendText(kLineTail);
+    appendText(kProgramPrefix);
+    // The format's %s and %lld, wherever the language puts them.
+    for (const char* at = gInterruptedFormat; *at != '\0';) {
+        if (std::strncmp(at, "%s", 2) == 0) {
+            appendText(SignalName(signal));
+            at += 2;
+        } else if (std::strncmp(at, "%lld", 4) == 0) {
+            char digits[24];
+            append(digits, FormatCount(rows, digits));
+            at += 4;
+        } else {
+            append(at++, 1);
+        }
+    }
+    append("\n", 1);
     return used;
 }
 
@@ -105,6 +123,8 @@ extern "C" void OnInterrupt(int signal) {
 }  // namespace
 
 int InstallInterruptionHandlers() {
+    gInterruptedFormat = Tr(kInterruptedChinese);
+    gSignalWord = Tr(kSignalChinese);
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -151,7 +171,7 @@ std::string InterruptedLine(int signal, std::int64_t rows) {
 }
 
 std::string LateSignalLine(int signal) {
-    return std::string("收到") + SignalName(signal) + "时工作簿已经保存，保存的工作簿完整有效。";
+    return Format(Tr("收到%s时工作簿已经保存，保存的工作簿完整有效。"), SignalName(signal));
 }
 
 }  // namespace quillmere::cli

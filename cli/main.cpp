@@ -9,7 +9,9 @@
 
 #include "cli/command_line.h"
 #include "cli/interruption.h"
-#include "cli/terminal_window.h"
+#include "cli/run_report.h"
+#include "cli/terminal_port.h"
+#include "cli/translation.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "sheet/workbook_makers.h"
@@ -29,11 +31,12 @@ void PrintError(const std::string& message) { std::fprintf(stderr, "%s: %s\n", k
 
 int main(int argc, char** argv) {
     using namespace quillmere;
+    cli::UseTheLocalesLanguage();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const cli::ParsedCommandLine parsed = cli::ParseCommandLine(arguments);
     if (!parsed.error.empty()) {
         PrintError(parsed.error);
-        std::fprintf(stderr, "Try '%s --help'.\n", kProgram);
+        std::fprintf(stderr, "%s\n", cli::Format(cli::Tr("请用“%s --help”查看用法。"), kProgram).c_str());
         return kExitUsage;
     }
     const cli::ExtractOptions& options = parsed.options;
@@ -47,14 +50,14 @@ int main(int argc, char** argv) {
     }
 
     if (const int error = cli::InstallInterruptionHandlers(); error != 0) {
-        PrintError(std::string("无法设置信号处理：") + std::strerror(error));
+        PrintError(cli::Format(cli::Tr("无法设置信号处理：%s"), std::strerror(error)));
         return kExitFailed;
     }
     const workflow::BatchFacts facts{TextFromUtf8(options.scanner), TextFromUtf8(options.maker),
                                      TextFromUtf8(options.model), TextFromUtf8(options.processor),
                                      TextFromUtf8(options.software)};
-    cli::TerminalWindow window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
-                                 options.verbose);
+    cli::TerminalPort window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
+                             options.verbose);
 
     RealFileSystem fs;
     sheet::OutputPathWorkbookMaker maker(options.output);
@@ -65,24 +68,22 @@ int main(int argc, char** argv) {
     cli::EnterFinishedPhase();
     window.FinishProgress();
 
-    const auto lastMessage = [&window](const char* otherwise) {
-        return window.messages().empty() ? std::string(otherwise) : window.messages().back();
-    };
     switch (result.outcome) {
         case workflow::RunOutcome::Completed:
-            for (const std::string& message : window.messages()) std::fprintf(stderr, "%s\n", message.c_str());
-            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             if (options.verbose) {
-                std::fprintf(stderr, "%lld of %lld files not read\n", static_cast<long long>(window.notReadCount()),
-                             static_cast<long long>(result.fileCount));
+                std::fprintf(stderr, "%s\n", cli::NotReadSummary(window.notReadCount(), result.fileCount).c_str());
             }
+            // The completion last: its last line tells of folders that could not be read.
+            std::fprintf(stderr, "%s\n",
+                         cli::CompletedLines(result.filesWritten, result.workbookPath, result.unreadFolders).c_str());
+            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             return kExitDone;
         case workflow::RunOutcome::NotStarted:
-            PrintError(lastMessage("图像文件夹不存在或无法读取"));
+            PrintError(cli::FolderUnusableLine(options.folder));
             return kExitFailed;
         case workflow::RunOutcome::CreateFailed:
         case workflow::RunOutcome::SaveFailed:
-            PrintError(lastMessage("工作簿保存失败"));
+            PrintError(cli::WorkbookFailureLine(result.outcome, result.failure));
             return kExitFailed;
         case workflow::RunOutcome::Interrupted:
             if (cli::StopSignal() == 0) break;  // only a signal stops the extractor

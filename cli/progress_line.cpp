@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "cli/translation.h"
+
 namespace quillmere::cli {
 
 namespace {
@@ -85,17 +87,21 @@ std::string FormatProgressLine(std::int64_t done, std::int64_t total, double ela
     const int room = width - 1;
     if (room <= 0) return std::string();
     const std::string count = Count(done, total);
+    // TRANSLATORS: the progress line's parts; %s is "done/total", a rate or a time.
+    const std::string files = Format(TrPlural("%s 个文件", "%s 个文件", static_cast<unsigned long>(total)), count.c_str());
     if (phase == ProgressPhase::Saving) {
         const std::string elapsed = Duration(elapsedSeconds);
-        return FirstThatFits({count + " files  正在保存工作簿... " + elapsed, count + "  正在保存工作簿... " + elapsed,
-                              "正在保存工作簿... " + elapsed, "保存中 " + elapsed, elapsed},
+        const std::string saving = Format(Tr("正在保存工作簿... %s"), elapsed.c_str());
+        return FirstThatFits({files + "  " + saving, count + "  " + saving, saving,
+                              Format(Tr("保存中 %s"), elapsed.c_str()), elapsed},
                              room);
     }
     const double rate = elapsedSeconds > 0 ? static_cast<double>(done) / elapsedSeconds : 0.0;
     const double left = rate > 0 ? static_cast<double>(total - done) / rate : 0.0;
+    const std::string timeLeft = Format(Tr("剩余 %s"), Duration(left).c_str());
     const std::string tails[] = {
-        count + " files  " + Number(rate) + " files/s  " + Duration(left) + " left",
-        count + " files  " + Duration(left) + " left",
+        files + "  " + Format(Tr("每秒 %s 个"), Number(rate).c_str()) + "  " + timeLeft,
+        files + "  " + timeLeft,
         count + "  " + Duration(left),
         count,
     };

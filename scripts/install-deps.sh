@@ -1,34 +1,84 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need.
+# Installs the Debian packages a job needs (build, test, run, package, bench,
+# fuzz, format or all), for the Debian release this machine runs.
 # Quick when everything is already there: it only calls apt-get for what is missing.
+#
+# Each group below is a list of packages every known release shares, then one
+# line per release where that release differs. A new package is one more word
+# in the right list; a new release is one more entry in each `case`.
 set -euo pipefail
 
+# The release: VERSION_CODENAME from /etc/os-release, or QUILLMERE_RELEASE to
+# pick a known package set by hand (on a derivative, for example).
+release=${QUILLMERE_RELEASE:-}
+if [[ -z "$release" && -r /etc/os-release ]]; then
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+fi
+case "$release" in
+  bookworm | trixie) ;;
+  *)
+    echo "install-deps: this script knows the packages of Debian 12 (bookworm) and 13 (trixie), not of" \
+      "'${release:-an unnamed release}'; set QUILLMERE_RELEASE=bookworm or trixie to use one of those lists" >&2
+    exit 1
+    ;;
+esac
+
 build_packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config gettext
   qt6-base-dev
   libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
   libgtest-dev libgmock-dev
 )
 # The sanitizer builds use gcc's own runtimes (they come with gcc; named for clarity).
-# libxlsxwriter is the reference the workbook is compared with (its pkg-config
-# file needs minizip's on newer releases); LibreOffice and Gnumeric read it back.
-test_packages=(libxlsxwriter-dev libminizip-dev libreoffice-calc-nogui gnumeric python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2)
+# man-db and groff check the manual pages; desktop-file-utils the desktop entry.
+# libxlsxwriter is the reference the workbook is compared with; LibreOffice
+# and Gnumeric read both back.
+test_packages=(
+  python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2
+  man-db groff-base desktop-file-utils
+  libxlsxwriter-dev libreoffice-calc-nogui gnumeric
+)
+case "$release" in
+  # Debian 13's xlsxwriter.pc requires minizip.
+  trixie) test_packages+=(libminizip-dev) ;;
+esac
+
 run_packages=(xdg-utils fonts-noto-cjk qt6-translations-l10n)
-bench_packages=(time strace libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils dpkg-dev linux-perf)
-# libFuzzer and the sanitizer runtimes come with Debian's clang runtime package.
-fuzz_packages=(clang libclang-rt-14-dev)
+
+# packaging/build-deb.sh: dpkg-shlibdeps computes Depends; lintian checks the package.
+package_packages=(dpkg-dev lintian desktop-file-utils man-db groff-base)
+
+bench_packages=(
+  time strace libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils
+  dpkg-dev linux-perf
+)
+
+# libFuzzer and the sanitizer runtimes come with Debian's clang runtime package,
+# named after the release's default clang.
+fuzz_packages=(clang)
+case "$release" in
+  bookworm) fuzz_packages+=(libclang-rt-14-dev) ;;
+  trixie) fuzz_packages+=(libclang-rt-19-dev) ;;
+esac
+
 format_packages=(clang-format)
 
 case "${1:-test}" in
   build) wanted=("${build_packages[@]}") ;;
-  test)  wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
-  run)   wanted=("${build_packages[@]}" "${run_packages[@]}") ;;
+  test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  run) wanted=("${build_packages[@]}" "${run_packages[@]}") ;;
+  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
   bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
-  fuzz)  wanted=("${build_packages[@]}" "${fuzz_packages[@]}") ;;
+  fuzz) wanted=("${build_packages[@]}" "${fuzz_packages[@]}") ;;
   format) wanted=("${format_packages[@]}") ;;
-  all)   wanted=("${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}" "${bench_packages[@]}"
-                 "${fuzz_packages[@]}" "${format_packages[@]}") ;;
-  *) echo "usage: $0 [build|test|run|bench|fuzz|format|all]" >&2; exit 2 ;;
+  all)
+    wanted=("${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}" "${package_packages[@]}"
+      "${bench_packages[@]}" "${fuzz_packages[@]}" "${format_packages[@]}")
+    ;;
+  *)
+    echo "usage: $0 [build|test|run|package|bench|fuzz|format|all]" >&2
+    exit 2
+    ;;
 esac
 
 missing=()

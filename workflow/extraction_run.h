@@ -37,6 +37,7 @@ struct RunResult {
     RunOutcome outcome = RunOutcome::NotStarted;
     std::int64_t fileCount = 0;
     std::int64_t filesWritten = 0;
+    std::int64_t unreadFolders = 0;                 // folders the scan could not read whole
     std::string workbookPath;                       // UTF-8; set once a workbook exists
     std::optional<sheet::WorkbookFailure> failure;  // why the workbook could not be made or saved
     bool saved = false;                             // the workbook is under its name

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cassert>
 
 #include "image/image_object.h"
 #include "runtime/text_encoding.h"
@@ -21,10 +22,10 @@ constexpr auto kLookEvery = std::chrono::milliseconds(10);
 std::size_t CoreCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // What the probe reports for an entry it did not open, or could not.
-image::ImageProbe UnopenedProbe(std::string reason) {
+image::ImageProbe UnopenedProbe(const std::string& reason) {
     image::ImageProbe probe;
     probe.pathAccepted = true;
-    probe.openFailure = std::move(reason);
+    probe.notReadReason = TextFromUtf8(reason);
     return probe;
 }
 
@@ -52,10 +53,6 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle
         prepared.probe = stream ? image::ProbeImageStream(*stream, image::ImageFormat::Jpg) : UnopenedProbe(failure);
     } else {
         prepared.probe = UnopenedProbe(prepared.facts.exists ? "not a regular file" : "No such file or directory");
-    }
-    if (!prepared.probe.decoded) {
-        prepared.notReadReason = prepared.probe.openFailure.empty() ? Text(prepared.probe.lastError)
-                                                                    : TextFromUtf8(prepared.probe.openFailure);
     }
     return prepared;
 }
@@ -157,9 +154,19 @@ PreparedFile FilePreparer::TakeNext() {
         // Caught up with the workers: sleep until a batch is ready rather
         // than the next file, so the writer is woken once per batch and not
         // once per file. Files are claimed in order, so the batch's last
-        // one being ready means nearly all before it are too. Half of what
-        // the workers may prepare ahead: always within the ring.
+        // one being ready means nearly all before it are too.
+        //
+        // Liveness: a worker that found the ring full sleeps until the
+        // writer next wakes it, which happens each time taken_ reaches a
+        // multiple of wakeEvery_. So any index a sleeping worker holds lies
+        // at least a ring beyond the last such multiple, while the writer
+        // stands less than wakeEvery_ past it. The batch's last file must
+        // come before any such index, or the writer would wait for a file
+        // only a sleeping worker can prepare, and nobody would wake it: the
+        // batch never exceeds the wake interval, and two intervals fit in
+        // the ring.
         const std::size_t batch = std::max<std::size_t>(1, workers_.size() * kAheadPerWorker / 2);
+        assert(batch <= wakeEvery_ && wakeEvery_ + wakeEvery_ <= ringSize_);
         const std::size_t batchEnd = std::min(index + batch, files_.size()) - 1;
         ring_[batchEnd % ringSize_].ready.wait(false, std::memory_order_acquire);
         slot.ready.wait(false, std::memory_order_acquire);

@@ -34,11 +34,8 @@
 namespace quillmere::workflow {
 
 struct PreparedFile {
-    image::ImageProbe probe;
+    image::ImageProbe probe;  // its notReadReason says why, when no decoder took the file
     FileFacts facts;
-    // Why no decoder accepted the file (the probe's last error) or why it
-    // could not be read; empty when a decoder accepted it.
-    Text notReadReason;
 };
 
 // Reads one file's facts and probes it, on whatever thread calls it. Only a

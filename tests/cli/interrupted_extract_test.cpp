@@ -220,5 +220,38 @@ TEST(InterruptedExtract, TwoSignalsLeaveNothingEither) {
     EXPECT_NE(extractor.ErrorOutput().find("工作簿未保存"), std::string::npos) << extractor.ErrorOutput();
 }
 
+// The handler's lines, looked up before any signal, in the language the
+// locale asks for.
+TEST(InterruptedExtract, TheLinesSpeakEnglishWhenTheLocaleAsks) {
+    TempTree tree;
+    for (int i = 1; i <= 3; ++i) tree.File("scan/" + std::to_string(i) + ".txt", "x");
+    tree.Directory("out");
+    {
+        const std::string marker = tree.Path("stalled-save");
+        StalledExtractor extractor({"-o", tree.Path("out/a.xlsx"), tree.Path("scan")},
+                                   {"LANGUAGE=en", "QUILLMERE_STALL_RENAME=1", "QUILLMERE_STALL_MARKER=" + marker},
+                                   tree.Path("stderr-save"));
+        ASSERT_TRUE(extractor.spawned());
+        ASSERT_TRUE(WaitForFile(marker)) << extractor.ErrorOutput();
+        extractor.Signal(SIGINT);
+        EXPECT_EQ(extractor.Wait(), 128 + SIGINT);
+        EXPECT_EQ(extractor.ErrorOutput(),
+                  "quillmere-extract: interrupted (SIGINT): 3 rows written, the workbook was not saved.\n");
+    }
+    {
+        const std::string marker = tree.Path("stalled-sync");
+        StalledExtractor extractor({"-o", tree.Path("out/b.xlsx"), tree.Path("scan")},
+                                   {"LANGUAGE=en", "QUILLMERE_STALL_FOLDER_SYNC=1", "QUILLMERE_STALL_MARKER=" + marker},
+                                   tree.Path("stderr-sync"));
+        ASSERT_TRUE(extractor.spawned());
+        ASSERT_TRUE(WaitForFile(marker)) << extractor.ErrorOutput();
+        extractor.Signal(SIGTERM);
+        EXPECT_EQ(extractor.Wait(), 0);
+        EXPECT_EQ(extractor.ErrorOutput(), "Done: the metadata of 3 files was extracted.\n" + tree.Path("out/b.xlsx") +
+                                               "\nquillmere-extract: SIGTERM came after the workbook was saved; the "
+                                               "saved workbook is complete.\n");
+    }
+}
+
 }  // namespace
 }  // namespace quillmere::testing
