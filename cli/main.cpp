@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,6 @@
 #include "cli/run_report.h"
 #include "cli/terminal_port.h"
 #include "cli/translation.h"
-#include "runtime/heap_tuning.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "sheet/workbook_makers.h"
@@ -73,8 +73,10 @@ int main(int argc, char** argv) {
         return kExitDone;
     }
 
-    cli::InstallInterruptionHandlers();
-    KeepFreedHeapForReuse();
+    if (const int error = cli::InstallInterruptionHandlers(); error != 0) {
+        PrintError(cli::Format(cli::Tr("无法设置信号处理：%s"), std::strerror(error)));
+        return kExitFailed;
+    }
     const workflow::BatchFacts facts{TextFromUtf8(options.scanner), TextFromUtf8(options.maker),
                                      TextFromUtf8(options.model), TextFromUtf8(options.processor),
                                      TextFromUtf8(options.software)};

@@ -12,6 +12,7 @@ namespace {
 constexpr const char* kWorkbookReasons[] = {
     TrMark("磁盘空间不足"),  TrMark("文件过大"),     TrMark("没有写入权限"),
     TrMark("文件系统只读"),  TrMark("文件夹不存在"), TrMark("同名的不是普通文件"),
+    TrMark("文件名过长"),    TrMark("文件系统不接受文件名中的字符"),
 };
 
 }  // namespace
