@@ -25,6 +25,8 @@ constexpr std::array kControls{
     ControlRow{"开始提取按钮", Button, QRect(12, 112, 72, 32), "开始提取", ControlRole::StartButton},
     ControlRow{"状态编辑框", StatusBox, QRect(92, 112, 768, 32), "", ControlRole::Status},
     ControlRow{"显示文件名选择框", CheckBox, QRect(8, 160, 80, 24), "显示文件名", ControlRole::ShowNames},
+    ControlRow{"同时检验选择框", CheckBox, QRect(8, 192, 80, 24), "同时检验", ControlRole::Acceptance},
+    ControlRow{"检验要求按钮", Button, QRect(8, 224, 80, 28), "检验要求…", ControlRole::RulesButton},
     ControlRow{"编辑框1", NotesBox, QRect(92, 152, 768, 368), "", ControlRole::Notes},
 };
 

@@ -34,6 +34,8 @@ enum class ControlRole {
     StartButton,
     Status,
     ShowNames,
+    Acceptance,   // 同时检验: the run also judges the batch against its rules
+    RulesButton,  // 检验要求…: edits those rules
     Notes,
 };
 

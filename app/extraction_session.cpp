@@ -1,5 +1,9 @@
 #include "app/extraction_session.h"
 
+#include <QCheckBox>
+
+#include "app/acceptance_rules_dialog.h"
+#include "app/control_table.h"
 #include "app/workbook_naming.h"
 #include "runtime/text_encoding.h"
 #include "workflow/file_preparer.h"
@@ -12,6 +16,11 @@ SessionServices ProgramServices() {
     services.clock = [] { return QDateTime::currentDateTime(); };
     services.openWorkbook = DesktopWorkbookOpener();
     services.settings.pool = workflow::DefaultPreparePool();
+    services.rulesPath = DefaultAcceptanceRulesPath();
+    services.editRules = [](const QString& rulesPath, QWidget* parent) {
+        AcceptanceRulesDialog dialog(rulesPath, ChooseCatalogueFile, parent);
+        dialog.exec();
+    };
     return services;
 }
 
@@ -19,18 +28,22 @@ ExtractionSession::ExtractionSession(MainWindow& window, UiDialogs& dialogs, Ses
     : window_(window),
       port_(window, dialogs, std::move(services.openWorkbook)),
       documentsMaker_(std::move(services.workbookFolder), std::move(services.clock)),
-      handlers_(port_, fs_, services.workbookMaker ? *services.workbookMaker : documentsMaker_, services.settings) {
+      handlers_(port_, fs_, services.workbookMaker ? *services.workbookMaker : documentsMaker_, services.settings),
+      rulesPath_(std::move(services.rulesPath)),
+      editRules_(std::move(services.editRules)) {
     chooseConnection_ =
         QObject::connect(&window_, &MainWindow::chooseFolderClicked, &window_, [this] { ChooseFolder(); });
     startConnection_ = QObject::connect(&window_, &MainWindow::startClicked, &window_, [this] { StartExtraction(); });
     dropConnection_ = QObject::connect(&window_, &MainWindow::folderDropped, &window_,
                                        [this](const QString& folder) { TakeDroppedFolder(folder); });
+    rulesConnection_ = QObject::connect(&window_, &MainWindow::rulesClicked, &window_, [this] { EditRules(); });
 }
 
 ExtractionSession::~ExtractionSession() {
     QObject::disconnect(chooseConnection_);
     QObject::disconnect(startConnection_);
     QObject::disconnect(dropConnection_);
+    QObject::disconnect(rulesConnection_);
 }
 
 void ExtractionSession::Start() {
@@ -51,8 +64,18 @@ void ExtractionSession::StartExtraction() {
     if (handlers_.RunInProgress()) return;
     documentsMaker_.SetImageFolder(port_.Folder());
     window_.setBusy(true);
-    lastRun_ = handlers_.StartExtraction();
+    lastRun_ =
+        AcceptanceWanted() ? handlers_.StartCheckedExtraction(rulesPath_.toStdString()) : handlers_.StartExtraction();
     window_.setBusy(false);  // ends the program here if the window was closed meanwhile
+}
+
+bool ExtractionSession::AcceptanceWanted() const {
+    const auto* box = qobject_cast<const QCheckBox*>(window_.control(ControlRole::Acceptance));
+    return box != nullptr && box->isChecked();
+}
+
+void ExtractionSession::EditRules() {
+    if (editRules_) editRules_(rulesPath_, &window_);
 }
 
 }  // namespace quillmere::app

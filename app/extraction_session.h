@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 #include "app/documents_workbook_maker.h"
 #include "app/main_window.h"
 #include "app/qt_window_port.h"
@@ -22,6 +24,9 @@ struct SessionServices {
     WorkbookOpener openWorkbook;           // hands a saved workbook to the desktop
     workflow::RunSettings settings;
     sheet::WorkbookMaker* workbookMaker = nullptr;  // another maker than the folder's; must outlive the session
+    QString rulesPath;                              // the acceptance rules file (UTF-8 path)
+    // Lets the operator edit that file (the 检验要求 dialog); called with the path.
+    std::function<void(const QString& rulesPath, QWidget* parent)> editRules;
 };
 
 // The services of the real program: the documents folder, the local clock,
@@ -46,6 +51,8 @@ private:
     void ChooseFolder();
     void TakeDroppedFolder(const QString& folder);
     void StartExtraction();
+    void EditRules();
+    bool AcceptanceWanted() const;
 
     MainWindow& window_;
     QtWindowPort port_;
@@ -53,6 +60,9 @@ private:
     DocumentsWorkbookMaker documentsMaker_;
     workflow::WindowHandlers handlers_;
     workflow::RunResult lastRun_;
+    QString rulesPath_;
+    std::function<void(const QString&, QWidget*)> editRules_;
+    QMetaObject::Connection rulesConnection_;
     QMetaObject::Connection chooseConnection_;
     QMetaObject::Connection startConnection_;
     QMetaObject::Connection dropConnection_;

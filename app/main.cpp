@@ -6,10 +6,8 @@
 #include "app/qt_translations.h"
 #include "app/ui_dialogs.h"
 #include "app/window_program.h"
-#include "runtime/heap_tuning.h"
 
 int main(int argc, char** argv) {
-    quillmere::KeepFreedHeapForReuse();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
     const quillmere::app::QtTranslations translations(QLocale::system());

@@ -155,7 +155,9 @@ void MainWindow::setTabOrderFromTable() {
 void MainWindow::connectButtons() {
     auto* choose = qobject_cast<QPushButton*>(control(ControlRole::ChooseButton));
     auto* start = qobject_cast<QPushButton*>(control(ControlRole::StartButton));
+    auto* rules = qobject_cast<QPushButton*>(control(ControlRole::RulesButton));
     if (choose) connect(choose, &QPushButton::clicked, this, &MainWindow::chooseFolderClicked);
+    if (rules) connect(rules, &QPushButton::clicked, this, &MainWindow::rulesClicked);
     if (start) {
         start->setEnabled(false);
         connect(start, &QPushButton::clicked, this, &MainWindow::startClicked);

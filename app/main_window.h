@@ -45,6 +45,7 @@ public:
 signals:
     void chooseFolderClicked();
     void startClicked();
+    void rulesClicked();
     // One local folder was dropped on the window, as the chooser gives it.
     void folderDropped(const QString& folder);
     // The window has closed for good; the program should end.

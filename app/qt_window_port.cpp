@@ -6,8 +6,6 @@
 #include <QLineEdit>
 #include <QUrl>
 
-#include <algorithm>
-
 #include "app/control_table.h"
 #include "app/notes_box.h"
 #include "runtime/text_encoding.h"
@@ -15,11 +13,6 @@
 namespace quillmere::app {
 
 namespace {
-
-constexpr int kPositionMinimised = 2;
-// The flags the message-box decoding knows for the two kinds the workflow uses.
-constexpr int kPlainFlags = 0;
-constexpr int kWarningFlags = 0x30;
 
 QString ToQString(const Text& text) { return QString::fromStdString(TextToUtf8(text)); }
 Text FromQString(const QString& text) { return TextFromUtf8(text.toStdString()); }
@@ -79,24 +72,12 @@ void QtWindowPort::SetStartEnabled(bool enabled) {
 }
 
 void QtWindowPort::ShowMessage(const Text& message, workflow::MessageKind kind) {
-    const int flags = kind == workflow::MessageKind::Warning ? kWarningFlags : kPlainFlags;
-    dialogs_.ShowMessage(DecodeMessageBox(ToQString(message), flags), &window_);
+    dialogs_.ShowMessage(MessageFor(ToQString(message), kind), &window_);
 }
 
-void QtWindowPort::Minimise() { SetPosition(kPositionMinimised); }
-
-void QtWindowPort::SetPosition(int position) {
-    position_ = std::clamp(position, 0, 3);
-    if (!window_.isVisible()) return;
-    switch (position_) {
-        case 0: window_.showNormal(); break;
-        case 1:
-            window_.showNormal();
-            window_.centreOnPrimaryScreen();
-            break;
-        case 2: window_.showMinimized(); break;
-        case 3: window_.showMaximized(); break;
-    }
+void QtWindowPort::Minimise() {
+    // A hidden window (closed, or never shown) is not brought up to be minimised.
+    if (window_.isVisible()) window_.showMinimized();
 }
 
 void QtWindowPort::ProcessEvents() {

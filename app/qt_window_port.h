@@ -35,18 +35,12 @@ public:
     void ShowNotes(const Text& notes) override;
     void SetStartEnabled(bool enabled) override;
     void ShowMessage(const Text& message, workflow::MessageKind kind) override;
+    // Minimises a shown window; a hidden one stays hidden.
     void Minimise() override;
     void ProcessEvents() override;
     Text BrowseForFolder() override;
     bool CloseRequested() const override;
     bool OpenWorkbook(const std::string& path) override;
-
-    // The window's position: 0 normal, 1 restored and centred, 2 minimised,
-    // 3 maximised; other values are clamped into that range. A hidden
-    // window only remembers it.
-    void SetPosition(int position);
-    // The last position set, after clamping; 0 before any.
-    int Position() const { return position_; }
 
 private:
     Text LineText(ControlRole role) const;
@@ -56,7 +50,6 @@ private:
     UiDialogs& dialogs_;
     WorkbookOpener opener_;
     FolderChooserStart chooserStart_;
-    int position_ = 0;
 };
 
 // A chosen folder as the folder box shows it: the root keeps its separator,

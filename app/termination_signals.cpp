@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 
 namespace quillmere::app {
 
@@ -34,7 +35,10 @@ extern "C" void WriteSignalToPipe(int signal) {
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        failure_ = std::strerror(errno);
+        return;
+    }
     gReadEnd = ends[0];
     gWriteEnd = ends[1];
 
@@ -43,15 +47,23 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
-        if (sigaction(kSignals[i], &action, &gPrevious[i]) != 0) return;
+        if (sigaction(kSignals[i], &action, &gPrevious[i]) != 0) {
+            // A handler feeding a pipe nobody reads would swallow the signal:
+            // the ones set so far go back, so each signal keeps its own effect.
+            failure_ = std::strerror(errno);
+            for (std::size_t set = 0; set < i; ++set) sigaction(kSignals[set], &gPrevious[set], nullptr);
+            return;
+        }
     }
+    handlersSet_ = true;
     notifier_ = std::make_unique<QSocketNotifier>(gReadEnd, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &TerminationSignals::drain);
-    installed_ = true;
 }
 
 TerminationSignals::~TerminationSignals() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &gPrevious[i], nullptr);
+    if (handlersSet_) {
+        for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &gPrevious[i], nullptr);
+    }
     notifier_.reset();
     const int writeEnd = gWriteEnd;
     gWriteEnd = -1;

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QString>
 
 #include <memory>
 
@@ -25,8 +26,10 @@ public:
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
-    // False when the pipe or a handler could not be set up.
-    bool installed() const { return installed_; }
+    // False when the pipe or a handler could not be set up; the signals
+    // then keep the handling they had, and failure() says why.
+    bool installed() const { return handlersSet_; }
+    const QString& failure() const { return failure_; }
 
 signals:
     void received(int signal);
@@ -34,7 +37,8 @@ signals:
 private:
     void drain();
 
-    bool installed_ = false;
+    bool handlersSet_ = false;
+    QString failure_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -8,12 +8,11 @@
 namespace quillmere::app {
 
 inline constexpr int kExitClosed = 0;
-inline constexpr int kExitWindowFailed = -1;
 
 // Needs the QApplication to exist. Returns kExitClosed once the window has
 // closed (after a running extraction has saved its rows), also when SIGTERM
-// or SIGHUP closed it, or, when the window cannot be built,
-// kExitWindowFailed after a box saying so.
+// or SIGHUP closed it. When the signals cannot be taken over, a warning box
+// says so before the window is used.
 int RunWindowProgram(UiDialogs& dialogs, SessionServices services);
 
 }  // namespace quillmere::app

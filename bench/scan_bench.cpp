@@ -21,14 +21,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const quillmere::RealFileSystem fs;
-    quillmere::Text folder = quillmere::TextFromUtf8(argv[1]);
+    const quillmere::Text folder = quillmere::TextFromUtf8(argv[1]);
 
     // Heap in use before and after, while the list is still alive: the scan's
     // own working memory is released by then, so the growth is the list.
     const std::size_t heapBefore = mallinfo2().uordblks;
     const auto start = std::chrono::steady_clock::now();
-    quillmere::TextArray entries;
-    quillmere::workflow::ScanImageFolder(fs, folder, entries, [] {});
+    const quillmere::TextArray entries = quillmere::workflow::ScanImageFolder(fs, folder, [] {}).entries;
     const auto stop = std::chrono::steady_clock::now();
     const std::size_t heapAfter = mallinfo2().uordblks;
 

@@ -20,6 +20,7 @@ constexpr ValueOption kFactOptions[] = {
     {"--scanner", &ExtractOptions::scanner},   {"--maker", &ExtractOptions::maker},
     {"--model", &ExtractOptions::model},       {"--processor", &ExtractOptions::processor},
     {"--software", &ExtractOptions::software}, {"--output", &ExtractOptions::output},
+    {"--rules", &ExtractOptions::rules},
 };
 
 std::optional<int> ParseJobs(std::string_view text) {
@@ -51,6 +52,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--help" || argument == "-h") { options.help = true; continue; }
         if (argument == "--version") { options.version = true; continue; }
         if (argument == "--verbose" || argument == "-v") { options.verbose = true; continue; }
+        if (argument == "--digests") {
+            options.digests = true;
+            continue;
+        }
 
         // --name=value or --name value; -o value or -oVALUE.
         std::string_view name = argument;
@@ -104,7 +109,8 @@ std::string UsageText(const std::string& program) {
     // metavariables stay as they are; the columns line up in a terminal,
     // where a Chinese character is two columns wide.
     return Format(Tr("用法：%1$s [--scanner 文本] [--maker 文本] [--model 文本] [--processor 文本]\n"
-                     "           [--software 文本] [--jobs N] [--verbose] -o 输出.xlsx|输出.csv 文件夹\n"
+                     "           [--software 文本] [--jobs N] [--verbose] [--rules 文件] [--digests]\n"
+                     "           -o 输出.xlsx|输出.csv 文件夹\n"
                      "\n"
                      "为“文件夹”及其全部子文件夹中的每个文件提取一行元数据，写入工作簿“输出.xlsx”，\n"
                      "与 Quillmere 窗口程序写的完全相同；或把同样的行写入“输出.csv”（带字节顺序标记的\n"
@@ -121,11 +127,15 @@ std::string UsageText(const std::string& program) {
                      "                     文件来得慢时（如来自网络共享）增加，最多 16 个）\n"
                      "  -v, --verbose      每个无法识别或无法读取的文件在标准错误上输出一行\n"
                      "                     “路径: 原因”，最后统计其个数\n"
+                     "      --rules 文件   按“文件”中的验收要求检验本批次：问题写入工作表“检验结果”，\n"
+                     "                     汇总写入“检验汇总”\n"
+                     "      --digests      另算每个文件的 SM3 和 SHA-256：工作表“文件摘要”，以及工作簿\n"
+                     "                     旁的 sha256sum 清单（输出.sha256）\n"
                      "  -h, --help         显示本帮助\n"
                      "      --version      显示版本\n"
                      "\n"
-                     "退出状态：0 完成；1 文件夹不存在或工作簿无法写入；2 用法错误；\n"
-                     "130 或 143 被 SIGINT 或 SIGTERM 停止。\n"
+                     "退出状态：0 完成；1 文件夹不存在或工作簿无法写入；2 用法错误或验收要求文件\n"
+                     "被拒绝；3 完成，验收检查发现问题；130 或 143 被 SIGINT 或 SIGTERM 停止。\n"
                      "\n"
                      "消息的语言随区域设置（LANGUAGE、LC_ALL、LC_MESSAGES、LANG）：中文，或在区域\n"
                      "设置要求其他语言时为英文。详见 man %1$s。\n"),

@@ -12,6 +12,8 @@ struct ExtractOptions {
     std::string output;                                      // -o
     std::string folder;
     std::optional<int> jobs;
+    std::string rules;     // --rules: the acceptance rules file; empty for none
+    bool digests = false;  // --digests: SM3 and SHA-256 of every file, whatever the rules say
     bool verbose = false;  // name each file no decoder accepted or that could not be read
     bool help = false;
     bool version = false;

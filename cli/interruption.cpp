@@ -122,7 +122,7 @@ extern "C" void OnInterrupt(int signal) {
 
 }  // namespace
 
-void InstallInterruptionHandlers() {
+int InstallInterruptionHandlers() {
     gInterruptedFormat = Tr(kInterruptedChinese);
     gSignalWord = Tr(kSignalChinese);
     struct sigaction action {};
@@ -131,8 +131,10 @@ void InstallInterruptionHandlers() {
     sigaddset(&action.sa_mask, SIGINT);
     sigaddset(&action.sa_mask, SIGTERM);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        if (sigaction(signal, &action, nullptr) != 0) return errno;
+    }
+    return 0;
 }
 
 void EnterWritingPhase() { gPhase = kWriting; }

@@ -22,8 +22,10 @@
 
 namespace quillmere::cli {
 
-// Installs the handlers for SIGINT and SIGTERM.
-void InstallInterruptionHandlers();
+// Installs the handlers for SIGINT and SIGTERM. 0, or the errno of the
+// sigaction that failed (the run must not start then: a signal would end it
+// without its line and leave its files behind).
+int InstallInterruptionHandlers();
 
 // Rows are being written: a signal asks the run to stop after this file.
 void EnterWritingPhase();

@@ -2,19 +2,23 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/interruption.h"
 #include "cli/run_report.h"
-#include "cli/terminal_window.h"
+#include "cli/terminal_port.h"
 #include "cli/translation.h"
-#include "runtime/heap_tuning.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "sheet/workbook_makers.h"
+#include "workflow/acceptance_report.h"
+#include "workflow/acceptance_rules.h"
 #include "workflow/extraction_run.h"
 #include "workflow/file_preparer.h"
 
@@ -24,8 +28,28 @@ constexpr const char* kProgram = "quillmere-extract";
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitFindings = 3;
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str()); }
+
+// The rules --rules names, with --digests added; nullopt with the message
+// printed when the file is refused. No rules and no --digests: no check.
+std::optional<std::optional<quillmere::workflow::AcceptanceRules>> AcceptanceRulesFor(
+    const quillmere::FileSystem& fs, const quillmere::cli::ExtractOptions& options) {
+    using quillmere::workflow::AcceptanceRules;
+    if (options.rules.empty() && !options.digests) return std::optional<AcceptanceRules>();
+    AcceptanceRules rules;
+    if (!options.rules.empty()) {
+        const quillmere::workflow::RulesReading reading = quillmere::workflow::LoadAcceptanceRules(fs, options.rules);
+        if (!reading.rules) {
+            PrintError(quillmere::workflow::DescribeRulesFailure(options.rules, reading.failure));
+            return std::nullopt;
+        }
+        rules = *reading.rules;
+    }
+    rules.digests = rules.digests || options.digests;
+    return std::optional<AcceptanceRules>(std::move(rules));
+}
 
 }  // namespace
 
@@ -49,17 +73,22 @@ int main(int argc, char** argv) {
         return kExitDone;
     }
 
-    cli::InstallInterruptionHandlers();
-    KeepFreedHeapForReuse();
+    if (const int error = cli::InstallInterruptionHandlers(); error != 0) {
+        PrintError(cli::Format(cli::Tr("无法设置信号处理：%s"), std::strerror(error)));
+        return kExitFailed;
+    }
     const workflow::BatchFacts facts{TextFromUtf8(options.scanner), TextFromUtf8(options.maker),
                                      TextFromUtf8(options.model), TextFromUtf8(options.processor),
                                      TextFromUtf8(options.software)};
-    cli::TerminalWindow window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
-                                 options.verbose);
+    cli::TerminalPort window(facts, TextFromUtf8(options.folder), options.output, isatty(STDERR_FILENO) == 1,
+                             options.verbose);
 
     RealFileSystem fs;
+    const auto acceptance = AcceptanceRulesFor(fs, options);
+    if (!acceptance) return kExitUsage;
     sheet::OutputPathWorkbookMaker maker(options.output);
     workflow::RunSettings settings;
+    settings.acceptance = *acceptance;
     settings.pool = options.jobs ? workflow::FixedPreparePool(*options.jobs) : workflow::DefaultPreparePool();
     settings.whenStopped = workflow::WhenStopped::SaveNothing;
     const workflow::RunResult result = workflow::RunExtraction(window, fs, maker, settings);
@@ -68,10 +97,17 @@ int main(int argc, char** argv) {
 
     switch (result.outcome) {
         case workflow::RunOutcome::Completed:
-            std::fprintf(stderr, "%s\n", cli::CompletedLines(result.filesWritten, result.workbookPath).c_str());
-            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
             if (options.verbose) {
                 std::fprintf(stderr, "%s\n", cli::NotReadSummary(window.notReadCount(), result.fileCount).c_str());
+            }
+            // Then the completion, whose last line tells of folders that could not be read.
+            std::fprintf(stderr, "%s\n",
+                         cli::CompletedLines(result.filesWritten, result.workbookPath, result.unreadFolders).c_str());
+            if (cli::LateSignal() != 0) PrintError(cli::LateSignalLine(cli::LateSignal()));
+            // The acceptance check, when it ran, has the very last line.
+            if (result.findings) {
+                std::fprintf(stderr, "%s\n", cli::AcceptanceLine(*result.findings, options.output).c_str());
+                if (*result.findings > 0) return kExitFindings;
             }
             return kExitDone;
         case workflow::RunOutcome::NotStarted:

@@ -11,8 +11,13 @@
 
 namespace quillmere::cli {
 
-// The completion line, then the workbook's path on a line of its own.
-std::string CompletedLines(std::int64_t filesWritten, const std::string& workbookPath);
+// The completion line, then the workbook's path on a line of its own, then
+// how many folders could not be read whole, if any.
+std::string CompletedLines(std::int64_t filesWritten, const std::string& workbookPath, std::int64_t unreadFolders);
+
+// The acceptance check's outcome: all passed, or how many findings and
+// where they are (the sheet, or the CSV file beside the output).
+std::string AcceptanceLine(std::int64_t findings, const std::string& output);
 
 // How many of the files were not read (--verbose).
 std::string NotReadSummary(std::int64_t notRead, std::int64_t files);

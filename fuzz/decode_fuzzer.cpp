@@ -37,7 +37,7 @@ constexpr std::size_t kOutcomeCounters = 4096;
 __attribute__((used, section("__libfuzzer_extra_counters"))) std::uint8_t outcomeCounters[kOutcomeCounters];
 
 void CountOutcome(const ImageProbe& probe) {
-    std::size_t hash = std::hash<std::string>{}(probe.lastError);
+    std::size_t hash = std::hash<std::string>{}(probe.lastError.bytes());
     hash ^= (probe.decoded ? 0x9E3779B9u : 0u) + (static_cast<std::size_t>(probe.colorCount) << 7);
     const std::size_t slot = hash % kOutcomeCounters;
     if (outcomeCounters[slot] < 255) ++outcomeCounters[slot];

@@ -134,14 +134,8 @@ T Take(std::span<const std::uint8_t> bytes) {
 
 void CheckToText(std::span<const std::uint8_t> bytes) {
     const auto number = Take<double>(bytes);
-    QUILLMERE_FUZZ_CHECK(!quillmere::ToText(number).empty());
     QUILLMERE_FUZZ_CHECK(!quillmere::ToText(Take<std::int64_t>(bytes)).empty());
     QUILLMERE_FUZZ_CHECK(!quillmere::ToText(Take<int>(bytes)).empty());
-    QUILLMERE_FUZZ_CHECK(!quillmere::ToText(Take<short>(bytes)).empty());
-
-    const Text prefix = quillmere::ToText(bytes);
-    QUILLMERE_FUZZ_CHECK(prefix.bytes().find('\0') == std::string::npos);
-    QUILLMERE_FUZZ_CHECK(std::memcmp(prefix.bytes().data(), bytes.data(), prefix.size()) == 0);
 
     // Any day count, and any file time, is written as a date.
     const std::string day = quillmere::TextToUtf8(quillmere::ToText(quillmere::DateTime{number}));

@@ -1,6 +1,7 @@
 // BMP: a 14-byte "BM" file header followed by a bitmap info header, or a bare
 // info header read from the start of the stream. Only the headers are read.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,7 @@ namespace quillmere::image {
 namespace {
 
 constexpr std::uint32_t kCoreHeaderSize = 12;   // OS/2 1.x: 16-bit width and height
+constexpr std::uint32_t kOs2ShortHeaderSize = 16;  // OS/2 2.x short form: ends after the bit count
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kOs2InfoHeaderSize = 64;
 
@@ -68,10 +70,15 @@ std::optional<BmpInfoHeader> ReadInfoHeader(ByteStream& stream, bool afterFileHe
         info.bitCount = core.U16Le(6);
         return info;
     }
-    if (info.size < kInfoHeaderSize) return std::nullopt;
+    // The OS/2 2.x short form holds the Windows header's first fields (32-bit
+    // width and height, planes, bit count) and ends there: no compression, no
+    // resolution, so both read as 0. Only after "BM": bare, a size of 16 is
+    // too weak a sign of a bitmap.
+    const bool shortOs2 = afterFileHeader && info.size == kOs2ShortHeaderSize;
+    if (info.size < kInfoHeaderSize && !shortOs2) return std::nullopt;
 
     HeaderBytes<kInfoHeaderSize - 4> rest;
-    if (!rest.ReadFrom(stream)) return std::nullopt;
+    if (!rest.ReadPrefixFrom(stream, std::min(info.size, kInfoHeaderSize) - 4)) return std::nullopt;
     info.width = rest.S32Le(0);
     info.height = rest.S32Le(4);
     info.planes = rest.U16Le(8);

@@ -27,14 +27,9 @@ struct BitmapHeader {
 struct ImageSettings {
     ImageFormat formatType = ImageFormat::Unknown;
     std::string lastError;            // GB18030 bytes
-    std::int32_t backgroundIndex = -1;
     std::uint8_t jpegQuality = 90;
-    std::int32_t frameIndex = 0;      // page, frame or icon entry to decode
-    std::int32_t frameCount = 0;      // set by the TIFF, GIF and icon decoders
     std::int32_t xDpi = 96;
     std::int32_t yDpi = 96;
-    std::int32_t xOffset = 0;
-    std::int32_t yOffset = 0;
 };
 
 class CodecImage {
@@ -44,8 +39,8 @@ public:
     // Startup(format).
     explicit CodecImage(ImageFormat format) { Startup(format); }
 
-    // The defaults: no picture, format type := format, quality 90,
-    // background -1, 96 dpi both ways.
+    // The defaults: no picture, format type := format, quality 90, 96 dpi
+    // both ways.
     void Startup(ImageFormat format);
 
     // Records the picture's geometry. Depth is rounded up to 1, 4, 8 or 24 and

@@ -1,7 +1,7 @@
 #pragma once
 // One entry point per format decoder. Each reads the stream from its current
 // position, checks the header and, on success, has called image.Create and
-// stored what the format records (resolution, frame count, offsets). On
+// stored what the format records (its resolution). On
 // failure it returns false with image.settings.lastError saying why. No
 // decoder reads or allocates pixel data.
 

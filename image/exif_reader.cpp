@@ -149,19 +149,23 @@ bool ExifReader::ParseExifBlock(std::span<const std::uint8_t> data, std::size_t 
 
     visitedDirectories_.clear();
     const std::uint32_t firstDirectory = ReadU32(tiff, 4);
-    if (!ParseExifDirectory(8, tiff, 0)) return false;
-    if (firstDirectory > 8 && !ParseExifDirectory(firstDirectory, tiff, 0)) return false;
+    if (!ParseExifDirectory(8, tiff, 0, Walk::Image)) return false;
+    if (firstDirectory > 8 && !ParseExifDirectory(firstDirectory, tiff, 0, Walk::Image)) return false;
     return true;
 }
 
-bool ExifReader::ParseExifDirectory(std::size_t directory, std::span<const std::uint8_t> tiff, int depth) {
+bool ExifReader::ParseExifDirectory(std::size_t directory, std::span<const std::uint8_t> tiff, int depth, Walk walk) {
     // A directory reached again (a link back) or a chain too deep to be real
-    // ends the walk quietly: nothing new would be read from it.
+    // ends the walk quietly: nothing new would be read from it. A directory
+    // first met as a thumbnail's is still read for the image when the image
+    // links it, so the image's values never depend on the link order.
+    const VisitedDirectory visit{directory, walk};
     if (depth > kMaxDirectoryDepth ||
-        std::find(visitedDirectories_.begin(), visitedDirectories_.end(), directory) != visitedDirectories_.end()) {
+        std::find(visitedDirectories_.begin(), visitedDirectories_.end(), visit) != visitedDirectories_.end()) {
         return true;
     }
-    visitedDirectories_.push_back(directory);
+    visitedDirectories_.push_back(visit);
+    const bool readsResolution = walk == Walk::Image;
 
     if (directory > tiff.size() || tiff.size() - directory < 2) return Fail("Illegally sized directory");
     const std::size_t entryCount = ReadU16(tiff, directory);
@@ -186,12 +190,13 @@ bool ExifReader::ParseExifDirectory(std::size_t directory, std::span<const std::
 
         switch (tag) {
             case kTagXResolution:
-                record_.xResolution = static_cast<float>(ConvertExifValue(value, format));
+                if (readsResolution) record_.xResolution = static_cast<float>(ConvertExifValue(value, format));
                 break;
             case kTagYResolution:
-                record_.yResolution = static_cast<float>(ConvertExifValue(value, format));
+                if (readsResolution) record_.yResolution = static_cast<float>(ConvertExifValue(value, format));
                 break;
             case kTagResolutionUnit: {
+                if (!readsResolution) break;
                 const double unit = ConvertExifValue(value, format);
                 const int n = std::isfinite(unit) && std::fabs(unit) < 1e9 ? static_cast<int>(unit) : 0;
                 switch (n) {
@@ -214,7 +219,7 @@ bool ExifReader::ParseExifDirectory(std::size_t directory, std::span<const std::
                 const std::uint32_t offset = ReadU32(value, 0);
                 if (offset <= 8) break;
                 if (offset > tiff.size()) return Fail("Illegal subdirectory link");
-                ParseExifDirectory(offset, tiff, depth + 1);
+                ParseExifDirectory(offset, tiff, depth + 1, walk);
                 break;
             }
             default:
@@ -223,12 +228,14 @@ bool ExifReader::ParseExifDirectory(std::size_t directory, std::span<const std::
     }
 
     // The offset of the next directory follows the entries; a block cut off
-    // before it has no next directory.
+    // before it has no next directory. The next directory describes another
+    // picture (the embedded thumbnail), so it and what it links are walked
+    // for their structure but their resolution is not the image's.
     if (tiff.size() - entriesEnd >= 4) {
         const std::uint32_t next = ReadU32(tiff, entriesEnd);
         if (next != 0) {
             if (next > tiff.size()) return Fail("Illegal subdirectory link");
-            ParseExifDirectory(next, tiff, depth + 1);
+            ParseExifDirectory(next, tiff, depth + 1, Walk::Thumbnail);
         }
     }
     return true;

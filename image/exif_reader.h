@@ -5,7 +5,9 @@
 // parses every APP1 "Exif" block into the record; the walk of a block's
 // directories follows sub-directory and next-directory links depth first,
 // a later value overwriting an earlier one, and never enters a directory
-// twice. Problems are kept in error() and never printed.
+// twice. The resolution is taken from the first directory and the
+// directories it links by tag, never from the linked second directory (the
+// thumbnail's) or below it. Problems are kept in error() and never printed.
 
 #include <cstddef>
 #include <cstdint>
@@ -45,8 +47,18 @@ public:
     const std::string& error() const noexcept { return error_; }
 
 private:
+    // Whose directory the walk is in: the image's own (the first directory
+    // and what it links by tag), or a further picture's, reached through a
+    // next-directory link.
+    enum class Walk { Image, Thumbnail };
+    struct VisitedDirectory {
+        std::size_t offset = 0;
+        Walk walk = Walk::Image;
+        bool operator==(const VisitedDirectory&) const = default;
+    };
+
     // tiff: the TIFF data all offsets count from.
-    bool ParseExifDirectory(std::size_t directory, std::span<const std::uint8_t> tiff, int depth);
+    bool ParseExifDirectory(std::size_t directory, std::span<const std::uint8_t> tiff, int depth, Walk walk);
     // value: the value's bytes up to the end of the TIFF data (missing bytes read as 0).
     double ConvertExifValue(std::span<const std::uint8_t> value, std::uint16_t format) const;
     std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) const;
@@ -68,7 +80,7 @@ private:
     int keptSegments_ = 0;
     bool commentSeen_ = false;
     bool motorolaOrder_ = false;
-    std::vector<std::size_t> visitedDirectories_;  // of the block being parsed
+    std::vector<VisitedDirectory> visitedDirectories_;  // of the block being parsed
 };
 
 }  // namespace quillmere::image

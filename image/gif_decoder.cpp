@@ -1,8 +1,9 @@
 // GIF: the logical screen descriptor gives the size; the block structure is
-// walked (sub-blocks skipped, never decompressed) to count the frames and to
-// find the colour table of the frame the frame index asks for.
+// walked (sub-blocks skipped, never decompressed) to the first frame, whose
+// colour table sets the depth.
 
 #include <cstdint>
+#include <optional>
 
 #include "image/decoders.h"
 #include "image/header_fields.h"
@@ -37,47 +38,31 @@ bool SkipSubBlocks(ByteStream& stream) {
     }
 }
 
-struct FrameWalk {
-    std::int32_t frameCount = 0;
-    bool wantedFrameFound = false;
-    std::uint8_t wantedFrameFlags = 0;  // packed flags of the wanted frame's descriptor
-};
-
-// Counts image descriptors up to the trailer, or up to the point where the
-// structure stops making sense (truncation or a stray byte): the frames
-// whose descriptors were read intact are the ones the file has.
+// Steps over extensions to the first image descriptor and returns its
+// packed flags; nullopt at the trailer, at the end of the data, or where the
+// structure stops making sense (a stray byte) before an intact descriptor.
 constexpr int kMaxPaddingRun = 256;
 
-FrameWalk WalkFrames(ByteStream& stream, std::int32_t wantedIndex) {
-    FrameWalk walk;
+std::optional<std::uint8_t> FirstFrameFlags(ByteStream& stream) {
     int paddingRun = 0;
     for (;;) {
         const int introducer = stream.GetC();
         // Some writers leave a few zero bytes between blocks; a long run is a
         // hole in a half-written file, and walking it would read the hole.
         if (introducer == 0) {
-            if (++paddingRun > kMaxPaddingRun) return walk;
+            if (++paddingRun > kMaxPaddingRun) return std::nullopt;
             continue;
         }
         paddingRun = 0;
         if (introducer == kExtensionIntroducer) {
-            if (stream.GetC() < 0 || !SkipSubBlocks(stream)) return walk;
+            if (stream.GetC() < 0 || !SkipSubBlocks(stream)) return std::nullopt;
             continue;
         }
-        if (introducer != kImageSeparator) return walk;  // the trailer (0x3B), end of data or garbage
+        if (introducer != kImageSeparator) return std::nullopt;  // the trailer (0x3B), end of data or garbage
 
         HeaderBytes<9> descriptor;  // left, top, width, height, packed flags
-        if (!descriptor.ReadFrom(stream)) return walk;
-        const std::uint8_t flags = descriptor.U8(8);
-        if (walk.frameCount == wantedIndex) {
-            walk.wantedFrameFound = true;
-            walk.wantedFrameFlags = flags;
-        }
-        ++walk.frameCount;
-        if ((flags & kColourTableFlag) != 0 && !stream.Seek(ColourTableBytes(flags), SeekOrigin::Current)) {
-            return walk;
-        }
-        if (stream.GetC() < 0 || !SkipSubBlocks(stream)) return walk;  // LZW code size, then the data
+        if (!descriptor.ReadFrom(stream)) return std::nullopt;
+        return descriptor.U8(8);
     }
 }
 
@@ -97,15 +82,14 @@ bool DecodeGif(ByteStream& stream, CodecImage& image) {
         return false;
     }
 
-    const FrameWalk walk = WalkFrames(stream, image.settings.frameIndex);
-    image.settings.frameCount = walk.frameCount;
-    if (!walk.wantedFrameFound) {
+    // The first frame is the one probed.
+    const std::optional<std::uint8_t> frameFlags = FirstFrameFlags(stream);
+    if (!frameFlags) {
         image.SetError("GIF frame not present");
         return false;
     }
     // The frame's own table when it has one, else the global table.
-    const std::uint8_t tableFlags =
-        (walk.wantedFrameFlags & kColourTableFlag) != 0 ? walk.wantedFrameFlags : screenFlags;
+    const std::uint8_t tableFlags = (*frameFlags & kColourTableFlag) != 0 ? *frameFlags : screenFlags;
     return image.Create(header.U16Le(6), header.U16Le(8), DepthForColourTable(ColourTableEntries(tableFlags)),
                         ImageFormat::Gif);
 }

@@ -16,6 +16,13 @@ class HeaderBytes {
 public:
     // Reads exactly N bytes from the stream's position; false if it ends first.
     bool ReadFrom(ByteStream& stream) { return stream.Read(bytes_.data(), 1, N) == N; }
+    // Reads the first count bytes (at most N), for a header whose recorded
+    // size ends it early; the fields past them read as 0.
+    bool ReadPrefixFrom(ByteStream& stream, std::size_t count) {
+        if (count > N) return false;
+        bytes_.fill(0);
+        return stream.Read(bytes_.data(), 1, count) == count;
+    }
 
     std::uint8_t U8(std::size_t at) const { return bytes_.at(at); }
     std::uint16_t U16Le(std::size_t at) const {

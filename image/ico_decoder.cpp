@@ -84,17 +84,13 @@ bool DecodeIco(ByteStream& stream, CodecImage& image) {
         image.SetError("Not an ICO");
         return false;
     }
-    const std::uint16_t entryCount = directory.U16Le(4);
-    image.settings.frameCount = entryCount;
-
-    const std::int32_t index = image.settings.frameIndex;
-    if (index < 0 || index >= entryCount) {
+    // The first entry is the one probed.
+    if (directory.U16Le(4) == 0) {
         image.SetError("Icon entry not present");
         return false;
     }
     HeaderBytes<kEntrySize> entry;
-    if (!stream.Seek(start + kDirectoryHeaderSize + kEntrySize * index, SeekOrigin::Begin) ||
-        !entry.ReadFrom(stream)) {
+    if (!stream.Seek(start + kDirectoryHeaderSize, SeekOrigin::Begin) || !entry.ReadFrom(stream)) {
         image.SetError("corrupted ICO");
         return false;
     }

@@ -1,9 +1,12 @@
 #include "image/image_object.h"
 
+#include <array>
+#include <map>
 #include <string>
 
 #include "image/codec_image.h"
 #include "image/decoders.h"
+#include "image/format_signature.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 
@@ -78,6 +81,14 @@ public:
 
     const CodecImage& image() const { return image_; }
 
+    // The error text of the decoder for format (the JPEG-2000 family's
+    // detection under Unknown), if it was tried and failed.
+    const std::string* FailureOf(ImageFormat format) const {
+        auto found = failures_.find(format);
+        if (found == failures_.end() && IsJpeg2000Family(format)) found = failures_.find(ImageFormat::Unknown);
+        return found != failures_.end() ? &found->second : nullptr;
+    }
+
 private:
     // One attempt on a temporary that starts with this object's settings;
     // only a success changes this object.
@@ -89,6 +100,7 @@ private:
             image_.Transfer(attempt);
             return true;
         }
+        failures_[format] = attempt.settings.lastError;
         if (error != nullptr) *error = attempt.settings.lastError;
         return false;
     }
@@ -117,9 +129,23 @@ private:
     }
 
     CodecImage image_;
+    std::map<ImageFormat, std::string> failures_;
 };
 
 constexpr int kShortestPath = 4;
+
+// Why no decoder took the stream, for a person: the last error text belongs
+// to whichever decoder ran last or was hinted, which for most files is not
+// the format the file is in.
+Text ReasonNotRead(ByteStream& stream, const Decoding& decoding) {
+    std::array<std::uint8_t, kSignatureBytes> head{};
+    std::size_t got = 0;
+    if (stream.Seek(0, SeekOrigin::Begin)) got = stream.Read(head.data(), 1, head.size());
+    const auto match = MatchSignature(std::span<const std::uint8_t>(head.data(), got));
+    const std::string* failure = match ? decoding.FailureOf(match->format) : nullptr;
+    if (failure == nullptr) return TextFromUtf8("未知或错误的图像格式");
+    return TextFromUtf8(match->name) + Text(": ") + Text(*failure);
+}
 
 ImageProbe ProbeFromImage(const CodecImage& image, bool decoded) {
     ImageProbe probe;
@@ -131,7 +157,8 @@ ImageProbe ProbeFromImage(const CodecImage& image, bool decoded) {
     probe.yDpi = image.settings.yDpi;
     probe.colorCount = image.header.colorCount;
     probe.jpegQuality = image.settings.jpegQuality;
-    probe.lastError = image.settings.lastError;
+    if (decoded) probe.format = image.settings.formatType;
+    probe.lastError = Text(image.settings.lastError);
     return probe;
 }
 
@@ -147,7 +174,9 @@ ImageProbe StartupProbe() {
 ImageProbe ProbeImageStream(ByteStream& stream, ImageFormat hint) {
     Decoding decoding;
     const bool decoded = decoding.Run(stream, hint);
-    return ProbeFromImage(decoding.image(), decoded);
+    ImageProbe probe = ProbeFromImage(decoding.image(), decoded);
+    if (!decoded) probe.notReadReason = ReasonNotRead(stream, decoding);
+    return probe;
 }
 
 ImageProbe ProbeImageFile(const FileSystem& fs, const Text& path, ImageFormat hint) {
@@ -156,7 +185,7 @@ ImageProbe ProbeImageFile(const FileSystem& fs, const Text& path, ImageFormat hi
     const auto file = fs.OpenRegularFile(TextToNativeName(path), failure);
     if (!file) {
         ImageProbe unopened = StartupProbe();
-        unopened.openFailure = failure;
+        unopened.notReadReason = TextFromUtf8(failure);
         return unopened;
     }
     return ProbeImageStream(*file, hint);
@@ -194,7 +223,7 @@ void Free(ImageHandle& handle) { handle.probe_.reset(); }
 
 Text GetLastError(const ImageHandle& handle) {
     const ImageProbe* probe = ProbeOf(handle);
-    return probe != nullptr ? Text(probe->lastError) : Text();
+    return probe != nullptr ? probe->lastError : Text();
 }
 
 std::int32_t GetWidth(const ImageHandle& handle) {

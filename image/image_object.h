@@ -29,7 +29,7 @@ namespace quillmere::image {
 ImageProbe ProbeImageStream(ByteStream& stream, ImageFormat hint);
 // The decode of a file opened through fs. A path shorter than 4 bytes is
 // not looked at (pathAccepted false); a file that cannot be opened, or is
-// not a regular file, is not decoded and says why in openFailure.
+// not a regular file, is not decoded and says why in notReadReason.
 ImageProbe ProbeImageFile(const FileSystem& fs, const Text& path, ImageFormat hint);
 // The decode of bytes already in memory (no path, so no length rule).
 ImageProbe ProbeImageBytes(std::span<const unsigned char> bytes, ImageFormat hint);

@@ -2,7 +2,9 @@
 // The result of one decode, as a value.
 
 #include <cstdint>
-#include <string>
+
+#include "image/image_format.h"
+#include "runtime/text.h"
 
 namespace quillmere::image {
 
@@ -15,8 +17,14 @@ struct ImageProbe {
     std::int32_t yDpi = 96;
     std::uint32_t colorCount = 0;
     std::uint8_t jpegQuality = 90;
-    std::string lastError;    // GB18030 bytes, like Text; a decoder's message
-    std::string openFailure;  // UTF-8; why the file could not be opened, when it could not
+    ImageFormat format = ImageFormat::Unknown;  // the decoder that accepted the file, if one did
+    // The image library's last error text, as GetLastError reports it: the
+    // hinted decoder's when detection found nothing either.
+    Text lastError;
+    // For a person: why the file was not read. The decoder whose signature
+    // the file carries and its reason, "未知或错误的图像格式" when it carries
+    // none, or why it could not be opened; empty when a decoder took it.
+    Text notReadReason;
 };
 
 }  // namespace quillmere::image

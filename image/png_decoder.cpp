@@ -1,4 +1,5 @@
-// PNG: IHDR and pHYs through libpng's info read; no image data is inflated.
+// PNG: IHDR and pHYs through libpng's info read; no image data is inflated
+// and no other chunk is kept.
 
 #include <png.h>
 
@@ -29,6 +30,19 @@ struct PngContext {
 
 void IgnoreWarning(png_structp, png_const_charp) {}
 
+// The probe reads IHDR, PLTE (critical: libpng needs it) and pHYs. Every
+// other ancillary chunk, known or not, is skipped unread, so a chunk that
+// declares gigabytes costs no memory; its CRC is still checked on the way
+// past, as for a chunk that is read.
+// Five bytes a name: four letters and a zero.
+constexpr char kSkippedChunks[] =
+    "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0tRNS\0zTXt";
+constexpr int kSkippedChunkCount = sizeof kSkippedChunks / 5;
+
+// Far above what IHDR, PLTE and pHYs need; a bound on anything libpng
+// still allocates for a chunk.
+constexpr png_alloc_size_t kChunkMemoryLimit = 64 * 1024;
+
 void ReadFromStream(png_structp png, png_bytep data, png_size_t length) {
     auto* context = static_cast<PngContext*>(png_get_io_ptr(png));
     if (context->stream->Read(data, 1, length) != length) png_error(png, "Read Error");
@@ -42,6 +56,11 @@ public:
         if (png_ != nullptr) {
             info_ = png_create_info_struct(png_);
             png_set_read_fn(png_, &context, ReadFromStream);
+            png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+            png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER,
+                                        reinterpret_cast<png_const_bytep>(kSkippedChunks), kSkippedChunkCount);
+            png_set_chunk_malloc_max(png_, kChunkMemoryLimit);
+            png_set_chunk_cache_max(png_, 0);
         }
     }
     ~PngReader() {

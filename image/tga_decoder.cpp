@@ -18,6 +18,17 @@ bool IsKnownImageType(std::uint8_t type) {
     return type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
 }
 
+bool IsColourMapped(std::uint8_t type) { return type == 1 || type == 9; }
+
+// Colour-map type 0 (none) or 1 (present), and present whenever the pixels
+// are indices into it. TGA has no signature and is tried before PCX, so this
+// is what keeps other headers (a PCX's, whose second byte is its version)
+// from passing as a TGA's.
+bool IsColourMapTypeFor(std::uint8_t colourMapType, std::uint8_t imageType) {
+    if (colourMapType > 1) return false;
+    return colourMapType == 1 || !IsColourMapped(imageType);
+}
+
 bool IsPixelDepth(std::uint8_t depth) {
     return depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
 }
@@ -32,6 +43,7 @@ bool DecodeTga(ByteStream& stream, CodecImage& image) {
         return false;
     }
     const std::uint8_t idLength = header.U8(0);
+    const std::uint8_t colourMapType = header.U8(1);
     const std::uint8_t imageType = header.U8(2);
     const std::uint16_t colourMapLength = header.U16Le(5);
     const std::uint8_t colourMapEntryBits = header.U8(7);
@@ -43,14 +55,14 @@ bool DecodeTga(ByteStream& stream, CodecImage& image) {
         image.SetError("Unknown TGA image type");
         return false;
     }
-    if (width == 0 || height == 0 || pixelDepth == 0 || colourMapLength > kMaxColourMapEntries ||
-        !IsPixelDepth(pixelDepth)) {
+    if (!IsColourMapTypeFor(colourMapType, imageType) || width == 0 || height == 0 || pixelDepth == 0 ||
+        colourMapLength > kMaxColourMapEntries || !IsPixelDepth(pixelDepth)) {
         image.SetError("bad TGA header");
         return false;
     }
     // The ID field and colour map sit between the header and the pixels.
     const std::int64_t colourMapBytes =
-        header.U8(1) != 0 ? static_cast<std::int64_t>(colourMapLength) * ((colourMapEntryBits + 7) / 8) : 0;
+        colourMapType == 1 ? static_cast<std::int64_t>(colourMapLength) * ((colourMapEntryBits + 7) / 8) : 0;
     if (stream.Size() - start < kHeaderSize + idLength + colourMapBytes) {
         image.SetError("corrupted TGA");
         return false;

@@ -159,10 +159,9 @@ bool DecodeTiff(ByteStream& stream, CodecImage& image) {
         return false;
     }
 
-    image.settings.frameCount = static_cast<std::int32_t>(TIFFNumberOfDirectories(tiff.get()));
-    const std::int32_t page = image.settings.frameIndex;
-    if (page < 0 || page >= image.settings.frameCount ||
-        (page != 0 && TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page)) != 1)) {
+    // The first page is the one probed; a file whose chain of pages libtiff
+    // cannot count has none.
+    if (TIFFNumberOfDirectories(tiff.get()) < 1) {
         image.SetError("Error: page not present in TIFF file");
         return false;
     }
@@ -185,12 +184,6 @@ bool DecodeTiff(ByteStream& stream, CodecImage& image) {
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
     if (const auto dpi = DpiFromTag(tiff.get(), TIFFTAG_XRESOLUTION, unit)) image.SetXDPI(*dpi);
     if (const auto dpi = DpiFromTag(tiff.get(), TIFFTAG_YRESOLUTION, unit)) image.SetYDPI(*dpi);
-
-    float position = 0.0f;
-    if (TIFFGetField(tiff.get(), TIFFTAG_XPOSITION, &position) == 1) image.settings.xOffset = TruncateToInt(position);
-    position = 0.0f;
-    if (TIFFGetField(tiff.get(), TIFFTAG_YPOSITION, &position) == 1) image.settings.yOffset = TruncateToInt(position);
-    image.settings.backgroundIndex = -1;
     return true;
 }
 

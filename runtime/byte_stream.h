@@ -34,6 +34,9 @@ public:
     virtual bool Eof() const = 0;
     // Total size in bytes.
     virtual std::int64_t Size() const = 0;
+    // A hint that the whole stream will be read from start to end next, so
+    // a file's reading can run ahead of the reader; nothing by default.
+    virtual void WillReadWhole() {}
 };
 
 // Reads an open regular file through its own buffer, with pread, so the
@@ -54,6 +57,7 @@ public:
     int GetC() override;
     bool Eof() const override { return eof_; }
     std::int64_t Size() const override { return size_; }
+    void WillReadWhole() override;
 
 private:
     static constexpr std::size_t kBufferSize = 8192;

@@ -41,14 +41,18 @@ struct DirectoryIdentity {
 struct FileStatus {
     bool exists = false;
     EntryType type = EntryType::Other;
-    bool readOnly = false;            // the owner lacks write permission
     std::int64_t size = -1;
     std::time_t lastWriteTime = 0;    // seconds since 1970-01-01 UTC
-    DirectoryIdentity identity;       // device and inode
-    // Differs after any later change of the entry; for a directory, any
-    // entry added, removed or renamed. 0 when no such promise can be made
-    // (on disk: changed in the last seconds, within the clock's granularity).
-    std::int64_t changeStamp = 0;
+};
+
+// A directory's entries, and why they are not all of them: a directory that
+// could not be opened has none, and one whose reading broke off (an I/O
+// error on a failing disk or share) has those read before the error.
+struct DirectoryListing {
+    bool opened = false;
+    std::vector<DirectoryEntry> entries;  // sorted with NameOrderLess
+    std::string failure;                  // the system's reason (UTF-8); empty when read to the end
+    bool complete() const noexcept { return opened && failure.empty(); }
 };
 
 // A directory held open so that the entries in it are reached by name: one
@@ -65,10 +69,10 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    // The entries of a directory sorted with NameOrderLess; nullopt when the
-    // directory cannot be opened. An entry that vanishes while being read
-    // is left out.
-    virtual std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const = 0;
+    // The entries of a directory sorted with NameOrderLess, and whether it
+    // could be read whole. An entry that vanishes while being read is left
+    // out: it is no longer part of the directory.
+    virtual DirectoryListing ListDirectory(const std::string& path) const = 0;
     // The identity of the directory a path leads to (links followed);
     // nullopt when it is not a directory or cannot be reached.
     virtual std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const = 0;

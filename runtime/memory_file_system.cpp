@@ -121,7 +121,6 @@ std::size_t MemoryFileSystem::AddNode(const std::string& path, Node node) {
         const std::size_t index = nodes_.size();
         nodes_.push_back(std::move(made));
         nodes_[current].children[name] = index;
-        ++nodes_[current].version;
         current = index;
     }
     return current;
@@ -129,12 +128,11 @@ std::size_t MemoryFileSystem::AddNode(const std::string& path, Node node) {
 
 void MemoryFileSystem::AddDirectory(const std::string& path) { AddNode(path, Node{}); }
 
-void MemoryFileSystem::AddFile(const std::string& path, std::int64_t size, std::time_t lastWriteTime, bool readOnly) {
+void MemoryFileSystem::AddFile(const std::string& path, std::int64_t size, std::time_t lastWriteTime) {
     Node node;
     node.kind = Kind::RegularFile;
     node.size = size;
     node.lastWriteTime = lastWriteTime;
-    node.readOnly = readOnly;
     AddNode(path, std::move(node));
 }
 
@@ -163,9 +161,13 @@ void MemoryFileSystem::AddSymbolicLink(const std::string& path, const std::strin
 }
 
 void MemoryFileSystem::MakeUnreadable(const std::string& path) {
+    if (auto node = Find(path)) nodes_[*node].readable = false;
+}
+
+void MemoryFileSystem::BreakListingAfter(const std::string& path, std::size_t readable, std::string reason) {
     if (auto node = Find(path)) {
-        nodes_[*node].readable = false;
-        ++nodes_[*node].version;
+        nodes_[*node].entriesBeforeFailure = readable;
+        nodes_[*node].listingFailure = std::move(reason);
     }
 }
 
@@ -208,17 +210,33 @@ EntryType MemoryFileSystem::TypeOf(std::size_t node) const {
     }
 }
 
-std::optional<std::vector<DirectoryEntry>> MemoryFileSystem::ListDirectory(const std::string& path) const {
+DirectoryListing MemoryFileSystem::ListDirectory(const std::string& path) const {
+    DirectoryListing listing;
     const auto directory = Find(path);
-    if (!directory || nodes_[*directory].kind != Kind::Directory || !nodes_[*directory].readable) return std::nullopt;
-    std::vector<DirectoryEntry> entries;
-    entries.reserve(nodes_[*directory].children.size());
-    for (const auto& [name, child] : nodes_[*directory].children) {
+    if (!directory || nodes_[*directory].kind != Kind::Directory) {
+        listing.failure = directory ? "Not a directory" : "No such file or directory";
+        return listing;
+    }
+    const Node& found = nodes_[*directory];
+    if (!found.readable) {
+        listing.failure = "Permission denied";
+        return listing;
+    }
+    listing.opened = true;
+    listing.entries.reserve(found.children.size());
+    for (const auto& [name, child] : found.children) {
+        if (!found.listingFailure.empty() && listing.entries.size() == found.entriesBeforeFailure) {
+            listing.failure = found.listingFailure;
+            break;
+        }
         int linksLeft = kMaxLinksPerLookup;
         const auto target = Resolve(*directory, name, true, linksLeft);
-        entries.push_back(DirectoryEntry{name, target ? TypeOf(*target) : EntryType::Other});
+        listing.entries.push_back(DirectoryEntry{name, target ? TypeOf(*target) : EntryType::Other});
     }
-    return entries;
+    if (!found.listingFailure.empty() && listing.entries.size() == found.entriesBeforeFailure) {
+        listing.failure = found.listingFailure;
+    }
+    return listing;
 }
 
 std::optional<DirectoryIdentity> MemoryFileSystem::IdentifyDirectory(const std::string& path) const {
@@ -234,11 +252,8 @@ FileStatus MemoryFileSystem::Status(const std::string& path) const {
     FileStatus status;
     status.exists = true;
     status.type = TypeOf(*node);
-    status.readOnly = found.readOnly;
     status.size = found.kind == Kind::RegularFile ? found.size : 0;
     status.lastWriteTime = found.lastWriteTime;
-    status.identity = DirectoryIdentity{1, static_cast<std::uint64_t>(*node)};
-    status.changeStamp = found.version;
     return status;
 }
 

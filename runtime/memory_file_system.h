@@ -27,8 +27,7 @@ public:
     // entry of the same name (adding an existing directory keeps its contents).
     void AddDirectory(const std::string& path);
     // A file of size bytes whose content reads as zeros.
-    void AddFile(const std::string& path, std::int64_t size = 0, std::time_t lastWriteTime = 0,
-                 bool readOnly = false);
+    void AddFile(const std::string& path, std::int64_t size = 0, std::time_t lastWriteTime = 0);
     // A file holding these bytes; its size is theirs.
     void AddFileWithBytes(const std::string& path, std::vector<unsigned char> bytes, std::time_t lastWriteTime = 0);
     // Neither a directory nor a regular file: a FIFO, socket or device.
@@ -36,8 +35,11 @@ public:
     void AddSymbolicLink(const std::string& path, const std::string& target);
     // The directory still exists but cannot be listed, as without read permission.
     void MakeUnreadable(const std::string& path);
+    // Listing the directory breaks off with this reason after its first
+    // readable entries (in name order), as on a failing disk or share.
+    void BreakListingAfter(const std::string& path, std::size_t readable, std::string reason);
 
-    std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override;
+    DirectoryListing ListDirectory(const std::string& path) const override;
     std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override;
     FileStatus Status(const std::string& path) const override;
     std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const override;
@@ -56,9 +58,10 @@ private:
         // Shared with the streams opened on it, which may outlive a replaced node.
         std::shared_ptr<const std::vector<unsigned char>> bytes;
         std::time_t lastWriteTime = 0;
-        bool readOnly = false;
         bool readable = true;
-        std::int64_t version = 1;  // counts changes to the children; never 0
+        // Listing breaks off after this many entries with listingFailure.
+        std::size_t entriesBeforeFailure = 0;
+        std::string listingFailure;
     };
 
     std::size_t AddNode(const std::string& path, Node node);

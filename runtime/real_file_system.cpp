@@ -26,14 +26,25 @@ bool StatusOf(const std::string& path, struct stat& info) {
 // Owns one open DIR*.
 class DirectoryStream {
 public:
+    // On failure isOpen() is false and openError() says why.
     explicit DirectoryStream(const std::string& path) {
         const PathStart start(path);
-        if (!start.ok()) return;
+        if (!start.ok()) {
+            openError_ = errno != 0 ? errno : ENOENT;
+            return;
+        }
         FileDescriptor directory =
             FileDescriptor::OpenAt(start.directory(), start.rest(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
-        if (!directory.valid()) return;
+        if (!directory.valid()) {
+            openError_ = errno;
+            return;
+        }
         dir_ = fdopendir(directory.get());
-        if (dir_ != nullptr) directory.release();  // closedir closes it now
+        if (dir_ == nullptr) {
+            openError_ = errno;
+            return;
+        }
+        directory.release();  // closedir closes it now
     }
     ~DirectoryStream() {
         if (dir_ != nullptr) closedir(dir_);
@@ -42,12 +53,22 @@ public:
     DirectoryStream& operator=(const DirectoryStream&) = delete;
 
     bool isOpen() const noexcept { return dir_ != nullptr; }
+    int openError() const noexcept { return openError_; }
     int fd() const noexcept { return dirfd(dir_); }
-    // The next entry, or nullptr at the end (or on a read error, which ends the listing too).
-    const dirent* Next() noexcept { return readdir(dir_); }
+    // The next entry, or nullptr at the end or on a read error; readError()
+    // tells the two apart (errno of the failed read, else 0).
+    const dirent* Next() noexcept {
+        errno = 0;
+        const dirent* entry = readdir(dir_);
+        readError_ = entry == nullptr ? errno : 0;
+        return entry;
+    }
+    int readError() const noexcept { return readError_; }
 
 private:
     DIR* dir_ = nullptr;
+    int openError_ = 0;
+    int readError_ = 0;
 };
 
 EntryType TypeOfMode(mode_t mode) noexcept {
@@ -78,31 +99,13 @@ bool IsDotOrDotDot(const char* name) noexcept {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// The kernel stamps changes with a clock that ticks in milliseconds, so two
-// changes close together can share a status-change time. A time that lies
-// well in the past is safe: any later change gets a later time.
-std::int64_t ChangeStamp(const struct stat& info) noexcept {
-    constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
-    constexpr std::int64_t kSettledAfter = 2 * kNanosecondsPerSecond;
-    timespec now{};
-    if (clock_gettime(CLOCK_REALTIME, &now) != 0) return 0;
-    const std::int64_t changed = static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNanosecondsPerSecond +
-                                 info.st_ctim.tv_nsec;
-    const std::int64_t current = static_cast<std::int64_t>(now.tv_sec) * kNanosecondsPerSecond + now.tv_nsec;
-    if (changed == 0 || current - changed < kSettledAfter) return 0;
-    return changed;
-}
-
 // What stat said, as a FileStatus.
 FileStatus StatusFromStat(const struct stat& info) {
     FileStatus status;
     status.exists = true;
     status.type = TypeOfMode(info.st_mode);
-    status.readOnly = (info.st_mode & S_IWUSR) == 0;
     status.size = static_cast<std::int64_t>(info.st_size);
     status.lastWriteTime = info.st_mtime;
-    status.identity = DirectoryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-    status.changeStamp = ChangeStamp(info);
     return status;
 }
 
@@ -130,18 +133,24 @@ std::unique_ptr<ByteStream> OpenRegularAt(int directory, const char* name, std::
 
 }  // namespace
 
-std::optional<std::vector<DirectoryEntry>> RealFileSystem::ListDirectory(const std::string& path) const {
+DirectoryListing RealFileSystem::ListDirectory(const std::string& path) const {
+    DirectoryListing listing;
     DirectoryStream stream(path);
-    if (!stream.isOpen()) return std::nullopt;
-    std::vector<DirectoryEntry> entries;
+    if (!stream.isOpen()) {
+        listing.failure = std::strerror(stream.openError());
+        return listing;
+    }
+    listing.opened = true;
     while (const dirent* entry = stream.Next()) {
         if (IsDotOrDotDot(entry->d_name)) continue;
         if (auto type = TypeAt(stream.fd(), entry->d_name, entry->d_type)) {
-            entries.push_back(DirectoryEntry{entry->d_name, *type});
+            listing.entries.push_back(DirectoryEntry{entry->d_name, *type});
         }
     }
-    SortInNameOrder(entries);
-    return entries;
+    // A read that failed is no end of the directory: what is missing must be told.
+    if (stream.readError() != 0) listing.failure = std::strerror(stream.readError());
+    SortInNameOrder(listing.entries);
+    return listing;
 }
 
 std::optional<DirectoryIdentity> RealFileSystem::IdentifyDirectory(const std::string& path) const {

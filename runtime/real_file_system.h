@@ -10,7 +10,7 @@ namespace quillmere {
 
 class RealFileSystem final : public FileSystem {
 public:
-    std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override;
+    DirectoryListing ListDirectory(const std::string& path) const override;
     std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override;
     FileStatus Status(const std::string& path) const override;
     std::unique_ptr<ByteStream> OpenRegularFile(const std::string& path, std::string& error) const override;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "runtime/text_encoding.h"
@@ -11,25 +10,6 @@
 namespace quillmere {
 
 namespace {
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, format, args...);
-    if (length < 0) return std::string();
-    return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1));
-}
-
-// The C library writes at least two exponent digits; the tool's texts carry
-// at least three (1e+013).
-std::string WidenExponent(std::string number) {
-    const std::size_t e = number.find('e');
-    if (e == std::string::npos || e + 1 >= number.size()) return number;
-    const std::size_t digitsStart = e + 2;  // past the sign
-    const std::size_t digits = number.size() - digitsStart;
-    if (digits < 3) number.insert(digitsStart, 3 - digits, '0');
-    return number;
-}
 
 // The calendar words, converted once: ToText(DateTime) runs for every row.
 struct CalendarWords {
@@ -64,20 +44,8 @@ Text Decimal(long long value) {
 }  // namespace
 
 Text ToText(int value) { return Decimal(value); }
-Text ToText(short value) { return Decimal(value); }
 Text ToText(std::int64_t value) { return Decimal(value); }
 Text ToText(std::uint8_t value) { return Decimal(value); }
-
-Text ToText(double value) {
-    if (value == 0.0) return Text("0");
-    return Text(WidenExponent(Format("%.13g", value)));
-}
-
-Text ToText(bool value) {
-    static const Text yes = TextFromUtf8("真");
-    static const Text no = TextFromUtf8("假");
-    return value ? yes : no;
-}
 
 Text ToText(DateTime value) {
     double v = value.days;
@@ -113,10 +81,5 @@ Text ToText(DateTime value) {
 }
 
 Text ToText(const Text& value) { return value; }
-
-Text ToText(std::span<const std::uint8_t> byteSet) {
-    const auto zero = std::find(byteSet.begin(), byteSet.end(), std::uint8_t{0});
-    return Text(std::string(byteSet.begin(), zero));
-}
 
 }  // namespace quillmere

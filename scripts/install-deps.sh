@@ -26,21 +26,24 @@ esac
 build_packages=(
   build-essential cmake ninja-build pkg-config gettext
   qt6-base-dev
-  libxlsxwriter-dev libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
+  libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libopenjp2-7-dev
+  libinih-dev libssl-dev
   libgtest-dev libgmock-dev
 )
-case "$release" in
-  # Debian 13's xlsxwriter.pc requires minizip.
-  trixie) build_packages+=(libminizip-dev) ;;
-esac
-
 # The sanitizer builds use gcc's own runtimes (they come with gcc; named for clarity).
 # man-db and groff check the manual pages; desktop-file-utils the desktop entry;
 # locales gives localedef, with which the tests make an English locale.
+# libxlsxwriter is the reference the workbook is compared with; LibreOffice
+# and Gnumeric read both back.
 test_packages=(
   python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2
   man-db groff-base desktop-file-utils locales
+  libxlsxwriter-dev libreoffice-calc-nogui gnumeric
 )
+case "$release" in
+  # Debian 13's xlsxwriter.pc requires minizip.
+  trixie) test_packages+=(libminizip-dev) ;;
+esac
 
 run_packages=(xdg-utils fonts-noto-cjk qt6-translations-l10n)
 

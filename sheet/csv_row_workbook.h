@@ -32,6 +32,12 @@ public:
     std::optional<WorkbookFailure> AppendRow(std::span<const Text> cells) override;
     std::optional<WorkbookFailure> Commit() override;
     void Discard() override;
+    std::optional<WorkbookFailure> StartSheet(const std::string&, std::span<const Text>) override {
+        return WorkbookFailure{Path(), "暂不支持"};
+    }
+    std::optional<WorkbookFailure> AddCompanionFile(std::string_view, std::string) override {
+        return WorkbookFailure{Path(), "暂不支持"};
+    }
 
 private:
     CsvRowWorkbook(std::string path, std::size_t columns);

@@ -22,30 +22,16 @@ std::string FailureReason(int error) {
             return "文件夹不存在";
         case EISDIR:
             return "同名的不是普通文件";
+        case ENAMETOOLONG:
+            return "文件名过长";
+        case EILSEQ:  // a name this file system cannot store (exFAT, for one)
+            return "文件系统不接受文件名中的字符";
         default:
             break;
     }
     char buffer[256] = {};
     // The GNU strerror_r returns the text, which need not be in buffer.
     return ::strerror_r(error, buffer, sizeof buffer);
-}
-
-std::string XlsxFailureReason(lxw_error error, int savedErrno) {
-    switch (error) {
-        case LXW_ERROR_CREATING_XLSX_FILE:
-        case LXW_ERROR_CREATING_TMPFILE:
-        case LXW_ERROR_READING_TMPFILE:
-        case LXW_ERROR_ZIP_FILE_OPERATION:
-        case LXW_ERROR_ZIP_FILE_ADD:
-        case LXW_ERROR_ZIP_CLOSE:
-            if (savedErrno != 0) return FailureReason(savedErrno);
-            break;
-        case LXW_ERROR_MEMORY_MALLOC_FAILED:
-            return FailureReason(ENOMEM);
-        default:
-            break;
-    }
-    return lxw_strerror(error);
 }
 
 }  // namespace quillmere::sheet

@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/text.h"
@@ -52,6 +53,12 @@ public:
     virtual std::optional<WorkbookFailure> Commit() = 0;
     // Removes every temporary file (and a reserved name); nothing is saved.
     virtual void Discard() = 0;
+    // Starts a further sheet named name (UTF-8) with header as its row 1; rows appended after it fill that sheet.
+    // Sheets started this way come after the rows' own sheets (Sheet1, Sheet2, …).
+    virtual std::optional<WorkbookFailure> StartSheet(const std::string& name, std::span<const Text> header) = 0;
+    // A file saved beside the workbook, named as the workbook with its extension replaced by extension (".sha256"),
+    // staged and synced with it and renamed into place just before the workbook at Commit; removed on failure/Discard.
+    virtual std::optional<WorkbookFailure> AddCompanionFile(std::string_view extension, std::string contents) = 0;
 };
 
 struct CreatedWorkbook {

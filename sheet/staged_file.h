@@ -29,14 +29,13 @@ public:
     // Creates an empty temporary file beside path (bytes as the file system
     // takes them), readable and writable. This also proves that the folder
     // exists and takes new files. A path that is a symbolic link stands for
-    // the file it points at (Destination). An empty object on failure, error
+    // the file it points at. An empty object on failure, error
     // set to the errno; a destination that exists but is not a regular file
     // fails with EISDIR, one that may not be written with EACCES, a link to
     // nowhere with ENOENT.
     static StagedFile Create(const std::string& path, int& error);
 
     bool IsOpen() const noexcept { return descriptor_.valid(); }
-    const std::string& Destination() const noexcept { return destination_; }
     const std::string& TemporaryPath() const noexcept { return temporaryPath_; }
     // Open for reading and writing at offset 0 until Commit or Discard.
     int Descriptor() const noexcept { return descriptor_.get(); }

@@ -69,7 +69,30 @@ class PartScanner {
 public:
     void Add(std::string_view fresh) {
         if (head_.size() < kHeadKept) head_.append(fresh.substr(0, kHeadKept - head_.size()));
+        std::size_t at = 0;
+        while (at < fresh.size()) {
+            if (matched_ == 0) {
+                // glibc's memmem skips far faster than a search by first byte
+                // through XML, where every few bytes are a "<".
+                const void* found = ::memmem(fresh.data() + at, fresh.size() - at, kRowTag.data(), kRowTag.size());
+                const std::size_t tag =
+                    found ? static_cast<std::size_t>(static_cast<const char*>(found) - fresh.data()) : std::string_view::npos;
+                if (tag == std::string_view::npos) {
+                    // A tag may start in the last bytes and end in the next piece.
+                    at = std::max(at, fresh.size() - std::min(fresh.size(), kRowTag.size() - 1));
+                    for (; at < fresh.size(); ++at) CountRow(fresh[at]);
+                    return;
+                }
+                at = tag;
+            }
+            CountRow(fresh[at++]);
+        }
     }
+
+    // Rows seen so far, each numbered one more than the one before it;
+    // false once a row was out of that order.
+    std::int64_t RowsInOrder() const { return rows_; }
+    bool InOrder() const { return inOrder_; }
     void Finish(std::string_view tail) { tail_ = tail; }
 
     // The number of the last row tag in the part's last bytes, 0 when none.
@@ -107,6 +130,28 @@ public:
     }
 
 private:
+    // Follows the row tags through the part a byte at a time: a tag split
+    // between two pieces is still read whole. Cell texts cannot hold one,
+    // as their "<" is escaped.
+    void CountRow(char c) {
+        if (matched_ < kRowTag.size()) {
+            matched_ = c == kRowTag[matched_] ? matched_ + 1 : (c == kRowTag[0] ? 1 : 0);
+            number_ = 0;
+            return;
+        }
+        if (c >= '0' && c <= '9' && number_ < (std::int64_t{1} << 40)) {
+            number_ = number_ * 10 + (c - '0');
+            return;
+        }
+        if (c != '"' || number_ != rows_ + 1) inOrder_ = false;
+        ++rows_;
+        matched_ = 0;
+    }
+
+    std::size_t matched_ = 0;
+    std::int64_t number_ = 0;
+    std::int64_t rows_ = 0;
+    bool inOrder_ = true;
     std::string head_;
     std::string_view tail_;  // into the inflate window, valid until it is reused
 };
@@ -269,6 +314,9 @@ std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> la
             if (scanner.LastRow() != lastRows[sheet - 1]) {
                 return Damaged(entry.name + " 的最后一行是第" + std::to_string(scanner.LastRow()) + "行，应为第" +
                                std::to_string(lastRows[sheet - 1]) + "行");
+            }
+            if (!scanner.InOrder() || scanner.RowsInOrder() != lastRows[sheet - 1]) {
+                return Damaged(entry.name + " 的行不完整或次序不对");
             }
             sheetSeen[sheet - 1] = true;
         }

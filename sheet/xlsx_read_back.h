@@ -4,9 +4,9 @@
 // Every zip entry must be whole: its local header where the central
 // directory says, its data inflating to exactly the recorded size with the
 // recorded CRC-32. Every XML part must end with the closing tag of its root
-// element, and each worksheet must end with the row it was last given. A
-// temporary file of libxlsxwriter's that lost data to a full disk passes
-// the zip checks (it is zipped as it was read) but fails these.
+// element, and each worksheet must hold its rows 1, 2, … in order, ending
+// with the row it was last given: bytes lost on the way to the disk show up
+// here even where the zip's own checks pass.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,7 @@ namespace quillmere::sheet {
 // Nothing when the file reads back whole, else what is wrong, in Chinese.
 std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows, std::size_t longestRowBytes);
 
-// A bound of the XML libxlsxwriter writes for a row of columns text cells
+// A bound of the XML written for a row of columns text cells
 // holding textBytes bytes of UTF-8 in all: each byte becomes at most an
 // eight-byte escape, each cell adds its tags.
 constexpr std::size_t RowXmlBound(std::size_t textBytes, std::size_t columns) {

@@ -1,16 +1,14 @@
 #include "sheet/xlsx_row_workbook.h"
 
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <ctime>
 #include <utility>
 
 #include "runtime/text_encoding.h"
 #include "sheet/display_width.h"
 #include "sheet/failure_reason.h"
-#include "sheet/silenced_standard_error.h"
 #include "sheet/xlsx_read_back.h"
 
 namespace quillmere::sheet {
@@ -28,23 +26,15 @@ constexpr double kWidestColumn = 60;
 // A full .xlsx sheet has 16384 columns.
 constexpr std::size_t kMostColumns = 16384;
 
+// The fastest deflate: the sheet XML is repetitive enough that the higher
+// levels buy little size for several times the time.
+constexpr int kCompressionLevel = 1;
+// Sheet XML handed to the zip in pieces of about this size.
+constexpr std::size_t kFlushSize = 256 * 1024;
+
+constexpr int kHeaderStyle = 1;
+
 std::string SheetName(std::size_t index) { return "Sheet" + std::to_string(index + 1); }
-
-// Whether the folder's file system has no room left: a read-back that
-// found parts missing is then explained by a full disk.
-bool FolderIsFull(const std::string& folder) {
-    struct statvfs status {};
-    return ::statvfs(folder.c_str(), &status) == 0 && status.f_bavail == 0;
-}
-
-// libxlsxwriter makes its temporary files in the system's temporary folder
-// when the one it was given has gone: 0 while that folder is there, else
-// the errno, so that nothing is written outside the destination.
-int FolderMissing(const std::string& folder) {
-    struct stat status {};
-    if (::stat(folder.c_str(), &status) != 0) return errno;
-    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
-}
 
 }  // namespace
 
@@ -62,7 +52,9 @@ XlsxRowWorkbook::XlsxRowWorkbook(std::string path, const WorkbookLayout& layout)
     : path_(std::move(path)),
       header_(layout.header),
       rowsPerSheet_(std::clamp<std::int64_t>(layout.rowsPerSheet, 2, kSheetRowLimit)),
-      widths_(layout.header.size(), 0) {}
+      widths_(layout.header.size(), 0) {
+    for (std::size_t column = 0; column < header_.size(); ++column) columnNames_.push_back(XlsxColumnName(column));
+}
 
 XlsxRowWorkbook::~XlsxRowWorkbook() { Discard(); }
 
@@ -70,19 +62,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
     int error = 0;
     staged_ = StagedFile::Create(path_, error);
     if (!staged_.IsOpen()) return Fail(FailureReason(error));
-    const std::size_t slash = path_.rfind('/');
-    parts_ = TemporaryFolder::Create(FolderOf(path_), slash == std::string::npos ? path_ : path_.substr(slash + 1), error);
-    if (!parts_.Exists()) return Fail(FailureReason(error));
-    {
-        const SilencedStandardError quiet;
-        errno = 0;
-        file_ = XlsxWorkbookFile::Start(staged_.TemporaryPath(), parts_.Path());
-        error = errno;
-    }
-    if (!file_.IsOpen()) return Fail(XlsxFailureReason(LXW_ERROR_CREATING_TMPFILE, error));
-    plainFormat_ = file_.AddPlainFormat();
-    headerFormat_ = file_.AddBoldFormat();
-    if (!plainFormat_ || !headerFormat_) return Fail(FailureReason(ENOMEM));
+    zip_ = std::make_unique<ZipStream>(staged_.Descriptor(), kCompressionLevel);
     for (std::size_t column = 0; column < header_.size(); ++column) {
         const std::string title = TextToUtf8(header_[column]);
         widths_[column] = DisplayWidth(title);
@@ -91,26 +71,66 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
     return StartSheet();
 }
 
+void XlsxRowWorkbook::AppendRowXml(std::span<const std::string_view> cells, int style) {
+    const std::int64_t row = sheets_.back().rows + 1;
+    char number[24];
+    const auto end = std::to_chars(number, number + sizeof number, row).ptr;
+    const std::string_view rowNumber(number, static_cast<std::size_t>(end - number));
+    pending_ += "<row r=\"";
+    pending_ += rowNumber;
+    pending_ += "\">";
+    std::string reference;
+    for (std::size_t column = 0; column < cells.size(); ++column) {
+        reference.assign(columnNames_[column]);
+        reference += rowNumber;
+        // The length was checked by the caller.
+        static_cast<void>(AppendXlsxTextCell(pending_, reference, cells[column], style));
+    }
+    pending_ += "</row>";
+    ++sheets_.back().rows;
+}
+
 std::optional<WorkbookFailure> XlsxRowWorkbook::StartSheet() {
-    if (const int gone = FolderMissing(parts_.Path()); gone != 0) return Fail(FailureReason(gone));
-    lxw_worksheet* sheet = nullptr;
-    int error = 0;
-    {
-        const SilencedStandardError quiet;
-        errno = 0;
-        sheet = file_.AddWorksheet(SheetName(sheets_.size()));
-        error = errno;
-        if (sheet) worksheet_freeze_panes(sheet, 1, 0);
+    sheets_.push_back(XlsxSheetFacts{SheetName(sheets_.size()), 0});
+    headWritten_ = false;
+    pending_.clear();
+    if (const int error = zip_->StartEntry("xl/worksheets/sheet" + std::to_string(sheets_.size()) + ".xml")) {
+        return Fail(FailureReason(error));
     }
-    if (!sheet) return Fail(XlsxFailureReason(LXW_ERROR_CREATING_TMPFILE, error));
-    sheets_.push_back(sheet);
-    sheetRows_.push_back(1);
-    writer_.emplace(sheet, plainFormat_);
-    for (std::size_t column = 0; column < header_.size(); ++column) {
-        if (!writer_->WriteText(0, static_cast<std::uint16_t>(column), TextToUtf8(header_[column]), headerFormat_)) {
-            return Fail("无法写入表头");
+    std::vector<std::string> titles;
+    for (const Text& title : header_) titles.push_back(TextToUtf8(title));
+    std::vector<std::string_view> cells(titles.begin(), titles.end());
+    std::string probe;
+    for (const std::string_view title : cells) {
+        if (!AppendXlsxTextCell(probe, "A1", title, kHeaderStyle)) return Fail("无法写入表头");
+    }
+    AppendRowXml(cells, kHeaderStyle);
+    // Later sheets take the widths the first one settled.
+    return sheets_.size() > 1 ? Flush(true) : std::nullopt;
+}
+
+std::optional<WorkbookFailure> XlsxRowWorkbook::Flush(bool widthsFinal) {
+    if (!headWritten_) {
+        if (!widthsFinal) return std::nullopt;
+        std::vector<double> widths;
+        for (const std::size_t width : widths_) {
+            widths.push_back(std::clamp(static_cast<double>(width) + kMargin + kHeaderButtonWidth, kNarrowestColumn,
+                                        kWidestColumn));
         }
+        pending_.insert(0, XlsxSheetHead(sheets_.size() == 1, widths));
+        headWritten_ = true;
     }
+    if (const int error = zip_->Write(pending_)) return Fail(FailureReason(error));
+    pending_.clear();
+    return std::nullopt;
+}
+
+std::optional<WorkbookFailure> XlsxRowWorkbook::FinishSheet() {
+    if (auto failure = Flush(true)) return failure;
+    if (const int error = zip_->Write(XlsxSheetTail(sheets_.back().rows, header_.size()))) {
+        return Fail(FailureReason(error));
+    }
+    if (const int error = zip_->FinishEntry()) return Fail(FailureReason(error));
     return std::nullopt;
 }
 
@@ -118,30 +138,39 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::AppendRow(std::span<const Text> 
     if (failure_) return failure_;
     if (finished_) return WorkbookFailure{path_, "工作簿已经关闭"};
     if (cells.size() != header_.size()) return WorkbookFailure{path_, "行的单元格数与表头的列数不同"};
-    if (sheetRows_.back() == rowsPerSheet_) {
+    if (sheets_.back().rows == rowsPerSheet_) {
+        if (auto failure = FinishSheet()) return failure;
         if (auto failure = StartSheet()) return failure;
     }
-    const auto row = static_cast<std::uint32_t>(sheetRows_.back());
     const bool measured = rowsMeasured_ < kRowsMeasured;
     std::size_t rowText = 0;
+    const std::size_t rowStart = pending_.size();
+    const std::int64_t row = sheets_.back().rows + 1;
+    char number[24];
+    const auto end = std::to_chars(number, number + sizeof number, row).ptr;
+    const std::string_view rowNumber(number, static_cast<std::size_t>(end - number));
+    pending_ += "<row r=\"";
+    pending_ += rowNumber;
+    pending_ += "\">";
+    std::string reference;
     for (std::size_t column = 0; column < cells.size(); ++column) {
         const std::string_view utf8 = utf8_.Convert(cells[column]);
         rowText += utf8.size();
-        if (measured) widths_[column] = std::max(widths_[column], DisplayWidth(utf8));
-        errno = 0;
-        if (!writer_->WriteText(row, static_cast<std::uint16_t>(column), utf8)) {
+        reference.assign(columnNames_[column]);
+        reference += rowNumber;
+        if (!AppendXlsxTextCell(pending_, reference, utf8, 0)) {
+            pending_.resize(rowStart);
             return Fail("单元格文本超过 32767 个字符");
         }
-        // libxlsxwriter writes the previous row to its row file when a new
-        // one starts, and ignores a failed write: look at once, while errno
-        // still tells why.
-        if (column == 0 && XlsxWorkbookFile::RowFileFailed(sheets_.back())) {
-            return Fail(FailureReason(errno != 0 ? errno : EIO));
-        }
+        if (measured) widths_[column] = std::max(widths_[column], DisplayWidth(utf8));
     }
+    pending_ += "</row>";
+    ++sheets_.back().rows;
     if (measured) ++rowsMeasured_;
     longestRowText_ = std::max(longestRowText_, rowText);
-    ++sheetRows_.back();
+    if (pending_.size() >= kFlushSize || (!headWritten_ && rowsMeasured_ == kRowsMeasured)) {
+        return Flush(rowsMeasured_ == kRowsMeasured);
+    }
     return std::nullopt;
 }
 
@@ -154,34 +183,28 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Commit() {
 }
 
 std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
-    {
-        const SilencedStandardError quiet;
-        const auto lastColumn = static_cast<lxw_col_t>(header_.size() - 1);
-        for (std::size_t index = 0; index < sheets_.size(); ++index) {
-            for (std::size_t column = 0; column < widths_.size(); ++column) {
-                const double width = std::clamp(static_cast<double>(widths_[column]) + kMargin + kHeaderButtonWidth,
-                                                kNarrowestColumn, kWidestColumn);
-                worksheet_set_column(sheets_[index], static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
-                                     width, nullptr);
-            }
-            worksheet_autofilter(sheets_[index], 0, 0, static_cast<lxw_row_t>(sheetRows_[index] - 1), lastColumn);
-        }
-    }
-    if (const int error = file_.FlushRowFiles(); error != 0) return Fail(FailureReason(error));
-    if (const int gone = FolderMissing(parts_.Path()); gone != 0) return Fail(FailureReason(gone));
-    lxw_error closed = LXW_NO_ERROR;
-    int error = 0;
-    {
-        const SilencedStandardError quiet;
-        errno = 0;
-        closed = file_.Close();
-        error = errno;
-    }
-    if (closed != LXW_NO_ERROR) return Fail(XlsxFailureReason(closed, error));
-    parts_.Remove();
+    if (auto failure = FinishSheet()) return failure;
+    const auto part = [this](const std::string& name, std::string_view xml) {
+        int error = zip_->StartEntry(name);
+        if (error == 0) error = zip_->Write(xml);
+        if (error == 0) error = zip_->FinishEntry();
+        return error;
+    };
+    int error = part("xl/workbook.xml", XlsxWorkbookPart(sheets_, header_.size()));
+    if (error == 0) error = part("xl/_rels/workbook.xml.rels", XlsxWorkbookRelationships(sheets_.size()));
+    if (error == 0) error = part("xl/styles.xml", XlsxStyles());
+    if (error == 0) error = part("xl/theme/theme1.xml", XlsxTheme());
+    if (error == 0) error = part("docProps/core.xml", XlsxCoreProperties(std::time(nullptr)));
+    if (error == 0) error = part("docProps/app.xml", XlsxAppProperties(sheets_));
+    if (error == 0) error = part("_rels/.rels", XlsxRootRelationships());
+    if (error == 0) error = part("[Content_Types].xml", XlsxContentTypes(sheets_.size()));
+    if (error == 0) error = zip_->Finish();
+    if (error != 0) return Fail(FailureReason(error));
     if (const int synced = staged_.Sync(); synced != 0) return Fail(FailureReason(synced));
-    if (auto damage = ReadBackXlsx(staged_.Descriptor(), sheetRows_, RowXmlBound(longestRowText_, header_.size()))) {
-        return Fail(FolderIsFull(FolderOf(path_)) ? FailureReason(ENOSPC) : *damage);
+    std::vector<std::int64_t> lastRows;
+    for (const XlsxSheetFacts& sheet : sheets_) lastRows.push_back(sheet.rows);
+    if (auto damage = ReadBackXlsx(staged_.Descriptor(), lastRows, RowXmlBound(longestRowText_, header_.size()))) {
+        return Fail(*damage);
     }
     reserved_.StopSignalCleanup();
     if (const int renamed = staged_.Commit(); renamed != 0) return Fail(FailureReason(renamed));
@@ -196,13 +219,8 @@ WorkbookFailure XlsxRowWorkbook::Fail(std::string reason) {
 }
 
 void XlsxRowWorkbook::Discard() {
-    writer_.reset();
-    if (file_.IsOpen()) {
-        const SilencedStandardError quiet;
-        file_.Discard();
-    }
+    zip_.reset();
     staged_.Discard();
-    parts_.Remove();
     reserved_.Release();
     finished_ = true;
 }

@@ -8,26 +8,26 @@
 // Column widths fit the header titles and the first rows' values, a wide
 // (CJK) character counting two.
 //
-// The workbook is built in a temporary file beside its destination, with
-// libxlsxwriter's own temporary files in a private folder there, and saved as
-// StagedFile describes after it has been read back whole
+// The zip is written straight into the staged file beside the destination
+// (StagedFile) as rows arrive: each sheet one deflated entry, the first
+// rows held in memory only until the column widths are known, the fixed
+// parts added at Commit. Nothing else is written anywhere. The file is
+// saved as StagedFile describes after it has been read back whole
 // (xlsx_read_back.h).
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include <xlsxwriter.h>
-
 #include "sheet/reserved_name.h"
 #include "sheet/row_workbook.h"
 #include "sheet/staged_file.h"
-#include "sheet/temporary_folder.h"
 #include "sheet/utf8_text_cache.h"
-#include "sheet/xlsx_sheet_writer.h"
-#include "sheet/xlsx_workbook_file.h"
+#include "sheet/xlsx_parts.h"
+#include "sheet/zip_stream.h"
 
 namespace quillmere::sheet {
 
@@ -46,6 +46,12 @@ public:
     std::optional<WorkbookFailure> AppendRow(std::span<const Text> cells) override;
     std::optional<WorkbookFailure> Commit() override;
     void Discard() override;
+    std::optional<WorkbookFailure> StartSheet(const std::string&, std::span<const Text>) override {
+        return WorkbookFailure{Path(), "暂不支持"};
+    }
+    std::optional<WorkbookFailure> AddCompanionFile(std::string_view, std::string) override {
+        return WorkbookFailure{Path(), "暂不支持"};
+    }
 
     // Rows a column's width is fitted to, after the header.
     static constexpr std::int64_t kRowsMeasured = 200;
@@ -54,23 +60,26 @@ private:
     XlsxRowWorkbook(std::string path, const WorkbookLayout& layout);
 
     std::optional<WorkbookFailure> Start();
+    // Begins the next sheet's entry and its header row.
     std::optional<WorkbookFailure> StartSheet();
+    // Writes what is held (the sheet's head once the widths are known).
+    std::optional<WorkbookFailure> Flush(bool widthsFinal);
+    std::optional<WorkbookFailure> FinishSheet();
     std::optional<WorkbookFailure> Save();
+    void AppendRowXml(std::span<const std::string_view> cells, int style);
     // Records reason as the workbook's failure, discards, and returns it.
     WorkbookFailure Fail(std::string reason);
 
     std::string path_;
     std::vector<Text> header_;
+    std::vector<std::string> columnNames_;  // "A", "B", …
     std::int64_t rowsPerSheet_;
     ReservedName reserved_;
     StagedFile staged_;
-    TemporaryFolder parts_;  // libxlsxwriter's temporary files
-    XlsxWorkbookFile file_;
-    lxw_format* plainFormat_ = nullptr;
-    lxw_format* headerFormat_ = nullptr;
-    std::vector<lxw_worksheet*> sheets_;
-    std::vector<std::int64_t> sheetRows_;  // rows of each sheet, header included
-    std::optional<XlsxSheetWriter> writer_;  // of the last sheet
+    std::unique_ptr<ZipStream> zip_;
+    std::vector<XlsxSheetFacts> sheets_;  // rows of each, header included
+    std::string pending_;       // sheet XML not yet handed to the zip
+    bool headWritten_ = false;  // of the open sheet
     Utf8TextCache utf8_;
     std::vector<std::size_t> widths_;  // display width per column
     std::int64_t rowsMeasured_ = 0;

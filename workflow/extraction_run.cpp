@@ -2,9 +2,10 @@
 
 #include <vector>
 
-#include "image/image_object.h"
 #include "runtime/text_encoding.h"
 #include "runtime/to_text.h"
+#include "workflow/acceptance_check.h"
+#include "workflow/acceptance_report.h"
 #include "workflow/file_preparer.h"
 #include "workflow/metadata_row.h"
 #include "workflow/notes_text.h"
@@ -30,7 +31,7 @@ bool RefuseUnusableFolder(WindowPort& window, const FileSystem& fs, const Text& 
     }
     Text directory = folder;
     if (TextRight(directory, 1) != Text("/")) directory += Text("/");
-    if (!fs.ListDirectory(TextToNativeName(directory))) {
+    if (!fs.ListDirectory(TextToNativeName(directory)).opened) {
         window.ShowMessage(TextFromUtf8("图像文件夹不存在或无法读取：") + folder, MessageKind::Warning);
         return true;
     }
@@ -61,6 +62,21 @@ void ReportSaveFailure(WindowPort& window, const sheet::WorkbookFailure& failure
     window.SetStartEnabled(true);
 }
 
+// The count, the workbook's path, and the folders whose files are missing
+// from it, if any: a run that could not see everything must not read as if
+// it had.
+Text CompletionText(const RunResult& result) {
+    Text text = TextFromUtf8("提取元数据完成，本次共提取") + ToText(result.filesWritten) +
+                TextFromUtf8("个文件的元数据信息。\n");
+    if (result.findings) text += AcceptanceOutcomeLine(*result.findings) + Text("\n");
+    text += TextFromUtf8(result.workbookPath);
+    if (result.unreadFolders > 0) {
+        text += TextFromUtf8("\n有") + ToText(result.unreadFolders) +
+                TextFromUtf8("个文件夹无法读取，其中的文件未能全部提取。");
+    }
+    return text;
+}
+
 }  // namespace
 
 RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::WorkbookMaker& maker,
@@ -72,11 +88,11 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     window.SetStartEnabled(false);
     ShowStatus(window, TextFromUtf8("开始扫描档案数字化图像文件，请稍候..."));
 
-    TextArray entries;
-    Text folder = folderText;  // the scan may change its copy; the box keeps its text
-    ScanImageFolder(fs, folder, entries, [&window] { window.ProcessEvents(); });
-    const std::vector<const Text*> files = FileEntries(entries);
+    const FolderScan scan = ScanImageFolder(fs, folderText, [&window] { window.ProcessEvents(); });
+    const std::vector<const Text*> files = FileEntries(scan.entries);
     result.fileCount = static_cast<std::int64_t>(files.size());
+    result.unreadFolders = static_cast<std::int64_t>(scan.unreadFolders.size());
+    for (const UnreadFolder& unread : scan.unreadFolders) window.ReportUnreadFolder(unread.folder, unread.reason);
     const Text fileCountText = ToText(result.fileCount);
     if (window.CloseRequested()) {
         result.outcome = RunOutcome::Interrupted;
@@ -96,8 +112,8 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     }
     sheet::RowWorkbook& workbook = *created.workbook;
     result.workbookPath = workbook.Path();
-    // The workbook starts every sheet with the header itself; the operator
-    // still sees the header phase pass as before.
+    // The workbook starts every sheet with the header itself; the status
+    // line still shows the header phase, which operators know as a step.
     ShowStatus(window, TextFromUtf8("开始导出表头..."));
     ShowStatus(window, TextFromUtf8("开始导出表头...成功"));
 
@@ -105,21 +121,31 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     const Text progressTail = TextFromUtf8("个文件的元数据...");
     const Text lineBreak("\r\n");
     MetadataRowWriter writer;
-    image::ImageHandle image;
-    FilePreparer preparer(fs, files, settings.pool);
+    std::optional<AcceptanceCheck> check;
+    if (settings.acceptance) {
+        check.emplace(*settings.acceptance, folderText);
+        check->Reserve(files.size());
+    }
+    FilePreparer preparer(fs, files, settings.pool, check && settings.acceptance->NeedsDigests());
     bool stopped = false;
     for (const Text* file : files) {
         ShowStatus(window, progressHead + ToText(result.filesWritten + 1) + progressTail);
 
         const PreparedFile prepared = preparer.TakeNext();
-        if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.notReadReason);
-        image::AdoptProbe(image, prepared.probe);
-        if (auto failure = writer.WriteMetadataRow(workbook, window.ReadBatchFacts(), *file, prepared.facts, image)) {
+        if (!prepared.probe.decoded) window.ReportNotRead(*file, prepared.probe.notReadReason);
+        const std::span<const Text> row =
+            writer.BuildRow(window.ReadBatchFacts(), *file, prepared.facts, prepared.probe);
+        if (auto failure = workbook.AppendRow(row)) {
             workbook.Discard();
             ReportSaveFailure(window, *failure);
             result.failure = std::move(failure);
             result.outcome = RunOutcome::SaveFailed;
             return result;
+        }
+        if (check) {
+            check->AddFile(row, *file,
+                           {prepared.probe.decoded, prepared.probe.format, prepared.probe.notReadReason,
+                            prepared.digest ? &*prepared.digest : nullptr});
         }
         ++result.filesWritten;
         if (window.PathLogWanted()) window.AppendToPathLog(*file + lineBreak);
@@ -129,12 +155,24 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
             break;
         }
     }
-    image::Free(image);
 
     if (stopped && settings.whenStopped == WhenStopped::SaveNothing) {
         workbook.Discard();
         result.outcome = RunOutcome::Interrupted;
         return result;
+    }
+
+    // A batch cut short would be judged by what it lacks: only a whole one is checked.
+    if (check && !stopped) {
+        check->Finish();
+        if (auto failure = WriteAcceptanceReport(workbook, *check)) {
+            workbook.Discard();
+            ReportSaveFailure(window, *failure);
+            result.failure = std::move(failure);
+            result.outcome = RunOutcome::SaveFailed;
+            return result;
+        }
+        result.findings = static_cast<std::int64_t>(check->Findings().size());
     }
 
     window.ReportSaving();
@@ -151,9 +189,7 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         return result;
     }
 
-    window.ShowMessage(TextFromUtf8("提取元数据完成，本次共提取") + ToText(result.filesWritten) +
-                           TextFromUtf8("个文件的元数据信息。\n") + TextFromUtf8(result.workbookPath),
-                       MessageKind::Plain);
+    window.ShowMessage(CompletionText(result), MessageKind::Plain);
     window.ShowNotes(NotesText());
     window.SetStatus(Text());
     window.SetStartEnabled(true);

@@ -8,6 +8,7 @@
 
 #include "runtime/file_system.h"
 #include "sheet/row_workbook.h"
+#include "workflow/acceptance_rules.h"
 #include "workflow/file_preparer.h"
 #include "workflow/window_port.h"
 
@@ -31,15 +32,19 @@ struct RunSettings {
     PreparePool pool;  // worker threads preparing files ahead; none prepares inline
     std::int64_t rowsPerSheet = sheet::kSheetRowLimit;
     WhenStopped whenStopped = WhenStopped::SaveRowsSoFar;
+    // The rules a batch is judged against; without them the run only writes rows.
+    std::optional<AcceptanceRules> acceptance = std::nullopt;
 };
 
 struct RunResult {
     RunOutcome outcome = RunOutcome::NotStarted;
     std::int64_t fileCount = 0;
     std::int64_t filesWritten = 0;
+    std::int64_t unreadFolders = 0;                 // folders the scan could not read whole
     std::string workbookPath;                       // UTF-8; set once a workbook exists
     std::optional<sheet::WorkbookFailure> failure;  // why the workbook could not be made or saved
     bool saved = false;                             // the workbook is under its name
+    std::optional<std::int64_t> findings;           // the acceptance check's count, when it ran to the end
 };
 
 RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::WorkbookMaker& maker,

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cassert>
 
 #include "image/image_object.h"
 #include "runtime/text_encoding.h"
@@ -21,10 +22,10 @@ constexpr auto kLookEvery = std::chrono::milliseconds(10);
 std::size_t CoreCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // What the probe reports for an entry it did not open, or could not.
-image::ImageProbe UnopenedProbe(std::string reason) {
+image::ImageProbe UnopenedProbe(const std::string& reason) {
     image::ImageProbe probe;
     probe.pathAccepted = true;
-    probe.openFailure = std::move(reason);
+    probe.notReadReason = TextFromUtf8(reason);
     return probe;
 }
 
@@ -35,7 +36,9 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path) {
     return PrepareFile(fs, path, directory);
 }
 
-PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle& directory) {
+namespace {
+
+PreparedFile Prepare(const FileSystem& fs, const Text& path, DirectoryHandle& directory, bool withDigests) {
     // A native path splits at its last "/": no byte of a name is a "/".
     const std::string native = TextToNativeName(path);
     const std::size_t nameStart = native.rfind('/') + 1;  // 0 without a "/"
@@ -50,14 +53,25 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle
         std::string failure;
         const auto stream = fs.OpenRegularFileIn(directory, name, failure);
         prepared.probe = stream ? image::ProbeImageStream(*stream, image::ImageFormat::Jpg) : UnopenedProbe(failure);
+        if (withDigests)
+            prepared.digest = stream ? DigestStream(*stream) : DigestResult{std::nullopt, "无法打开：" + failure};
     } else {
         prepared.probe = UnopenedProbe(prepared.facts.exists ? "not a regular file" : "No such file or directory");
-    }
-    if (!prepared.probe.decoded) {
-        prepared.notReadReason = prepared.probe.openFailure.empty() ? Text(prepared.probe.lastError)
-                                                                    : TextFromUtf8(prepared.probe.openFailure);
+        if (withDigests) {
+            prepared.digest = DigestResult{std::nullopt, prepared.facts.exists ? "不是普通文件" : "文件不存在"};
+        }
     }
     return prepared;
+}
+
+}  // namespace
+
+PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle& directory) {
+    return Prepare(fs, path, directory, false);
+}
+
+PreparedFile PrepareFileWithDigests(const FileSystem& fs, const Text& path, DirectoryHandle& directory) {
+    return Prepare(fs, path, directory, true);
 }
 
 PreparePool FixedPreparePool(int jobs) { return PreparePool{jobs, jobs}; }
@@ -76,7 +90,11 @@ PreparePool DefaultPreparePool() {
 }
 
 FilePreparer::FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, PreparePool pool)
-    : fs_(fs), files_(files) {
+    : FilePreparer(fs, files, pool, false) {}
+
+FilePreparer::FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, PreparePool pool,
+                           bool withDigests)
+    : fs_(fs), files_(files), withDigests_(withDigests) {
     if (pool.first <= 0 || files.empty()) return;
     const auto first = std::min<std::size_t>(static_cast<std::size_t>(pool.first), files.size());
     mostWorkers_ = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(pool.most, 0)), first, files.size());
@@ -139,17 +157,21 @@ void FilePreparer::WorkerLoop() {
         const std::size_t index = nextToClaim_.fetch_add(1, std::memory_order_relaxed);
         if (index >= files_.size() || !WaitForRoom(index)) return;
         Slot& slot = ring_[index % ringSize_];
-        slot.file = PrepareFile(fs_, *files_[index], directory);
+        slot.file = Prepare(index, directory);
         slot.ready.store(true, std::memory_order_release);
         slot.ready.notify_one();
     }
+}
+
+PreparedFile FilePreparer::Prepare(std::size_t index, DirectoryHandle& directory) const {
+    return workflow::Prepare(fs_, *files_[index], directory, withDigests_);
 }
 
 PreparedFile FilePreparer::TakeNext() {
     const std::size_t index = taken_.load(std::memory_order_relaxed);
     if (workers_.empty()) {
         taken_.store(index + 1, std::memory_order_relaxed);
-        return PrepareFile(fs_, *files_[index], writerDirectory_);
+        return Prepare(index, writerDirectory_);
     }
     Slot& slot = ring_[index % ringSize_];
     if (!slot.ready.load(std::memory_order_acquire)) {
@@ -157,9 +179,19 @@ PreparedFile FilePreparer::TakeNext() {
         // Caught up with the workers: sleep until a batch is ready rather
         // than the next file, so the writer is woken once per batch and not
         // once per file. Files are claimed in order, so the batch's last
-        // one being ready means nearly all before it are too. Half of what
-        // the workers may prepare ahead: always within the ring.
+        // one being ready means nearly all before it are too.
+        //
+        // Liveness: a worker that found the ring full sleeps until the
+        // writer next wakes it, which happens each time taken_ reaches a
+        // multiple of wakeEvery_. So any index a sleeping worker holds lies
+        // at least a ring beyond the last such multiple, while the writer
+        // stands less than wakeEvery_ past it. The batch's last file must
+        // come before any such index, or the writer would wait for a file
+        // only a sleeping worker can prepare, and nobody would wake it: the
+        // batch never exceeds the wake interval, and two intervals fit in
+        // the ring.
         const std::size_t batch = std::max<std::size_t>(1, workers_.size() * kAheadPerWorker / 2);
+        assert(batch <= wakeEvery_ && wakeEvery_ + wakeEvery_ <= ringSize_);
         const std::size_t batchEnd = std::min(index + batch, files_.size()) - 1;
         ring_[batchEnd % ringSize_].ready.wait(false, std::memory_order_acquire);
         slot.ready.wait(false, std::memory_order_acquire);

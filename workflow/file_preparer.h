@@ -23,10 +23,12 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "image/image_properties.h"
+#include "runtime/file_digests.h"
 #include "runtime/file_info.h"
 #include "runtime/file_system.h"
 #include "runtime/text.h"
@@ -34,11 +36,11 @@
 namespace quillmere::workflow {
 
 struct PreparedFile {
-    image::ImageProbe probe;
+    image::ImageProbe probe;  // its notReadReason says why, when no decoder took the file
     FileFacts facts;
-    // Why no decoder accepted the file (the probe's last error) or why it
-    // could not be read; empty when a decoder accepted it.
-    Text notReadReason;
+    // The file's digests, when they were asked for; a file that was not
+    // opened says why in the failure.
+    std::optional<DigestResult> digest;
 };
 
 // Reads one file's facts and probes it, on whatever thread calls it. Only a
@@ -51,6 +53,8 @@ PreparedFile PrepareFile(const FileSystem& fs, const Text& path);
 // lies in another directory than the one before, and files come in
 // directory order.
 PreparedFile PrepareFile(const FileSystem& fs, const Text& path, DirectoryHandle& directory);
+// The same, the file also read whole for its digests after the probe.
+PreparedFile PrepareFileWithDigests(const FileSystem& fs, const Text& path, DirectoryHandle& directory);
 
 // How many worker threads prepare files: `first` start with the run, and
 // while the writer waits for files with the cores idle more are added, up
@@ -70,6 +74,8 @@ public:
     // files: the paths to prepare, in the order TakeNext will ask for them;
     // they must outlive the preparer.
     FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, PreparePool pool);
+    // withDigests: each file is also read whole for its digests, on the same thread.
+    FilePreparer(const FileSystem& fs, const std::vector<const Text*>& files, PreparePool pool, bool withDigests);
     ~FilePreparer();
     FilePreparer(const FilePreparer&) = delete;
     FilePreparer& operator=(const FilePreparer&) = delete;
@@ -86,6 +92,7 @@ private:
     };
 
     void WorkerLoop();
+    PreparedFile Prepare(std::size_t index, DirectoryHandle& directory) const;
     // Blocks until index has a free slot; false when the preparer is stopping.
     bool WaitForRoom(std::size_t index);
     void StartWorkers(std::size_t count);
@@ -95,6 +102,7 @@ private:
 
     const FileSystem& fs_;
     const std::vector<const Text*>& files_;
+    bool withDigests_ = false;
     DirectoryHandle writerDirectory_;  // for files prepared inside TakeNext
     std::size_t ringSize_ = 0;
     std::size_t wakeEvery_ = 1;  // the writer wakes waiting workers each time it has taken this many

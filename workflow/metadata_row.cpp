@@ -35,7 +35,7 @@ std::vector<Text> HeaderTitles() {
 MetadataRowWriter::MetadataRowWriter() : trueColour_(TextFromUtf8("真彩色")), colourSuffix_(TextFromUtf8("色")) {}
 
 std::span<const Text> MetadataRowWriter::BuildRow(const BatchFacts& facts, const Text& path, const FileFacts& file,
-                                                  const image::ImageHandle& image) {
+                                                  const image::ImageProbe& image) {
     ImagePathParts parts = SplitImagePath(path);
     const auto cell = [this](char column) -> Text& { return cells_[static_cast<std::size_t>(column - 'A')]; };
 
@@ -49,19 +49,11 @@ std::span<const Text> MetadataRowWriter::BuildRow(const BatchFacts& facts, const
     cell('H') = ToUpper(parts.extension);
     cell('I') = std::move(parts.fileName);
     cell('J') = ToText(file.size);
-    cell('K') = ToText(image::GetWidth(image)) + Text("*") + ToText(image::GetHeight(image));
-    cell('L') = ToText(image::GetXDPI(image));
-    const auto colours = image::GetNumColors(image);
-    cell('M') = colours == 0 ? trueColour_ : ToText(static_cast<int>(colours)) + colourSuffix_;
-    cell('N') = ToText(image::GetJpegQuality(image)) + Text("%");
+    cell('K') = ToText(image.width) + Text("*") + ToText(image.height);
+    cell('L') = ToText(image.xDpi);
+    cell('M') = image.colorCount == 0 ? trueColour_ : ToText(static_cast<int>(image.colorCount)) + colourSuffix_;
+    cell('N') = ToText(image.jpegQuality) + Text("%");
     return cells_;
-}
-
-std::optional<sheet::WorkbookFailure> MetadataRowWriter::WriteMetadataRow(sheet::RowWorkbook& workbook,
-                                                                          const BatchFacts& facts, const Text& path,
-                                                                          const FileFacts& file,
-                                                                          const image::ImageHandle& image) {
-    return workbook.AppendRow(BuildRow(facts, path, file, image));
 }
 
 }  // namespace quillmere::workflow

@@ -1,13 +1,13 @@
 #pragma once
 // The output sheet's fourteen columns: the header row, and one file's row
-// derived from its path, the batch facts, its file facts and its image.
+// derived from its path, the batch facts, its file facts and its probe.
 
 #include <array>
 #include <optional>
 #include <span>
 #include <vector>
 
-#include "image/image_object.h"
+#include "image/image_properties.h"
 #include "runtime/file_info.h"
 #include "runtime/text.h"
 #include "sheet/row_workbook.h"
@@ -39,11 +39,7 @@ public:
 
     // The fourteen texts of one file's row, A to N.
     std::span<const Text> BuildRow(const BatchFacts& facts, const Text& path, const FileFacts& file,
-                                   const image::ImageHandle& image);
-    // Builds the row and appends it to the workbook.
-    std::optional<sheet::WorkbookFailure> WriteMetadataRow(sheet::RowWorkbook& workbook, const BatchFacts& facts,
-                                                           const Text& path, const FileFacts& file,
-                                                           const image::ImageHandle& image);
+                                   const image::ImageProbe& image);
 
 private:
     std::array<Text, kColumnCount> cells_;

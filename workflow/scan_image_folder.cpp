@@ -15,39 +15,38 @@ bool EndsInSeparator(const Text& text) { return TextRight(text, 1) == Text("/");
 
 }  // namespace
 
-void ScanImageFolder(const FileSystem& fs, Text& folder, TextArray& entries,
-                     const std::function<void()>& processEvents) {
+FolderScan ScanImageFolder(const FileSystem& fs, const Text& folder, const std::function<void()>& processEvents) {
     const Text separator("/");
-    if (!EndsInSeparator(folder)) folder += separator;
-
-    TextArray pending{folder};
+    FolderScan scan;
+    TextArray pending{EndsInSeparator(folder) ? folder : folder + separator};
     std::set<DirectoryIdentity> listed;
     do {
-        folder = std::move(pending.back());
+        const Text directory = std::move(pending.back());
         pending.pop_back();
-        entries.push_back(folder);
+        scan.entries.push_back(directory);
 
-        const std::string native = TextToNativeName(folder);
-        // A directory without an identity is missing or unreadable: it has
-        // its entry and nothing below it.
+        const std::string native = TextToNativeName(directory);
+        // A directory without an identity has gone since it was listed: it
+        // has its entry and nothing below it.
         const std::optional<DirectoryIdentity> identity = fs.IdentifyDirectory(native);
         if (identity && listed.insert(*identity).second) {
-            if (const auto listing = fs.ListDirectory(native)) {
-                // Every entry that is not a directory, whatever its type, then
-                // the subdirectories onto the stack, so the last one comes first.
-                for (const DirectoryEntry& entry : *listing) {
-                    if (entry.type != EntryType::Directory) entries.push_back(folder + TextFromUtf8(entry.name));
-                }
-                for (const DirectoryEntry& entry : *listing) {
-                    if (entry.type == EntryType::Directory) {
-                        pending.push_back(folder + TextFromUtf8(entry.name) + separator);
-                    }
+            const DirectoryListing listing = fs.ListDirectory(native);
+            if (!listing.complete()) scan.unreadFolders.push_back({directory, TextFromUtf8(listing.failure)});
+            // Every entry that is not a directory, whatever its type, then
+            // the subdirectories onto the stack, so the last one comes first.
+            for (const DirectoryEntry& entry : listing.entries) {
+                if (entry.type != EntryType::Directory) scan.entries.push_back(directory + TextFromUtf8(entry.name));
+            }
+            for (const DirectoryEntry& entry : listing.entries) {
+                if (entry.type == EntryType::Directory) {
+                    pending.push_back(directory + TextFromUtf8(entry.name) + separator);
                 }
             }
         }
         if (processEvents) processEvents();
     } while (!pending.empty());
     if (processEvents) processEvents();
+    return scan;
 }
 
 }  // namespace quillmere::workflow

@@ -16,16 +16,28 @@ namespace workflow {
 
 using quillmere::TextArray;
 
-// Appends to entries the start folder and everything below it, depth first
-// without recursion: each directory's own entry (ending in "/"), then its
-// files in directory order, then the subtrees of its subdirectories, the last
-// one listed first. Every entry that is not a directory is listed, whatever
-// its type. A directory reached a second time (through a link) gets its entry
-// but is not listed again, so link loops end. folder is normalised to end in
-// "/" ("" becomes "/") and on return holds the last directory listed.
+// A directory of the scan that could not be read whole: its files, or some
+// of them, have no entry.
+struct UnreadFolder {
+    Text folder;  // as its entry reads, ending in "/"
+    Text reason;  // the system's
+};
+
+struct FolderScan {
+    TextArray entries;
+    std::vector<UnreadFolder> unreadFolders;  // in scan order
+};
+
+// The start folder and everything below it, depth first without recursion:
+// each directory's own entry (ending in "/", the start folder's made to end
+// in it), then its files in directory order, then the subtrees of its
+// subdirectories, the last one listed first. Every entry that is not a
+// directory is listed, whatever its type. A directory reached a second time
+// (through a link) gets its entry but is not listed again, so link loops
+// end. A directory that cannot be opened, or whose listing breaks off, keeps
+// its entry and what was read of it, and is named in unreadFolders.
 // processEvents runs once per directory and once at the end.
-void ScanImageFolder(const FileSystem& fs, Text& folder, TextArray& entries,
-                     const std::function<void()>& processEvents);
+FolderScan ScanImageFolder(const FileSystem& fs, const Text& folder, const std::function<void()>& processEvents);
 
 }  // namespace workflow
 }  // namespace quillmere

@@ -2,6 +2,8 @@
 // The window's three event handlers: created, 选择文件夹按钮 clicked and
 // 开始提取按钮 clicked. They also keep a second run out while one is going.
 
+#include <string>
+
 #include "runtime/file_system.h"
 #include "sheet/row_workbook.h"
 #include "workflow/extraction_run.h"
@@ -20,6 +22,10 @@ public:
     void TakeImageFolder(const Text& path);
     // Runs one extraction to its end; a click during a run does nothing.
     RunResult StartExtraction();
+    // The same, the batch also judged against the rules file at rulesPath
+    // (native bytes). Rules that are not set yet or cannot be used are told
+    // in a warning box and nothing runs.
+    RunResult StartCheckedExtraction(const std::string& rulesPath);
 
     bool RunInProgress() const { return runInProgress_; }
 

@@ -79,6 +79,12 @@ public:
         (void)path;
         (void)reason;
     }
+    // A folder the scan could not read whole (reason: the system's), once
+    // each, after the scan.
+    virtual void ReportUnreadFolder(const Text& folder, const Text& reason) {
+        (void)folder;
+        (void)reason;
+    }
 };
 
 }  // namespace quillmere::workflow

@@ -13,7 +13,7 @@
 #include "app/qt_translations.h"
 
 using quillmere::app::BuildMessageBox;
-using quillmere::app::DecodeMessageBox;
+using quillmere::app::MessageFor;
 using quillmere::app::QtTranslations;
 
 namespace {
@@ -21,7 +21,7 @@ namespace {
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QString OkText() {
-    const std::unique_ptr<QMessageBox> box = BuildMessageBox(DecodeMessageBox(Q("提取元数据完成"), 0), nullptr);
+    const std::unique_ptr<QMessageBox> box = BuildMessageBox(MessageFor(Q("提取元数据完成"), quillmere::workflow::MessageKind::Plain), nullptr);
     QAbstractButton* ok = box->button(QMessageBox::Ok);
     return ok ? ok->text() : QString();
 }

@@ -198,57 +198,9 @@ private slots:
         QCOMPARE(port->PathLogWanted(), wanted);
     }
 
-    void positionIsClampedAndApplied_data() {
-        QTest::addColumn<int>("written");
-        QTest::addColumn<int>("remembered");
-        QTest::addColumn<Qt::WindowState>("state");
-        QTest::newRow("-1 acts as 0") << -1 << 0 << Qt::WindowNoState;
-        QTest::newRow("0 normal") << 0 << 0 << Qt::WindowNoState;
-        QTest::newRow("1 restored") << 1 << 1 << Qt::WindowNoState;
-        QTest::newRow("2 minimised") << 2 << 2 << Qt::WindowMinimized;
-        QTest::newRow("3 maximised") << 3 << 3 << Qt::WindowMaximized;
-        QTest::newRow("7 acts as 3") << 7 << 3 << Qt::WindowMaximized;
-    }
-
-    void positionIsClampedAndApplied() {
-        QFETCH(int, written);
-        QFETCH(int, remembered);
-        QFETCH(Qt::WindowState, state);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        window->showMinimized();
-
-        port->SetPosition(written);
-
-        QCOMPARE(port->Position(), remembered);
-        QVERIFY(window->isVisible());
-        const Qt::WindowStates states = window->windowState();
-        if (state == Qt::WindowNoState) {
-            QVERIFY(!states.testFlag(Qt::WindowMinimized) && !states.testFlag(Qt::WindowMaximized));
-        } else {
-            QVERIFY(states.testFlag(state));
-        }
-    }
-
-    void positionOneCentresTheWindowAgain() {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        window->move(window->pos() + QPoint(40, 30));
-        window->showMinimized();
-
-        port->SetPosition(1);
-
-        QVERIFY(!window->isMinimized());
-        const QSize outer = window->frameGeometry().size();
-        QTRY_COMPARE(window->pos(), QPoint(screen.x() + (screen.width() - outer.width()) / 2,
-                                           screen.y() + (screen.height() - outer.height()) / 2));
-    }
-
-    void positionOfAHiddenWindowIsOnlyRemembered() {
+    void minimiseLeavesAHiddenWindowHidden() {
         QVERIFY(!window->isVisible());
-        port->SetPosition(2);
-        QCOMPARE(port->Position(), 2);
+        port->Minimise();
         QVERIFY(!window->isVisible());
         QVERIFY(!window->isMinimized());
     }
@@ -258,7 +210,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         port->Minimise();
         QVERIFY(window->isMinimized());
-        QCOMPARE(port->Position(), 2);
     }
 
     void messageKindsShowAsPlainAndWarningBoxes_data() {
@@ -290,75 +241,22 @@ private slots:
         QCOMPARE(opened, (QStringList{Q("/文档/Quillmere/批次-元数据-20150307-140509.xlsx"), Q("/文档/Quillmere/b.xlsx")}));
     }
 
-    void flagsDecodeIntoIconButtonsAndModality_data() {
-        QTest::addColumn<int>("flags");
-        QTest::addColumn<QMessageBox::Icon>("icon");
-        QTest::addColumn<QMessageBox::StandardButtons>("buttons");
-        QTest::addColumn<bool>("systemModal");
-        QTest::newRow("0: OK, no icon") << 0 << QMessageBox::NoIcon << QMessageBox::StandardButtons(QMessageBox::Ok)
-                                        << false;
-        QTest::newRow("0x30: OK, warning") << 0x30 << QMessageBox::Warning
-                                           << QMessageBox::StandardButtons(QMessageBox::Ok) << false;
-        QTest::newRow("0x1000: no application-modal bit added")
-            << 0x1000 << QMessageBox::NoIcon << QMessageBox::StandardButtons(QMessageBox::Ok) << true;
-        QTest::newRow("0x24: yes/no, question")
-            << 0x24 << QMessageBox::Question << QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No)
-            << false;
-        QTest::newRow("0x11: OK/cancel, error")
-            << 0x11 << QMessageBox::Critical << QMessageBox::StandardButtons(QMessageBox::Ok | QMessageBox::Cancel)
-            << false;
-    }
-
-    void flagsDecodeIntoIconButtonsAndModality() {
-        QFETCH(int, flags);
-        QFETCH(QMessageBox::Icon, icon);
-        QFETCH(QMessageBox::StandardButtons, buttons);
-        QFETCH(bool, systemModal);
-
-        const MessageBoxRequest shown = quillmere::app::DecodeMessageBox(Q("提取元数据完成"), flags);
-
-        QCOMPARE(shown.caption, Q("信息："));
-        QCOMPARE(shown.text, Q("提取元数据完成"));
-        QCOMPARE(shown.icon, icon);
-        QCOMPARE(shown.buttons, buttons);
-        QCOMPARE(shown.systemModal, systemModal);
-    }
-
-    void showMessageReturnsTheButtonsNumber_data() {
-        QTest::addColumn<QMessageBox::StandardButton>("answer");
-        QTest::addColumn<int>("result");
-        QTest::newRow("OK") << QMessageBox::Ok << 0;
-        QTest::newRow("Cancel") << QMessageBox::Cancel << 1;
-        QTest::newRow("Abort") << QMessageBox::Abort << 2;
-        QTest::newRow("Retry") << QMessageBox::Retry << 3;
-        QTest::newRow("Ignore") << QMessageBox::Ignore << 4;
-        QTest::newRow("Yes") << QMessageBox::Yes << 5;
-        QTest::newRow("No") << QMessageBox::No << 6;
-        QTest::newRow("closed otherwise") << QMessageBox::NoButton << 0;
-    }
-
-    void showMessageReturnsTheButtonsNumber() {
-        QFETCH(QMessageBox::StandardButton, answer);
-        QFETCH(int, result);
-        QCOMPARE(quillmere::app::MessageBoxResult(answer), result);
-    }
-
     void builtMessageBoxIsModalForTheProgram_data() {
-        QTest::addColumn<int>("flags");
-        QTest::addColumn<bool>("onTop");
-        QTest::newRow("plain") << 0 << false;
-        QTest::newRow("warning") << 0x30 << false;
-        QTest::newRow("system modal") << 0x1000 << true;
+        QTest::addColumn<MessageKind>("kind");
+        QTest::addColumn<QMessageBox::Icon>("icon");
+        QTest::newRow("plain") << MessageKind::Plain << QMessageBox::NoIcon;
+        QTest::newRow("warning") << MessageKind::Warning << QMessageBox::Warning;
     }
 
     void builtMessageBoxIsModalForTheProgram() {
-        QFETCH(int, flags);
-        QFETCH(bool, onTop);
-        const auto box = quillmere::app::BuildMessageBox(quillmere::app::DecodeMessageBox(Q("正文"), flags), nullptr);
+        QFETCH(MessageKind, kind);
+        QFETCH(QMessageBox::Icon, icon);
+        const auto box = quillmere::app::BuildMessageBox(quillmere::app::MessageFor(Q("正文"), kind), nullptr);
         QCOMPARE(box->windowTitle(), Q("信息："));
         QCOMPARE(box->text(), Q("正文"));
+        QCOMPARE(box->icon(), icon);
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
-        QCOMPARE(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
         QCOMPARE(box->buttons().size(), qsizetype{1});
     }
 

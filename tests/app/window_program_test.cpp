@@ -12,6 +12,8 @@
 #include <QTimer>
 
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -20,6 +22,7 @@
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
 #include "app/main_window.h"
+#include "app/termination_signals.h"
 #include "app/ui_dialogs.h"
 #include "app/window_program.h"
 #include "scripted_dialogs.h"
@@ -148,6 +151,40 @@ private slots:
         QCOMPARE(opens, 0);
         const QStringList saved = QDir(Q(tree.Path("out"))).entryList({QStringLiteral("*.xlsx")}, QDir::Files);
         QCOMPARE(saved.size(), qsizetype{1});
+    }
+
+    // With no descriptor left for the pipe the handlers cannot be set up:
+    // the failure is told, and SIGTERM keeps the handling it had rather
+    // than being caught into a pipe nobody reads.
+    void signalsThatCannotBeTakenOverKeepTheirDefaultAndSayWhy() {
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+        // Every descriptor number below the lowest free one is in use.
+        const int lowestFree = dup(0);
+        QVERIFY(lowestFree >= 0);
+        close(lowestFree);
+        rlimit tight = saved;
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        bool installed = true;
+        QString failure;
+        struct sigaction before {};
+        sigaction(SIGTERM, nullptr, &before);
+        struct sigaction during {};
+        {
+            app::TerminationSignals terminations;
+            installed = terminations.installed();
+            failure = terminations.failure();
+            sigaction(SIGTERM, nullptr, &during);
+        }
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+        QVERIFY(!installed);
+        QVERIFY(!failure.isEmpty());
+        QVERIFY(during.sa_handler == before.sa_handler);
+
+        app::TerminationSignals working;
+        QVERIFY(working.installed());
+        QVERIFY(working.failure().isEmpty());
     }
 
 private:

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -174,16 +175,112 @@ TEST(ExtractCommand, VerboseNamesEachFileNotReadWithItsReasonAndCountsThem) {
             EXPECT_EQ(result.output.find("未能读取"), std::string::npos) << result.output;
             continue;
         }
-        // In entry order, each with the probe's last error or why it was not opened.
+        // In entry order, each with the reason of the decoder whose signature
+        // it carries, that no format was recognised, or why it was not opened.
         EXPECT_EQ(notRead, (std::vector<std::string>{
-                               tree.Path("scan/0002.txt") + ": Not a JPEG file: starts with 0x6e 0x6f",
-                               tree.Path("scan/0003.png") + ": Not a JPEG file: starts with 0x89 0x50",
+                               tree.Path("scan/0002.txt") + ": 未知或错误的图像格式",
+                               tree.Path("scan/0003.png") + ": PNG: Read Error",
                                tree.Path("scan/0004.pipe") + ": not a regular file",
                            }))
             << result.output;
-        ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(lines.back(), "3个文件未能读取（共5个文件）");
+        // The count, then the completion lines, whose last is the workbook.
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[lines.size() - 3], "3个文件未能读取（共5个文件）");
+        EXPECT_EQ(lines.back(), tree.Path("out.xlsx"));
     }
+}
+
+// A folder whose reading breaks off with an I/O error keeps the rows of what
+// was read, and the run says the folder was not read whole.
+TEST(ExtractCommand, FolderWhoseReadingBreaksOffIsCountedAndNamed) {
+    TempTree tree;
+    tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}) {
+        tree.File(std::string("scan/flaky/") + name, quillmere::testing::MakeJpeg({}));
+    }
+    // Four entries, then EIO: "." and ".." come wherever the file system
+    // puts them, so two or three of the five files are read.
+    const std::string shim = std::string("LD_PRELOAD=") + QUILLMERE_READDIR_ERROR_SHIM +
+                             " QUILLMERE_READDIR_FAIL=flaky QUILLMERE_READDIR_AFTER=4 ASAN_OPTIONS=verify_asan_link_order=0";
+    const CommandResult result =
+        RunExtractor({"--verbose", "-o", tree.Path("out.xlsx"), tree.Path("scan")}, shim);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const std::vector<std::string> lines = Lines(result.output);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "有1个文件夹无法读取，其中的文件未能全部提取。") << result.output;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         tree.Path("scan/flaky/") + ": 无法读取文件夹：Input/output error"),
+              1)
+        << result.output;
+    // 0001.jpg and the files read before the error, each with its row.
+    const auto book = quillmere::testing::ReadWorkbook(tree.Path("out.xlsx"));
+    ASSERT_EQ(book.sheets.size(), 1u) << book.error;
+    const std::size_t files = book.sheets[0].rows.size() - 1;
+    EXPECT_GE(files, 3u);
+    EXPECT_LE(files, 4u);
+    EXPECT_NE(result.output.find("本次共提取" + std::to_string(files) + "个文件的元数据信息。"), std::string::npos)
+        << result.output;
+}
+
+// Runs the extractor as it is installed for an unprivileged user: a copy of
+// the executable in the tree (whose path that user can enter), started as
+// nobody when the test runs as root, since root reads every folder.
+CommandResult RunExtractorAsUser(const TempTree& tree, const std::vector<std::string>& arguments) {
+    std::string prefix;
+    std::string executable = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
+    if (geteuid() == 0) {
+        const std::string copy = tree.Path("bin/quillmere-extract");
+        std::filesystem::create_directories(tree.Path("bin"));
+        std::filesystem::copy_file(executable, copy, std::filesystem::copy_options::overwrite_existing);
+        chmod(tree.root().c_str(), 0755);
+        chmod(tree.Path("bin").c_str(), 0755);
+        chmod(copy.c_str(), 0755);
+        executable = copy;
+        prefix = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    std::string command = prefix + executable;
+    for (const std::string& argument : arguments) command += " " + Quote(argument);
+    command += " 2>&1 </dev/null";
+    CommandResult result;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    char buffer[4096];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, got);
+    const int status = pclose(pipe.release());
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TEST(ExtractCommand, FoldersThatCannotBeReadAreCountedAndNamed) {
+    if (geteuid() == 0 && access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "root reads every folder";
+    TempTree tree;
+    tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
+    tree.File("scan/locked/inner.jpg", quillmere::testing::MakeJpeg({}));
+    tree.File("scan/open/0002.jpg", quillmere::testing::MakeJpeg({}));
+    tree.Directory("out");
+    ASSERT_EQ(chmod(tree.Path("scan/locked").c_str(), 0), 0);
+    ASSERT_EQ(chmod(tree.Path("out").c_str(), 0777), 0);
+
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        std::vector<std::string> arguments = {"-o", tree.Path("out/out.xlsx"), tree.Path("scan")};
+        if (verbose) arguments.insert(arguments.begin(), "--verbose");
+        const CommandResult result = RunExtractorAsUser(tree, arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const std::vector<std::string> lines = Lines(result.output);
+        ASSERT_FALSE(lines.empty());
+        // The rows are those of the files that could be seen; the last line says what could not.
+        EXPECT_NE(result.output.find("本次共提取2个文件的元数据信息。"), std::string::npos) << result.output;
+        EXPECT_EQ(lines.back(), "有1个文件夹无法读取，其中的文件未能全部提取。") << result.output;
+        const std::string named = tree.Path("scan/locked/") + ": 无法读取文件夹：Permission denied";
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), named), verbose ? 1 : 0) << result.output;
+        const auto book = quillmere::testing::ReadWorkbook(tree.Path("out/out.xlsx"));
+        ASSERT_EQ(book.sheets.size(), 1u) << book.error;
+        ASSERT_EQ(book.sheets[0].rows.size(), 3u);  // the header and two files
+        EXPECT_EQ(book.sheets[0].At(2, 9), "0001.jpg");
+        EXPECT_EQ(book.sheets[0].At(3, 9), "0002.jpg");
+    }
+    chmod(tree.Path("scan/locked").c_str(), 0755);
 }
 
 TEST(ParseCommandLine, VerboseInBothSpellings) {
@@ -286,7 +383,8 @@ TEST(ExtractCommand, FullDiskIsOneLineAndKeepsTheEarlierWorkbook) {
     TempTree tree;
     for (int i = 0; i < 3000; ++i) tree.File("scan/" + std::to_string(100000 + i) + ".txt", "x");
     tree.Directory("small");
-    const std::string mount = "mount -t tmpfs -o size=256k tmpfs " + Quote(tree.Path("small")) + " 2>/dev/null";
+    // Far smaller than the workbook of 3000 rows, which is written compressed.
+    const std::string mount = "mount -t tmpfs -o size=16k tmpfs " + Quote(tree.Path("small")) + " 2>/dev/null";
     if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a small file system here";
     struct Unmount {
         std::string at;

@@ -401,9 +401,10 @@ TEST(HostileTree, UnreadableFoldersAndFilesDoNotStopTheRun) {
     EXPECT_EQ(RowOf(rows, "0001.jpg").image, kNeighbourColumns);
     const Row listed = RowOf(rows, "listed.jpg");
     if (permissionsHold) {
-        // A folder that cannot be read lists as empty; a name that can be
-        // listed but not looked up shows a missing file.
-        ExpectCleanCompletion(result, 3);
+        // A folder that cannot be read lists as empty and is counted; a
+        // name that can be listed but not looked up shows a missing file.
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_EQ(result.output, CompletionLine(3) + result.workbook + "\n有2个文件夹无法读取，其中的文件未能全部提取。\n");
         ExpectRowsFor(rows, {"0001.jpg", "0002.jpg", "listed.jpg"});
         EXPECT_EQ(unreadable.image, kNotAnImage);
         EXPECT_EQ(listed.size, "-1");
@@ -527,8 +528,8 @@ TEST(HostileTree, NamesOfTheLongestLengthKeepEveryByte) {
     EXPECT_EQ(gbk.image, (ImageColumns{"20*10", "72", "真彩色"}));
 }
 
-// The listing matches names against "*"; names holding wildcards, in the
-// chosen folder's name too, are still names.
+// Names holding wildcard characters, in the chosen folder's name too, are
+// names like any other: nothing on the way treats them as patterns.
 TEST(HostileTree, WildcardsInNamesAreTakenLiterally) {
     TempTree tree;
     tree.File("sc*an?/star*.jpg", NeighbourJpeg());
@@ -548,7 +549,7 @@ TEST(HostileTree, WildcardsInNamesAreTakenLiterally) {
 }
 
 // A folder named by a relative path gives entries like "s/a", shorter than
-// any full path on the original platform; such a file is still probed.
+// any absolute path; such a file is still probed.
 TEST(HostileTree, ShortRelativePathsAreProbedLikeAnyOther) {
     TempTree tree;
     tree.File("s/0001.jpg", NeighbourJpeg());

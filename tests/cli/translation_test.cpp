@@ -139,8 +139,12 @@ void ExpectSpeaks(const std::string& program, const LocaleCase& c) {
     const CommandResult verbose =
         RunIn(environment, program, {"--verbose", "-o", tree.Path("a.xlsx"), tree.Path("scan")});
     EXPECT_EQ(verbose.exitCode, 0);
-    const std::string tail = texts.completed + texts.notRead;
+    const std::string tail = texts.notRead + texts.completed;
     EXPECT_TRUE(verbose.output.size() >= tail.size() && verbose.output.ends_with(tail)) << verbose.output;
+    const std::string unrecognised = tree.Path("scan/1.txt") + (c.speaks == Language::Chinese
+                                                                    ? ": 未知或错误的图像格式\n"
+                                                                    : ": unknown or damaged image format\n");
+    EXPECT_NE(verbose.output.find(unrecognised), std::string::npos) << verbose.output;
 }
 
 TEST(MessageLanguage, TheBuiltExtractorFindsItsCataloguesInTheBuildTree) {

@@ -31,8 +31,9 @@ struct InfoHeader {
     std::uint32_t colorsUsed = 0;
 };
 
-// The info header (12-byte core form when size is 12, else the 40 Windows
-// bytes padded with zeros up to the stated size).
+// The info header (12-byte core form when size is 12, the OS/2 2.x short
+// form of the Windows header's first 16 bytes when it is 16, else the 40
+// Windows bytes padded with zeros up to the stated size).
 Bytes InfoHeaderBytes(const InfoHeader& info) {
     ByteBuilder out;
     out.U32Le(info.size);
@@ -42,6 +43,7 @@ Bytes InfoHeaderBytes(const InfoHeader& info) {
         return out;
     }
     out.S32Le(info.width).S32Le(info.height).U16Le(info.planes).U16Le(info.bitCount);
+    if (info.size == 16) return out;
     out.U32Le(info.compression).U32Le(info.imageSize);
     out.S32Le(info.xPixelsPerMetre).S32Le(info.yPixelsPerMetre);
     out.U32Le(info.colorsUsed).U32Le(0);
@@ -117,6 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
         AcceptedCase{"CoreHeaderAfterFileHeader",
                      BmpFile(With(kBase, [](auto& i) { i.size = 12; i.width = 640; i.height = 480; i.bitCount = 8; })),
                      640, 480, 256, 0},
+        AcceptedCase{"Os2ShortHeaderAfterFileHeader",
+                     BmpFile(With(kBase, [](auto& i) { i.size = 16; i.width = 127; i.height = 64; i.bitCount = 8; })),
+                     127, 64, 256, 0},
+        AcceptedCase{"Os2ShortTopDownHeader",
+                     BmpFile(With(kBase, [](auto& i) { i.size = 16; i.height = -5; i.bitCount = 24; })), 4, 5, 0, 0},
         AcceptedCase{"WindowsV5HeaderAfterFileHeader",
                      BmpFile(With(kBase, [](auto& i) { i.size = 124; i.bitCount = 8; i.colorsUsed = 256; })), 4, 3,
                      256, 96},
@@ -156,6 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{"InfoHeaderCutShort", Truncated(BmpFile(kBase), 14 + 30), "Error reading BMP info"},
         RejectedCase{"UnknownHeaderSizeAfterFileHeader", BmpFile(With(kBase, [](auto& i) { i.size = 20; })),
                      "Error reading BMP info"},
+        RejectedCase{"BareOs2ShortHeader", BareHeader(With(kBase, [](auto& i) { i.size = 16; i.bitCount = 8; })),
+                     "Error reading BMP info"},
+        RejectedCase{"Os2ShortHeaderCutShort",
+                     Truncated(BmpFile(With(kBase, [](auto& i) { i.size = 16; })), 14 + 15), "Error reading BMP info"},
         RejectedCase{"NegativeWidth", BmpFile(With(kBase, [](auto& i) { i.width = -4; })), "Error reading BMP info"},
         RejectedCase{"BareLongerHeaderWithWrongImageSize",
                      BareHeader(With(kBase, [](auto& i) { i.size = 108; i.imageSize = 35; })),

@@ -11,7 +11,6 @@ TEST(CodecImageTest, StartupDefaults) {
     const CodecImage image(ImageFormat::Jpg);
     EXPECT_EQ(image.settings.formatType, ImageFormat::Jpg);
     EXPECT_EQ(image.settings.jpegQuality, 90);
-    EXPECT_EQ(image.settings.backgroundIndex, -1);
     EXPECT_EQ(image.settings.xDpi, 96);
     EXPECT_EQ(image.settings.yDpi, 96);
     EXPECT_EQ(image.header.xPixelsPerMetre, 3780);

@@ -1,5 +1,8 @@
 #include "image/exif_reader.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/fixture_writers.h"
@@ -13,6 +16,7 @@ using fixtures::kFormatLong;
 using fixtures::kFormatRational;
 using fixtures::kFormatShort;
 using fixtures::kTagExifDirectory;
+using fixtures::kTagOrientation;
 using fixtures::kTagResolutionUnit;
 using fixtures::kTagXResolution;
 using fixtures::kTagYResolution;
@@ -52,42 +56,106 @@ TEST(ExifReaderTest, ResolutionUnitFactors) {
 
 TEST(ExifReaderTest, UnrecognisedUnitKeepsEarlierFactor) {
     ExifBuilder exif(false);
-    // IFD0 at 8 (one entry: unit 3), linking to IFD1 with unit 6.
-    const std::uint32_t ifd1 = 8 + 2 + 12 + 4;
-    exif.AddDirectory({{kTagResolutionUnit, kFormatShort, 1, 3}}, ifd1);
+    // IFD0 at 8: unit 3, then a link to the EXIF sub-directory, whose unit is 6.
+    const std::uint32_t sub = 8 + 2 + 2 * 12 + 4;
+    exif.AddDirectory({{kTagResolutionUnit, kFormatShort, 1, 3}, {kTagExifDirectory, kFormatLong, 1, sub}});
     exif.AddDirectory({{kTagResolutionUnit, kFormatShort, 1, 6}});
     ExifReader reader;
     ASSERT_TRUE(Parse(reader, exif.App1Payload()));
     EXPECT_FLOAT_EQ(reader.record().resolutionUnitFactor, 0.3937007874f);
 }
 
-TEST(ExifReaderTest, LinkedThumbnailDirectoryOverwritesMainValues) {
-    ExifBuilder exif(true);
-    // IFD0: XResolution -> 300/1, unit 2, next -> IFD1; IFD1: XResolution -> 72/1, unit 2.
-    const std::uint32_t ifd0Size = 2 + 2 * 12 + 4;
-    const std::uint32_t rational300 = 8 + ifd0Size;
-    const std::uint32_t ifd1 = rational300 + 8;
-    const std::uint32_t rational72 = ifd1 + ifd0Size;
-    exif.AddDirectory({{kTagXResolution, kFormatRational, 1, rational300}, {kTagResolutionUnit, kFormatShort, 1, 2}},
-                      ifd1);
-    exif.AddRational(300, 1);
-    exif.AddDirectory({{kTagXResolution, kFormatRational, 1, rational72}, {kTagResolutionUnit, kFormatShort, 1, 2}});
-    exif.AddRational(72, 1);
-    ExifReader reader;
-    ASSERT_TRUE(Parse(reader, exif.App1Payload()));
-    EXPECT_FLOAT_EQ(reader.record().xResolution, 72.0f);
+// Where the resolution entries lie in the block.
+enum class Layout {
+    MainOnly,           // IFD0: 300 dpi
+    MainAndThumbnail,   // IFD0: 300 dpi, next -> IFD1: 72 dpi
+    ThumbnailOnly,      // IFD0 without resolution, next -> IFD1: 72 dpi
+    MainThroughExif,    // IFD0 links the EXIF sub-directory, which holds 300 dpi; IFD1: 72 dpi
+    ThumbnailFirst,     // the first-directory offset skips to IFD0 (300 dpi) after the thumbnail's directory
+};
+
+// The resolution entries: XResolution and YResolution at `rational` (both
+// the same value), unit 2.
+std::vector<ExifBuilder::Entry> ResolutionEntries(std::uint32_t rational) {
+    return {{kTagXResolution, kFormatRational, 1, rational},
+            {kTagYResolution, kFormatRational, 1, rational},
+            {kTagResolutionUnit, kFormatShort, 1, 2}};
 }
 
-TEST(ExifReaderTest, WalksExifSubdirectory) {
-    ExifBuilder exif(false);
-    const std::uint32_t sub = 8 + 2 + 12 + 4;
-    const std::uint32_t rational = sub + 2 + 12 + 4;
-    exif.AddDirectory({{kTagExifDirectory, kFormatLong, 1, sub}});
-    exif.AddDirectory({{kTagYResolution, kFormatRational, 1, rational}});
-    exif.AddRational(150, 1);
-    ExifReader reader;
-    ASSERT_TRUE(Parse(reader, exif.App1Payload()));
-    EXPECT_FLOAT_EQ(reader.record().yResolution, 150.0f);
+Bytes BlockWith(Layout layout, bool motorola) {
+    ExifBuilder exif(motorola);
+    constexpr std::uint32_t kDirectoryOf3 = 2 + 3 * 12 + 4;
+    constexpr std::uint32_t kDirectoryOf1 = 2 + 12 + 4;
+    switch (layout) {
+        case Layout::MainOnly:
+            exif.AddDirectory(ResolutionEntries(8 + kDirectoryOf3));
+            exif.AddRational(300, 1);
+            break;
+        case Layout::MainAndThumbnail: {
+            const std::uint32_t ifd1 = 8 + kDirectoryOf3 + 8;
+            exif.AddDirectory(ResolutionEntries(8 + kDirectoryOf3), ifd1);
+            exif.AddRational(300, 1);
+            exif.AddDirectory(ResolutionEntries(ifd1 + kDirectoryOf3));
+            exif.AddRational(72, 1);
+            break;
+        }
+        case Layout::ThumbnailOnly: {
+            const std::uint32_t ifd1 = 8 + kDirectoryOf1;
+            exif.AddDirectory({{kTagOrientation, kFormatShort, 1, 1}}, ifd1);
+            exif.AddDirectory(ResolutionEntries(ifd1 + kDirectoryOf3));
+            exif.AddRational(72, 1);
+            break;
+        }
+        case Layout::MainThroughExif: {
+            const std::uint32_t sub = 8 + kDirectoryOf1;
+            const std::uint32_t ifd1 = sub + kDirectoryOf3 + 8;
+            exif.AddDirectory({{kTagExifDirectory, kFormatLong, 1, sub}}, ifd1);
+            exif.AddDirectory(ResolutionEntries(sub + kDirectoryOf3));
+            exif.AddRational(300, 1);
+            exif.AddDirectory(ResolutionEntries(ifd1 + kDirectoryOf3));
+            exif.AddRational(72, 1);
+            break;
+        }
+        case Layout::ThumbnailFirst: {
+            // The directory at 8 is read first and, linking on, the real IFD0
+            // is first met as a next directory; read as the image's it wins.
+            const std::uint32_t ifd0 = 8 + kDirectoryOf3 + 8;
+            exif.Patch32(4, ifd0);
+            exif.AddDirectory(ResolutionEntries(8 + kDirectoryOf3), ifd0);
+            exif.AddRational(72, 1);
+            exif.AddDirectory(ResolutionEntries(ifd0 + kDirectoryOf3));
+            exif.AddRational(300, 1);
+            break;
+        }
+    }
+    return exif.App1Payload();
+}
+
+struct ResolutionCase {
+    const char* name;
+    Layout layout;
+    float resolution;  // both ways
+    float unitFactor;
+};
+
+TEST(ExifReaderTest, ResolutionComesFromTheImageDirectoriesNeverTheThumbnail) {
+    const ResolutionCase cases[] = {
+        {"IFD0 only", Layout::MainOnly, 300.0f, 1.0f},
+        {"IFD0 and IFD1", Layout::MainAndThumbnail, 300.0f, 1.0f},
+        {"IFD1 only", Layout::ThumbnailOnly, 0.0f, 0.0f},
+        {"IFD0 through the EXIF sub-directory", Layout::MainThroughExif, 300.0f, 1.0f},
+        {"IFD0 after the directory at 8", Layout::ThumbnailFirst, 300.0f, 1.0f},
+    };
+    for (const ResolutionCase& c : cases) {
+        for (const bool motorola : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (motorola ? ", MM" : ", II"));
+            ExifReader reader;
+            ASSERT_TRUE(Parse(reader, BlockWith(c.layout, motorola)));
+            EXPECT_FLOAT_EQ(reader.record().xResolution, c.resolution);
+            EXPECT_FLOAT_EQ(reader.record().yResolution, c.resolution);
+            EXPECT_FLOAT_EQ(reader.record().resolutionUnitFactor, c.unitFactor);
+        }
+    }
 }
 
 TEST(ExifReaderTest, ZeroDenominatorGivesZero) {

@@ -202,5 +202,62 @@ TEST(FormatDetection, EachFileStandsAlone) {
     EXPECT_EQ(GetWidth(handle), 120);
 }
 
+// An 8 x 8 ZSoft header of the given version, 72 dpi, whose EGA palette
+// starts with bytes a TGA header would take for a pixel depth of 24: TGA,
+// tried first, must leave it to the PCX decoder.
+Bytes PcxOfVersion(std::uint8_t version, std::uint8_t bitsPerPixel, std::uint8_t planes) {
+    return ByteBuilder()
+        .U8(10).U8(version).U8(1).U8(bitsPerPixel).U16Le(0).U16Le(0).U16Le(7).U16Le(7).U16Le(72).U16Le(72)
+        .U8(24).U8(24).Fill(46, 0x33).U8(0).U8(planes).U16Le(1).U16Le(1).Zeros(58)
+        .Zeros(64);
+}
+
+TEST(FormatDetection, PcxOfEveryVersionIsNoTga) {
+    struct Case {
+        std::uint8_t version;
+        std::uint8_t bitsPerPixel;
+        std::uint8_t planes;
+        std::uint32_t colorCount;
+    };
+    // 0: 2.5, 2: 2.8 with palette, 3: 2.8 without, 4: Paintbrush for Windows, 5: 3.0.
+    const Case cases[] = {{0, 1, 1, 2}, {2, 1, 4, 16}, {3, 1, 4, 16}, {4, 4, 1, 16}, {5, 8, 1, 256}, {5, 8, 3, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "version " << int{c.version} << ", planes " << int{c.planes});
+        const Bytes file = PcxOfVersion(c.version, c.bitsPerPixel, c.planes);
+        for (const ImageFormat hint : {ImageFormat::Jpg, ImageFormat::Unknown}) {
+            const ImageProbe probe = ProbeImageBytes(file, hint);
+            ASSERT_TRUE(probe.decoded) << probe.lastError.bytes();
+            EXPECT_EQ(probe.width, 8);
+            EXPECT_EQ(probe.height, 8);
+            EXPECT_EQ(probe.xDpi, 72);
+            EXPECT_EQ(probe.colorCount, c.colorCount);
+        }
+    }
+}
+
+TEST(FormatDetection, TgaOfEveryImageTypeIsFound) {
+    struct Case {
+        std::uint8_t imageType;
+        std::uint8_t pixelDepth;
+        std::uint32_t colorCount;
+    };
+    const Case cases[] = {{1, 8, 256}, {2, 24, 0}, {3, 8, 256}, {9, 8, 256}, {10, 32, 0}, {11, 8, 256}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "type " << int{c.imageType});
+        const bool mapped = c.imageType == 1 || c.imageType == 9;
+        ByteBuilder file;
+        file.U8(0).U8(mapped ? 1 : 0).U8(c.imageType).U16Le(0).U16Le(mapped ? 256 : 0).U8(mapped ? 24 : 0);
+        file.U16Le(0).U16Le(0).U16Le(320).U16Le(200).U8(c.pixelDepth).U8(0x20);
+        if (mapped) file.Fill(3 * 256, 5);
+        const Bytes bytes = file.Zeros(64);
+        const ImageProbe probe = ProbeImageBytes(bytes, ImageFormat::Jpg);
+        ASSERT_TRUE(probe.decoded) << probe.lastError.bytes();
+        EXPECT_EQ(probe.width, 320);
+        EXPECT_EQ(probe.height, 200);
+        EXPECT_EQ(probe.xDpi, 96);
+        EXPECT_EQ(probe.colorCount, c.colorCount);
+    }
+}
+
 }  // namespace
 }  // namespace quillmere::image

@@ -64,7 +64,7 @@ TEST(FuzzRegression, J2kTileSizeAboveInt32FailsWithoutHugeAllocation) {
         EXPECT_FALSE(probe.decoded);
         EXPECT_EQ(probe.width, 0);
     }
-    EXPECT_EQ(Probe(kJ2kTileSizeAboveInt32, ImageFormat::Jpc).lastError, Gb("超过规定的图像数据占用的内存大小"));
+    EXPECT_EQ(Probe(kJ2kTileSizeAboveInt32, ImageFormat::Jpc).lastError.bytes(), Gb("超过规定的图像数据占用的内存大小"));
 
     const std::optional<long> baseline = PeakKibInChild([] {});
     const std::optional<long> peak = PeakKibInChild([] { Probe(kJ2kTileSizeAboveInt32, ImageFormat::Unknown); });
@@ -99,7 +99,7 @@ TEST(FuzzRegression, DamagedJpegIsNotAWbmp) {
             EXPECT_EQ(probe.colorCount, 0u);
         }
         // The run's hint is JPEG: libjpeg's message stands.
-        EXPECT_EQ(Probe(c.file, ImageFormat::Jpg).lastError, "JPEG datastream contains no image");
+        EXPECT_EQ(Probe(c.file, ImageFormat::Jpg).lastError.bytes(), "JPEG datastream contains no image");
     }
 }
 

@@ -77,24 +77,20 @@ GifSpec With(GifSpec fixture, auto change) {
 struct AcceptedCase {
     std::string name;
     GifSpec fixture;
-    std::int32_t frameIndex;
     std::uint32_t colorCount;
-    std::int32_t frameCount;
     friend void PrintTo(const AcceptedCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class GifAccepted : public ::testing::TestWithParam<AcceptedCase> {};
 
-TEST_P(GifAccepted, ScreenSizeDepthFromTableAndFrameCount) {
+TEST_P(GifAccepted, ScreenSizeAndDepthFromTheFirstFramesTable) {
     const AcceptedCase& c = GetParam();
     CodecImage image(ImageFormat::Gif);
-    image.settings.frameIndex = c.frameIndex;
     image.SetXDPI(300);  // GIF carries no resolution: the inherited one stays
     ASSERT_TRUE(DecodeBytes(DecodeGif, GifFile(c.fixture), image)) << image.settings.lastError;
     EXPECT_EQ(image.header.width, c.fixture.width);
     EXPECT_EQ(image.header.height, c.fixture.height);
     EXPECT_EQ(image.header.colorCount, c.colorCount);
-    EXPECT_EQ(image.settings.frameCount, c.frameCount);
     EXPECT_EQ(image.settings.xDpi, 300);
 }
 
@@ -107,59 +103,43 @@ const GifSpec kAnimated = With(kBase, [](GifSpec& s) {
 INSTANTIATE_TEST_SUITE_P(
     Files, GifAccepted,
     ::testing::Values(
-        AcceptedCase{"TwoEntriesGiveDepth1", With(kBase, [](GifSpec& s) { s.globalTableEntries = 2; }), 0, 2, 1},
-        AcceptedCase{"FourEntriesGiveDepth4", With(kBase, [](GifSpec& s) { s.globalTableEntries = 4; }), 0, 16, 1},
-        AcceptedCase{"SixteenEntriesGiveDepth4", With(kBase, [](GifSpec& s) { s.globalTableEntries = 16; }), 0, 16,
-                     1},
-        AcceptedCase{"ThirtyTwoEntriesGiveDepth8", With(kBase, [](GifSpec& s) { s.globalTableEntries = 32; }), 0,
-                     256, 1},
-        AcceptedCase{"FullTableGivesDepth8", kBase, 0, 256, 1},
-        AcceptedCase{"Gif87a", With(kBase, [](GifSpec& s) { s.signature = "GIF87a"; }), 0, 256, 1},
-        AcceptedCase{"NoTrailerStillCounts", With(kBase, [](GifSpec& s) { s.trailer = false; }), 0, 256, 1},
-        AcceptedCase{"AnimatedFirstFrame", kAnimated, 0, 256, 4},
-        AcceptedCase{"AnimatedFrameWithLocalTable", kAnimated, 1, 16, 4},
-        AcceptedCase{"AnimatedFrameWithoutLocalTable", kAnimated, 2, 256, 4},
-        AcceptedCase{"AnimatedLastFrame", kAnimated, 3, 2, 4},
+        AcceptedCase{"TwoEntriesGiveDepth1", With(kBase, [](GifSpec& s) { s.globalTableEntries = 2; }), 2},
+        AcceptedCase{"FourEntriesGiveDepth4", With(kBase, [](GifSpec& s) { s.globalTableEntries = 4; }), 16},
+        AcceptedCase{"SixteenEntriesGiveDepth4", With(kBase, [](GifSpec& s) { s.globalTableEntries = 16; }), 16},
+        AcceptedCase{"ThirtyTwoEntriesGiveDepth8", With(kBase, [](GifSpec& s) { s.globalTableEntries = 32; }), 256},
+        AcceptedCase{"FullTableGivesDepth8", kBase, 256},
+        AcceptedCase{"Gif87a", With(kBase, [](GifSpec& s) { s.signature = "GIF87a"; }), 256},
+        AcceptedCase{"NoTrailerStillCounts", With(kBase, [](GifSpec& s) { s.trailer = false; }), 256},
+        AcceptedCase{"AnimatedFirstFrame", kAnimated, 256},
+        AcceptedCase{"AnimatedFirstFrameWithLocalTable",
+                     With(kAnimated, [](GifSpec& s) { s.frames = {Frame{16}, Frame{}, Frame{2}}; }), 16},
         AcceptedCase{"NoGlobalTableLocalDecides",
-                     With(kBase, [](GifSpec& s) { s.globalTableEntries.reset(); s.frames = {Frame{4}}; }), 0, 16, 1},
-        AcceptedCase{"HugeLogicalScreen", With(kBase, [](GifSpec& s) { s.width = 65535; s.height = 65535; }), 0,
-                     256, 1}),
+                     With(kBase, [](GifSpec& s) { s.globalTableEntries.reset(); s.frames = {Frame{4}}; }), 16},
+        AcceptedCase{"HugeLogicalScreen", With(kBase, [](GifSpec& s) { s.width = 65535; s.height = 65535; }), 256}),
     [](const auto& info) { return info.param.name; });
-
-TEST(GifDecoder, FrameIndexOutsideTheFramesFailsButReportsTheCount) {
-    for (const std::int32_t index : {4, -1, 100}) {
-        CodecImage image(ImageFormat::Gif);
-        image.settings.frameIndex = index;
-        EXPECT_FALSE(DecodeBytes(DecodeGif, GifFile(kAnimated), image)) << index;
-        EXPECT_EQ(image.settings.lastError, "GIF frame not present") << index;
-        EXPECT_EQ(image.settings.frameCount, 4) << index;
-    }
-}
 
 TEST(GifDecoder, NoFramesFails) {
     CodecImage image(ImageFormat::Gif);
     EXPECT_FALSE(DecodeBytes(DecodeGif, GifFile(With(kBase, [](GifSpec& s) { s.frames.clear(); })), image));
     EXPECT_EQ(image.settings.lastError, "GIF frame not present");
-    EXPECT_EQ(image.settings.frameCount, 0);
 }
 
-TEST(GifDecoder, TruncationCountsTheFramesWhoseDescriptorsAreIntact) {
+TEST(GifDecoder, AFileCutAfterItsFirstFrameDescriptorStillHasThatFrame) {
     const Bytes whole = GifFile(kAnimated);
-    // The walk sees two frames when the file ends inside the third image
-    // descriptor, and three once that descriptor is complete.
-    const Bytes one = GifFile(With(kAnimated, [](GifSpec& s) { s.frames.resize(1); }));
-    const Bytes two = GifFile(With(kAnimated, [](GifSpec& s) { s.frames.resize(2); }));
-    const std::size_t thirdFrameStart = two.size() - 1;  // without the trailer
-    const std::size_t thirdDescriptorEnd = thirdFrameStart + 8 /* graphic control */ + 10;
-    struct Cut {
-        std::size_t length;
-        std::int32_t frames;
-    };
-    for (const Cut cut : {Cut{one.size() - 1, 1}, Cut{thirdDescriptorEnd - 1, 2}, Cut{thirdDescriptorEnd, 3},
-                          Cut{thirdDescriptorEnd + 7, 3}}) {
+    // Everything before the frames, then the first frame's graphic control
+    // extension (8 bytes) and its descriptor (10).
+    const Bytes beforeFrames = GifFile(With(kAnimated, [](GifSpec& s) {
+        s.frames.clear();
+        s.trailer = false;
+    }));
+    const std::size_t firstDescriptorEnd = beforeFrames.size() + 8 + 10;
+    CodecImage cutInside(ImageFormat::Gif);
+    EXPECT_FALSE(DecodeBytes(DecodeGif, Truncated(whole, firstDescriptorEnd - 1), cutInside));
+    EXPECT_EQ(cutInside.settings.lastError, "GIF frame not present");
+    for (const std::size_t length : {firstDescriptorEnd, firstDescriptorEnd + 7, whole.size() - 30}) {
         CodecImage image(ImageFormat::Gif);
-        EXPECT_TRUE(DecodeBytes(DecodeGif, Truncated(whole, cut.length), image)) << cut.length;
-        EXPECT_EQ(image.settings.frameCount, cut.frames) << cut.length;
+        EXPECT_TRUE(DecodeBytes(DecodeGif, Truncated(whole, length), image)) << length;
+        EXPECT_EQ(image.header.colorCount, 256u) << length;
     }
 }
 

@@ -1,3 +1,4 @@
+#include "image/decoders.h"
 #include "image/image_object.h"
 
 #include <gtest/gtest.h>
@@ -225,10 +226,42 @@ TEST_F(ImageObjectTest, WhatCannotBeOpenedSaysWhyAndNothingBlocks) {
         EXPECT_TRUE(probe.pathAccepted);
         EXPECT_FALSE(probe.decoded);
         EXPECT_EQ(probe.width, 0);
-        EXPECT_EQ(probe.openFailure, reason);
-        EXPECT_EQ(probe.lastError, "");
+        EXPECT_EQ(probe.notReadReason, Text(reason));
+        EXPECT_EQ(probe.lastError, Text());
     }
-    EXPECT_EQ(ProbeImageFile(fs_, PathText(GreyJpeg300()), ImageFormat::Jpg).openFailure, "");
+    EXPECT_EQ(ProbeImageFile(fs_, PathText(GreyJpeg300()), ImageFormat::Jpg).notReadReason, Text());
+}
+
+TEST_F(ImageObjectTest, ReasonNotReadNamesTheDecoderWhoseSignatureMatched) {
+    const std::string png(reinterpret_cast<const char*>(fixtures::WritePng({}).data()), 33);  // ends after IHDR
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string reason;  // UTF-8
+    };
+    const Case cases[] = {
+        {"text", "plain words in a text file", "未知或错误的图像格式"},
+        {"empty", "", "未知或错误的图像格式"},
+        {"png cut after its header", png, "PNG: Read Error"},
+        {"BM and nothing usable", std::string("BM") + std::string(20, 'x'), "BMP: Error reading BMP info"},
+        {"GIF signature only", "GIF89a", "GIF: Not a GIF"},
+        {"JPEG start only", std::string("\xFF\xD8\xFF\xE0", 4), "JPEG: JPEG datastream contains no image"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(c.bytes.data());
+        const ImageProbe probe = ProbeImageBytes(std::span<const unsigned char>(bytes, c.bytes.size()), ImageFormat::Jpg);
+        EXPECT_FALSE(probe.decoded);
+        EXPECT_EQ(TextToUtf8(probe.notReadReason), c.reason);
+        // The library's last error stays the hinted decoder's (libjpeg's), whatever the file.
+        {
+            MemoryStream stream(std::span<const unsigned char>(bytes, c.bytes.size()));
+            CodecImage jpeg(ImageFormat::Jpg);
+            DecodeJpeg(stream, jpeg);
+            EXPECT_EQ(probe.lastError.bytes(), jpeg.settings.lastError);
+        }
+    }
+    EXPECT_TRUE(ProbeImageBytes(fixtures::WritePng({}), ImageFormat::Jpg).notReadReason.empty());
 }
 
 // Counts the reads that begin at the start of the stream: each decoder
@@ -277,9 +310,9 @@ TEST_F(ImageObjectTest, AFailedHintIsNotTriedAgainInDetection) {
     }
     // The texts stay those of the failed hint.
     StartCountingStream hintedJpeg(text);
-    EXPECT_EQ(ProbeImageStream(hintedJpeg, ImageFormat::Jpg).lastError, "Not a JPEG file: starts with 0x70 0x6c");
+    EXPECT_EQ(ProbeImageStream(hintedJpeg, ImageFormat::Jpg).lastError.bytes(), "Not a JPEG file: starts with 0x70 0x6c");
     StartCountingStream hintedTiff(tiff);
-    EXPECT_EQ(ProbeImageStream(hintedTiff, ImageFormat::Jpg).lastError, "Not a JPEG file: starts with 0x49 0x49");
+    EXPECT_EQ(ProbeImageStream(hintedTiff, ImageFormat::Jpg).lastError.bytes(), "Not a JPEG file: starts with 0x49 0x49");
 }
 
 TEST_F(ImageObjectTest, TheSameFileDecodesAlikeFromDiskAndFromMemory) {

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <zlib.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "image/decoders.h"
 #include "tests/support/fixture_writers.h"
+#include "tests/support/sanitizer_build.h"
 
 namespace quillmere::image {
 namespace {
@@ -138,6 +143,72 @@ TEST(PngDecoderTest, CorruptHeaderCrcFails) {
     const Decoded decoded = Decode(png);
     EXPECT_FALSE(decoded.ok);
     EXPECT_FALSE(decoded.image.settings.lastError.empty());
+}
+
+// A chunk of the given type: declared length, type, data and a CRC over
+// type and data (the declared length need not be the data's).
+Bytes Chunk(const std::string& type, std::uint32_t declaredLength, const Bytes& data) {
+    Bytes chunk(8);
+    fixtures::PutBigEndian32(chunk, 0, declaredLength);
+    chunk.insert(chunk.begin() + 4, type.begin(), type.end());
+    chunk.resize(8);
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    uLong crc = crc32(0, chunk.data() + 4, 4);
+    crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+    const std::size_t crcAt = chunk.size();
+    chunk.resize(crcAt + 4);
+    fixtures::PutBigEndian32(chunk, crcAt, static_cast<std::uint32_t>(crc));
+    return chunk;
+}
+
+// The file with the chunk placed right after IHDR (signature 8 + IHDR 25).
+Bytes WithChunkAfterHeader(Bytes png, const Bytes& chunk) {
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end());
+    return png;
+}
+
+TEST(PngDecoderTest, LargeAncillaryChunksAreSkippedAndPhysStillRead) {
+    PngSpec fixture;
+    fixture.phys = true;
+    fixture.xPerUnit = 11811;
+    fixture.yPerUnit = 11811;
+    const Bytes png = fixtures::WritePng(fixture);
+    // 3 MB of text-like data: beyond any chunk limit a probe sets, within what libpng reads.
+    Bytes data(3 * 1024 * 1024, 'a');
+    data[1] = 0;  // keyword "a"
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "iCCP", "pCAL", "sCAL", "sPLT", "eXIf", "quIL"}) {
+        SCOPED_TRACE(type);
+        const Decoded decoded =
+            Decode(WithChunkAfterHeader(png, Chunk(type, static_cast<std::uint32_t>(data.size()), data)));
+        ASSERT_TRUE(decoded.ok) << decoded.image.settings.lastError;
+        EXPECT_EQ(decoded.image.header.width, 8);
+        EXPECT_EQ(decoded.image.settings.xDpi, 300);
+    }
+}
+
+TEST(PngDecoderTest, ChunksDeclaringGigabytesFailWithoutTakingMemory) {
+    if (quillmere::testing::kShadowMemorySanitizer) GTEST_SKIP() << "the sanitizer's shadow memory counts as resident";
+    // A valid header, then an ancillary chunk that declares 2 GB and ends
+    // after a few bytes: the form of libpng's own crash tests.
+    const Bytes png = fixtures::WritePng({});
+    const Bytes start(png.begin(), png.begin() + 33);
+    EXPECT_EXIT(
+        {
+            rusage before{};
+            getrusage(RUSAGE_SELF, &before);
+            bool anyDecoded = false;
+            for (const char* type : {"tEXt", "zTXt", "iTXt", "pCAL", "sCAL", "sPLT", "iCCP", "quIL"}) {
+                Bytes file = start;
+                const Bytes chunk = Chunk(type, 0x7FFFFFF0u, Bytes{'k', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+                file.insert(file.end(), chunk.begin(), chunk.end() - 4);
+                anyDecoded = anyDecoded || Decode(file).ok;
+            }
+            rusage after{};
+            getrusage(RUSAGE_SELF, &after);
+            const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+            std::exit(!anyDecoded && grownKiB < 16 * 1024 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

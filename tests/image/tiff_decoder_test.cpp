@@ -14,10 +14,9 @@ struct Decoded {
     CodecImage image;
 };
 
-Decoded Decode(const Bytes& bytes, std::int32_t frameIndex = 0) {
+Decoded Decode(const Bytes& bytes) {
     MemoryStream stream(bytes);
     CodecImage image(ImageFormat::Tif);
-    image.settings.frameIndex = frameIndex;
     const bool ok = DecodeTiff(stream, image);
     return {ok, image};
 }
@@ -59,7 +58,6 @@ TEST(TiffDecoderTest, DepthAndColourCount) {
         EXPECT_EQ(decoded.image.header.height, 5);
         EXPECT_EQ(decoded.image.header.bitsPerPixel, c.depth);
         EXPECT_EQ(decoded.image.header.colorCount, c.colorCount);
-        EXPECT_EQ(decoded.image.settings.frameCount, 1);
     }
 }
 
@@ -104,34 +102,16 @@ TEST(TiffDecoderTest, AbsentResolutionKeepsInheritedValue) {
     EXPECT_EQ(image.settings.xDpi, 300);
 }
 
-TEST(TiffDecoderTest, PagesAndFrameIndex) {
+TEST(TiffDecoderTest, TheFirstPageIsProbed) {
     TiffPage first;
     first.width = 10;
     TiffPage second;
     second.width = 20;
     TiffPage third;
     third.width = 30;
-    third.position = true;
-    third.xPosition = 2.9f;
-    third.yPosition = 1.5f;
-    const Bytes tiff = fixtures::WriteTiff({first, second, third});
-
-    const Decoded page0 = Decode(tiff, 0);
-    ASSERT_TRUE(page0.ok);
-    EXPECT_EQ(page0.image.settings.frameCount, 3);
-    EXPECT_EQ(page0.image.header.width, 10);
-
-    const Decoded page2 = Decode(tiff, 2);
-    ASSERT_TRUE(page2.ok);
-    EXPECT_EQ(page2.image.header.width, 30);
-    EXPECT_EQ(page2.image.settings.xOffset, 2);
-    EXPECT_EQ(page2.image.settings.yOffset, 1);
-    EXPECT_EQ(page2.image.settings.backgroundIndex, -1);
-
-    const Decoded missing = Decode(tiff, 3);
-    EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(missing.image.settings.frameCount, 3);
-    EXPECT_EQ(missing.image.settings.lastError, "Error: page not present in TIFF file");
+    const Decoded decoded = Decode(fixtures::WriteTiff({first, second, third}));
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.image.header.width, 10);
 }
 
 // Changes ImageWidth and ImageLength in a little-endian file's first directory.

@@ -270,30 +270,6 @@ TEST_F(SafeSaveTest, AFolderGoneBeforeTheSaveFailsItQuietly) {
     EXPECT_EQ(child.standardError, "");
 }
 
-TEST_F(SafeSaveTest, TheTemporaryFilesFolderRemovedMidRunFailsTheSaveRatherThanUseTmp) {
-    const std::string folder = Folder() + "/parts-gone";
-    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-    fixtures::WriteFileBytes(folder + "/out.xlsx", kEarlier);
-    for (const bool atSave : {false, true}) {
-        SCOPED_TRACE(atSave ? "before the save" : "before the next sheet");
-        WorkbookLayout layout = FourteenColumns();
-        layout.rowsPerSheet = atSave ? kSheetRowLimit : 11;
-        CreatedWorkbook created = CreateRowWorkbook(folder + "/out.xlsx", layout);
-        ASSERT_NE(created.workbook, nullptr);
-        std::optional<WorkbookFailure> failure;
-        for (int number = 1; number <= 10 && !failure; ++number) failure = created.workbook->AppendRow(NoisyRow(number));
-        ASSERT_FALSE(failure.has_value());
-        for (const std::string& name : FolderListing(folder)) {
-            if (name.ends_with(".parts")) std::filesystem::remove_all(folder + "/" + name);
-        }
-        failure = atSave ? created.workbook->Commit() : created.workbook->AppendRow(NoisyRow(11));
-        ASSERT_TRUE(failure.has_value());
-        EXPECT_EQ(failure->reason, "文件夹不存在");
-        EXPECT_EQ(FolderListing(folder), std::set<std::string>{"out.xlsx"});
-        EXPECT_EQ(FileBytes(folder + "/out.xlsx"), kEarlier);
-    }
-}
-
 TEST_F(SafeSaveTest, AMissingFolderFailsAtCreateNamingThePath) {
     for (const char* name : {"out.xlsx", "out.csv"}) {
         const std::string path = Folder() + "/missing/" + name;

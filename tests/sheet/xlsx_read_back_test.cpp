@@ -183,5 +183,37 @@ TEST_F(XlsxReadBackTest, APartCutShortButZippedWholeIsRefused) {
                      .has_value());
 }
 
+TEST_F(XlsxReadBackTest, ASheetMissingOrReorderingRowsInTheMiddleIsRefused) {
+    // Whole zips, closing tags and last rows all in place: only the rows
+    // between show what was lost.
+    const auto sheetOf = [](const std::vector<int>& rows) {
+        std::string xml = "<?xml version=\"1.0\"?>\n<worksheet><sheetData>";
+        for (const int row : rows) {
+            xml += "<row r=\"" + std::to_string(row) + "\"><c r=\"A" + std::to_string(row) +
+                   "\" t=\"inlineStr\"><is><t>" + std::string(static_cast<std::size_t>(row % 7) * 300, 'v') +
+                   "</t></is></c></row>";
+        }
+        return xml + "</sheetData></worksheet>";
+    };
+    std::vector<int> whole;
+    for (int row = 1; row <= 3000; ++row) whole.push_back(row);
+    EXPECT_FALSE(Check(ZipOfOnePart("xl/worksheets/sheet1.xml", sheetOf(whole)), {3000}).has_value());
+    const struct {
+        const char* what;
+        std::vector<int> rows;
+    } cases[] = {
+        {"a gap", [&] { auto rows = whole; rows.erase(rows.begin() + 1500, rows.begin() + 1800); return rows; }()},
+        {"one row lost", [&] { auto rows = whole; rows.erase(rows.begin() + 10); return rows; }()},
+        {"two rows swapped", [&] { auto rows = whole; std::swap(rows[100], rows[101]); return rows; }()},
+        {"a row twice", [&] { auto rows = whole; rows[200] = 200; return rows; }()},
+        {"the first row lost", [&] { auto rows = whole; rows.erase(rows.begin()); return rows; }()},
+    };
+    for (const auto& c : cases) {
+        const auto failure = Check(ZipOfOnePart("xl/worksheets/sheet1.xml", sheetOf(c.rows)), {3000});
+        ASSERT_TRUE(failure.has_value()) << c.what;
+        EXPECT_NE(failure->find("读回校验失败"), std::string::npos) << *failure;
+    }
+}
+
 }  // namespace
 }  // namespace quillmere::sheet

@@ -11,7 +11,7 @@ class CountingFileSystem final : public FileSystem {
 public:
     explicit CountingFileSystem(const FileSystem& inner) : inner_(inner) {}
 
-    std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override {
+    DirectoryListing ListDirectory(const std::string& path) const override {
         ++listings_;
         return inner_.ListDirectory(path);
     }

@@ -65,6 +65,9 @@ public:
     }
     void ReportProgress(std::int64_t done, std::int64_t total) override { progress.emplace_back(done, total); }
     void ReportSaving() override { events.push_back("saving"); }
+    void ReportUnreadFolder(const Text& folder, const Text& reason) override {
+        unreadFolders.emplace_back(TextToUtf8(folder), TextToUtf8(reason));
+    }
     void ReportNotRead(const Text& path, const Text& reason) override {
         notRead.emplace_back(TextToUtf8(path), TextToUtf8(reason));
     }
@@ -89,6 +92,7 @@ public:
     std::vector<std::string> opened;
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;
     std::vector<std::pair<std::string, std::string>> notRead;
+    std::vector<std::pair<std::string, std::string>> unreadFolders;
     std::vector<std::string> events;  // the visible operations, in order
     mutable int batchFactReads = 0;
     int processEventsCalls = 0;

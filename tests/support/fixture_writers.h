@@ -152,6 +152,7 @@ private:
     Bytes tiff_;
 };
 
+constexpr std::uint16_t kTagOrientation = 0x0112;
 constexpr std::uint16_t kTagXResolution = 0x011A;
 constexpr std::uint16_t kTagYResolution = 0x011B;
 constexpr std::uint16_t kTagResolutionUnit = 0x0128;

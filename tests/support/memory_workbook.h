@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/text_encoding.h"
@@ -27,6 +29,8 @@ public:
         this->layout = layout;
         if (createFailure) return {nullptr, *createFailure};
         sheets.clear();
+        namedSheets.clear();
+        companionFiles.clear();
         committed = discarded = false;
         rowsAppended = 0;
         return {std::make_unique<Book>(*this), {}};
@@ -46,11 +50,15 @@ public:
     std::int64_t failAtRow = 0;  // 1-based file row whose AppendRow fails; 0 never
     sheet::WorkbookFailure rowFailure{path, "磁盘空间不足"};
     std::function<void()> onCommit;
+    std::optional<sheet::WorkbookFailure> startSheetFailure;
 
     // What the run did.
     int creates = 0;
     sheet::WorkbookLayout layout;
     std::vector<MemorySheet> sheets;
+    // Sheets started by name after the rows' own, in order, and the files saved beside the workbook.
+    std::vector<std::pair<std::string, MemorySheet>> namedSheets;
+    std::vector<std::pair<std::string, std::string>> companionFiles;  // extension, contents
     std::int64_t rowsAppended = 0;
     bool committed = false;
     bool discarded = false;
@@ -64,6 +72,12 @@ private:
         }
         const std::string& Path() const override { return maker_.path; }
         std::optional<sheet::WorkbookFailure> AppendRow(std::span<const Text> cells) override {
+            if (!maker_.namedSheets.empty()) {
+                MemorySheet& named = maker_.namedSheets.back().second;
+                if (cells.size() != named.front().size()) return sheet::WorkbookFailure{maker_.path, "列数不对"};
+                named.push_back(Utf8(cells));
+                return std::nullopt;
+            }
             if (cells.size() != maker_.layout.header.size()) return sheet::WorkbookFailure{maker_.path, "列数不对"};
             if (maker_.failAtRow == maker_.rowsAppended + 1) return maker_.rowFailure;
             auto& sheets = maker_.sheets;
@@ -82,6 +96,17 @@ private:
             return std::nullopt;
         }
         void Discard() override { maker_.discarded = true; }
+        std::optional<sheet::WorkbookFailure> StartSheet(const std::string& name,
+                                                         std::span<const Text> header) override {
+            if (maker_.startSheetFailure) return maker_.startSheetFailure;
+            maker_.namedSheets.push_back({name, {Utf8(header)}});
+            return std::nullopt;
+        }
+        std::optional<sheet::WorkbookFailure> AddCompanionFile(std::string_view extension,
+                                                               std::string contents) override {
+            maker_.companionFiles.push_back({std::string(extension), std::move(contents)});
+            return std::nullopt;
+        }
 
     private:
         static MemoryRow Utf8(std::span<const Text> cells) {

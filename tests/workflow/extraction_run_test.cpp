@@ -10,6 +10,7 @@
 #include "../support/jpeg_fixture.h"
 #include "../support/memory_workbook.h"
 #include "../support/temp_tree.h"
+#include "runtime/memory_file_system.h"
 #include "runtime/real_file_system.h"
 #include "runtime/text_encoding.h"
 #include "tests/support/fixture_writers.h"
@@ -350,6 +351,46 @@ TEST_F(ExtractionRunTest, FilesNoDecoderAcceptedAreReportedWithTheProbesReason) 
     ASSERT_EQ(window.notRead.size(), 1u);
     EXPECT_EQ(window.notRead[0].first, Scan("2.txt"));
     EXPECT_FALSE(window.notRead[0].second.empty());
+}
+
+TEST(ExtractionRunFolders, FoldersThatCannotBeReadAreNamedAndCountedInTheCompletionMessage) {
+    MemoryFileSystem fs;
+    const std::string jpeg = MakeJpeg({});
+    fs.AddFileWithBytes("/scan/0001.jpg", std::vector<unsigned char>(jpeg.begin(), jpeg.end()));
+    fs.AddFile("/scan/locked/inner.jpg");
+    fs.MakeUnreadable("/scan/locked");
+    fs.AddFile("/scan/share/a.jpg");
+    fs.AddFile("/scan/share/b.jpg");
+    fs.BreakListingAfter("/scan/share", 1, "Input/output error");
+    FakeWindow window;
+    window.SetFolderUtf8("/scan");
+    MemoryWorkbookMaker maker;
+
+    const RunResult result = RunExtraction(window, fs, maker, RunSettings{});
+
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_EQ(result.fileCount, 2);  // 0001.jpg and the a.jpg read before the error
+    EXPECT_EQ(result.unreadFolders, 2);
+    EXPECT_EQ(window.unreadFolders, (std::vector<std::pair<std::string, std::string>>{
+                                        {"/scan/share/", "Input/output error"},
+                                        {"/scan/locked/", "Permission denied"},
+                                    }));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, "提取元数据完成，本次共提取2个文件的元数据信息。\n" + maker.path +
+                                           "\n有2个文件夹无法读取，其中的文件未能全部提取。");
+}
+
+TEST(ExtractionRunFolders, EveryFolderReadLeavesTheCompletionMessageAsItIs) {
+    MemoryFileSystem fs;
+    fs.AddFile("/scan/a/0001.jpg");
+    FakeWindow window;
+    window.SetFolderUtf8("/scan");
+    MemoryWorkbookMaker maker;
+    const RunResult result = RunExtraction(window, fs, maker, RunSettings{});
+    EXPECT_EQ(result.unreadFolders, 0);
+    EXPECT_TRUE(window.unreadFolders.empty());
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, "提取元数据完成，本次共提取1个文件的元数据信息。\n" + maker.path);
 }
 
 // Each worker count must write the very same workbook, cell by cell: a tree

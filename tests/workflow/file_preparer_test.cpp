@@ -11,6 +11,7 @@
 
 #include "runtime/memory_file_system.h"
 #include "runtime/real_file_system.h"
+#include "runtime/text_encoding.h"
 #include "tests/support/counting_file_system.h"
 #include "tests/support/jpeg_fixture.h"
 #include "tests/support/temp_tree.h"
@@ -23,7 +24,7 @@ class SlowFileSystem final : public FileSystem {
 public:
     explicit SlowFileSystem(const FileSystem& inner) : inner_(inner) {}
 
-    std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) const override {
+    DirectoryListing ListDirectory(const std::string& path) const override {
         return inner_.ListDirectory(path);
     }
     std::optional<DirectoryIdentity> IdentifyDirectory(const std::string& path) const override {
@@ -118,7 +119,7 @@ TEST(PrepareFile, CarriesWhyAFileWasNotRead) {
     fs.AddFileWithBytes("/scan/tiny.gif", {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0, 0, 0, ',', 0, 0, 0, 0, 2,
                                            0, 1, 0, 0, 2, 2, 0x44, 1, 0, ';'});
     const std::pair<const char*, std::string> cases[] = {
-        {"/scan/notes.txt", "Not a JPEG file: starts with 0x6e 0x6f"},
+        {"/scan/notes.txt", "未知或错误的图像格式"},
         {"/scan/pipe", "not a regular file"},
         {"/scan/gone.jpg", "No such file or directory"},
         {"/scan/tiny.gif", ""},
@@ -127,7 +128,7 @@ TEST(PrepareFile, CarriesWhyAFileWasNotRead) {
         SCOPED_TRACE(path);
         const PreparedFile prepared = PrepareFile(fs, Text(path));
         EXPECT_EQ(prepared.probe.decoded, reason.empty());
-        EXPECT_EQ(prepared.notReadReason, Text(reason));
+        EXPECT_EQ(prepared.probe.notReadReason, TextFromUtf8(reason));
     }
 }
 
@@ -156,7 +157,7 @@ TEST(PrepareFile, OpensEachDirectoryOnceForTheFilesInIt) {
         EXPECT_EQ(byName.probe.decoded, isJpeg);
         EXPECT_EQ(byName.probe.width, isJpeg ? 37 : 0);
     }
-    EXPECT_EQ(PrepareFile(disk, paths.back()).notReadReason, Text("No such file or directory"));
+    EXPECT_EQ(PrepareFile(disk, paths.back()).probe.notReadReason, Text("No such file or directory"));
     // a, b, a again, b again: four runs.
     EXPECT_EQ(counting.directoryOpens(), 4);
     EXPECT_EQ(counting.statuses(), 7);

@@ -82,11 +82,10 @@ protected:
     // Scans folder (native) and returns the entries as native paths relative
     // to the tree's root, each prefixed by "~/" for the root itself.
     std::vector<std::string> Scan(const std::string& folder) {
-        Text text = TextFromUtf8(folder);
-        TextArray entries;
-        ScanImageFolder(tree_->fs(), text, entries, [this] { ++eventRounds_; });
-        lastFolder_ = TextToNativeName(text);
+        FolderScan scan = ScanImageFolder(tree_->fs(), TextFromUtf8(folder), [this] { ++eventRounds_; });
+        const TextArray& entries = scan.entries;
         rawEntries_ = entries;
+        unreadFolders_ = scan.unreadFolders;
         std::vector<std::string> relative;
         const std::string root = tree_->root();
         for (const Text& entry : entries) {
@@ -99,8 +98,8 @@ protected:
 
     std::unique_ptr<Tree> tree_;
     int eventRounds_ = 0;
-    std::string lastFolder_;
     TextArray rawEntries_;
+    std::vector<UnreadFolder> unreadFolders_;
 };
 
 using Entries = std::vector<std::string>;
@@ -119,7 +118,7 @@ TEST_P(ScanImageFolderTest, ListsEachDirectoryThenItsFilesThenItsSubtreesLastFir
     EXPECT_EQ(Scan(tree_->root()), (Entries{"~/", "~/a.jpg", "~/b.jpg", "~/Y/", "~/Y/y1.jpg", "~/Y/Z/",
                                             "~/Y/Z/z1.jpg", "~/X/", "~/X/x1.jpg"}));
     EXPECT_EQ(eventRounds_, 4 + 1) << "once per directory and once at the end";
-    EXPECT_EQ(lastFolder_, tree_->root() + "/X/") << "the folder text holds the last directory listed";
+    EXPECT_TRUE(unreadFolders_.empty());
 }
 
 TEST_P(ScanImageFolderTest, TrailingSeparatorMakesNoDifference) {
@@ -153,6 +152,7 @@ TEST_P(ScanImageFolderTest, ListsHiddenEntriesAndFilesOfEveryKind) {
 TEST_P(ScanImageFolderTest, MissingStartFolderYieldsOnlyItsOwnEntry) {
     EXPECT_EQ(Scan(tree_->root() + "/missing"), (Entries{"~/missing/"}));
     EXPECT_EQ(eventRounds_, 2);
+    EXPECT_TRUE(unreadFolders_.empty()) << "a folder that is not there has no files to miss";
 }
 
 TEST_P(ScanImageFolderTest, ReachesEachDirectoryOnceSoLinkLoopsEnd) {
@@ -192,17 +192,6 @@ TEST_P(ScanImageFolderTest, NamesThatAreNotUtf8KeepTheirBytesSizeAndTime) {
     EXPECT_EQ(TextToUtf8(ToText(facts.time)), "2015年3月7日14时5分9秒");
 }
 
-TEST_P(ScanImageFolderTest, AppendsToWhatTheListAlreadyHolds) {
-    tree_->File("a.jpg");
-    ASSERT_FALSE(HasFatalFailure());
-    Text folder = TextFromUtf8(tree_->root());
-    TextArray entries{Text("kept")};
-    ScanImageFolder(tree_->fs(), folder, entries, [] {});
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0], Text("kept"));
-    EXPECT_EQ(TextToNativeName(entries[2]), tree_->root() + "/a.jpg");
-}
-
 INSTANTIATE_TEST_SUITE_P(BothFileSystems, ScanImageFolderTest, ::testing::Values(Kind::Memory, Kind::Disk),
                          [](const ::testing::TestParamInfo<Kind>& info) {
                              return info.param == Kind::Memory ? std::string("Memory") : std::string("Disk");
@@ -213,32 +202,52 @@ TEST(ScanImageFolder, EmptyFolderTextStartsAtTheRoot) {
     fs.AddFile("/top.jpg");
     fs.AddFile("/dir/inner.jpg");
     for (const char* start : {"", "/"}) {
-        Text folder(start);
-        TextArray entries;
-        ScanImageFolder(fs, folder, entries, [] {});
+        const TextArray entries = ScanImageFolder(fs, Text(start), [] {}).entries;
         EXPECT_EQ(entries, (TextArray{Text("/"), Text("/top.jpg"), Text("/dir/"), Text("/dir/inner.jpg")}))
             << "start: '" << start << "'";
     }
 }
 
-TEST(ScanImageFolder, UnreadableSubfolderIsListedButNotItsContents) {
+TEST(ScanImageFolder, UnreadableSubfolderIsListedButNotItsContentsAndNamed) {
     MemoryFileSystem fs;
     fs.AddFile("/scan/a/secret.jpg");
     fs.MakeUnreadable("/scan/a");
     fs.AddFile("/scan/b/open.jpg");
-    Text folder("/scan");
-    TextArray entries;
-    ScanImageFolder(fs, folder, entries, [] {});
-    EXPECT_EQ(entries, (TextArray{Text("/scan/"), Text("/scan/b/"), Text("/scan/b/open.jpg"), Text("/scan/a/")}));
+    const FolderScan scan = ScanImageFolder(fs, Text("/scan"), [] {});
+    EXPECT_EQ(scan.entries,
+              (TextArray{Text("/scan/"), Text("/scan/b/"), Text("/scan/b/open.jpg"), Text("/scan/a/")}));
+    ASSERT_EQ(scan.unreadFolders.size(), 1u);
+    EXPECT_EQ(scan.unreadFolders[0].folder, Text("/scan/a/"));
+    EXPECT_EQ(scan.unreadFolders[0].reason, Text("Permission denied"));
+}
+
+TEST(ScanImageFolder, ListingThatBreaksOffKeepsWhatWasReadAndIsNamed) {
+    // An I/O error part-way through a folder on a failing share: the entries
+    // read before it, files and subfolders, are kept; the folder is named.
+    MemoryFileSystem fs;
+    fs.AddFile("/scan/a.jpg");
+    fs.AddFile("/scan/b.jpg");
+    fs.AddFile("/scan/c.jpg");
+    fs.AddFile("/scan/d/inner.jpg");
+    fs.AddFile("/scan/e/lost.jpg");
+    fs.BreakListingAfter("/scan", 2, "Input/output error");
+    fs.AddFile("/other/x.jpg");
+    fs.BreakListingAfter("/other", 0, "Input/output error");
+    const FolderScan scan = ScanImageFolder(fs, Text("/scan"), [] {});
+    EXPECT_EQ(scan.entries, (TextArray{Text("/scan/"), Text("/scan/a.jpg"), Text("/scan/b.jpg")}));
+    ASSERT_EQ(scan.unreadFolders.size(), 1u);
+    EXPECT_EQ(scan.unreadFolders[0].folder, Text("/scan/"));
+    EXPECT_EQ(scan.unreadFolders[0].reason, Text("Input/output error"));
+
+    const FolderScan other = ScanImageFolder(fs, Text("/other/"), [] {});
+    EXPECT_EQ(other.entries, (TextArray{Text("/other/")}));
+    EXPECT_EQ(other.unreadFolders.size(), 1u);
 }
 
 TEST(ScanImageFolder, RunsWithoutAnEventHandler) {
     MemoryFileSystem fs;
     fs.AddFile("/scan/a.jpg");
-    Text folder("/scan");
-    TextArray entries;
-    ScanImageFolder(fs, folder, entries, nullptr);
-    EXPECT_EQ(entries, (TextArray{Text("/scan/"), Text("/scan/a.jpg")}));
+    EXPECT_EQ(ScanImageFolder(fs, Text("/scan"), nullptr).entries, (TextArray{Text("/scan/"), Text("/scan/a.jpg")}));
 }
 
 TEST(ScanImageFolder, ReadsEachDirectoryOnce) {
@@ -248,19 +257,14 @@ TEST(ScanImageFolder, ReadsEachDirectoryOnce) {
     memory.AddFile("/scan/Y/Z/z1.jpg");
     memory.AddDirectory("/scan/Y/empty");
     testing::CountingFileSystem fs(memory);
-    Text folder("/scan");
-    TextArray entries;
-    ScanImageFolder(fs, folder, entries, [] {});
-    EXPECT_EQ(entries.size(), 8u);
+    EXPECT_EQ(ScanImageFolder(fs, Text("/scan"), [] {}).entries.size(), 8u);
     EXPECT_EQ(fs.listings(), 5);
 }
 
 TEST(ScanImageFolder, ChineseFolderNamesGetExactlyOneSeparator) {
     MemoryFileSystem fs;
     fs.AddFile("/档案/卷一/0001.jpg");
-    Text folder = TextFromUtf8("/档案");
-    TextArray entries;
-    ScanImageFolder(fs, folder, entries, [] {});
+    const TextArray entries = ScanImageFolder(fs, TextFromUtf8("/档案"), [] {}).entries;
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(TextToUtf8(entries[0]), "/档案/");
     EXPECT_EQ(TextToUtf8(entries[1]), "/档案/卷一/");

@@ -1,8 +1,8 @@
 #pragma once
-// The window the run talks to when it runs from a terminal: the batch facts
-// and the folder come from the command line, messages are kept for main to
-// print, a stop comes from SIGINT or SIGTERM, and progress is drawn as a
-// bar when standard error is a terminal.
+// The window port of a run started from a terminal: there is no window; the
+// batch facts and the folder come from the command line, messages are kept
+// for main to print, a stop comes from SIGINT or SIGTERM, and progress is
+// drawn as a bar when standard error is a terminal.
 
 #include <chrono>
 #include <cstdint>
@@ -15,11 +15,11 @@
 
 namespace quillmere::cli {
 
-class TerminalWindow final : public workflow::WindowPort {
+class TerminalPort final : public workflow::WindowPort {
 public:
     // output: the workbook's path as -o gave it; verbose: name each file
     // that was not read, as it is met.
-    TerminalWindow(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress, bool verbose);
+    TerminalPort(workflow::BatchFacts facts, Text folder, std::string output, bool drawProgress, bool verbose);
 
     workflow::BatchFacts ReadBatchFacts() const override { return facts_; }
     Text Folder() const override { return folder_; }
@@ -39,6 +39,7 @@ public:
     void ReportProgress(std::int64_t done, std::int64_t total) override;
     void ReportSaving() override;
     void ReportNotRead(const Text& path, const Text& reason) override;
+    void ReportUnreadFolder(const Text& folder, const Text& reason) override;
 
     // The messages the run showed, in UTF-8, in order.
     const std::vector<std::string>& messages() const { return messages_; }

@@ -1,0 +1,136 @@
+// The cost of the acceptance check in a whole extraction: the same run as
+// quillmere-extract (real file system, real .xlsx, default workers), without
+// rules, with every rule that needs no digest, or with digests as well.
+//
+//   acceptance_bench none|rules|digests FOLDER OUT.xlsx
+//
+// The report's own sheets are counted, not written: until the workbook
+// writer takes further sheets the rows after StartSheet are dropped here, so
+// what is measured is the check (the work on every file and the batch rules
+// at the end) and the rows' workbook, saved as always. Prints the wall
+// seconds and the findings on one line.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "runtime/real_file_system.h"
+#include "runtime/text_encoding.h"
+#include "sheet/workbook_makers.h"
+#include "workflow/acceptance_rules.h"
+#include "workflow/extraction_run.h"
+
+namespace {
+
+using namespace quillmere;
+
+class QuietWindow final : public workflow::WindowPort {
+public:
+    explicit QuietWindow(Text folder) : folder_(std::move(folder)) {}
+    workflow::BatchFacts ReadBatchFacts() const override { return facts_; }
+    Text Folder() const override { return folder_; }
+    void SetFolder(const Text& folder) override { folder_ = folder; }
+    void SetStatus(const Text&) override {}
+    bool PathLogWanted() const override { return false; }
+    void AppendToPathLog(const Text&) override {}
+    void ShowNotes(const Text&) override {}
+    void SetStartEnabled(bool) override {}
+    void ShowMessage(const Text& message, workflow::MessageKind) override { last_ = TextToUtf8(message); }
+    void Minimise() override {}
+    void ProcessEvents() override {}
+    Text BrowseForFolder() override { return Text(); }
+    bool CloseRequested() const override { return false; }
+    bool OpenWorkbook(const std::string&) override { return true; }
+    const std::string& last() const { return last_; }
+
+private:
+    Text folder_;
+    workflow::BatchFacts facts_{TextFromUtf8("张三"), Text("Fujitsu"), Text("fi-7160"), TextFromUtf8("李四"),
+                                Text("PaperStream Capture 2.0")};
+    std::string last_;
+};
+
+// The rows' workbook as the extractor writes it; the report's sheets counted only.
+class RowsOnlyBook final : public sheet::RowWorkbook {
+public:
+    explicit RowsOnlyBook(std::unique_ptr<sheet::RowWorkbook> rows) : rows_(std::move(rows)) {}
+    const std::string& Path() const override { return rows_->Path(); }
+    std::optional<sheet::WorkbookFailure> AppendRow(std::span<const Text> cells) override {
+        if (inReport_) {
+            ++reportRows;
+            return std::nullopt;
+        }
+        return rows_->AppendRow(cells);
+    }
+    std::optional<sheet::WorkbookFailure> Commit() override { return rows_->Commit(); }
+    void Discard() override { rows_->Discard(); }
+    std::optional<sheet::WorkbookFailure> StartSheet(const std::string&, std::span<const Text>) override {
+        inReport_ = true;
+        return std::nullopt;
+    }
+    std::optional<sheet::WorkbookFailure> AddCompanionFile(std::string_view, std::string contents) override {
+        companionBytes = contents.size();
+        return std::nullopt;
+    }
+    static inline long reportRows = 0;
+    static inline std::size_t companionBytes = 0;
+
+private:
+    std::unique_ptr<sheet::RowWorkbook> rows_;
+    bool inReport_ = false;
+};
+
+class RowsOnlyMaker final : public sheet::WorkbookMaker {
+public:
+    explicit RowsOnlyMaker(std::string path) : path_(std::move(path)) {}
+    sheet::CreatedWorkbook Create(const sheet::WorkbookLayout& layout) override {
+        sheet::CreatedWorkbook created = sheet::CreateRowWorkbook(path_, layout);
+        if (created.workbook) created.workbook = std::make_unique<RowsOnlyBook>(std::move(created.workbook));
+        return created;
+    }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s none|rules|digests FOLDER OUT.xlsx\n", argv[0]);
+        return 2;
+    }
+    const std::string mode = argv[1];
+    workflow::RunSettings settings;
+    settings.pool = workflow::DefaultPreparePool();
+    settings.whenStopped = workflow::WhenStopped::SaveNothing;
+    if (mode != "none") {
+        // Every rule that judges the rows; the catalogue is left out (it needs a file per corpus).
+        // ACCEPTANCE_RULES replaces the rules (digests are still added for "digests").
+        const char* chosen = std::getenv("ACCEPTANCE_RULES");
+        const std::string text = chosen != nullptr ? std::string(chosen)
+                                                   : "[验收要求]\n最低分辨率 = 300\n色彩模式 = 真彩色, 256色\n"
+                                                     "格式 = JPG, TIF, PNG\n最低JPEG质量 = 75\n检查文件 = 是\n"
+                                                     "格式一致 = 是\n页号 = 是\n";
+        const workflow::RulesReading rules =
+            workflow::ParseAcceptanceRules(text + (mode == "digests" ? "重复页面 = 是\n摘要 = 是\n" : ""));
+        if (!rules.rules) return 2;
+        settings.acceptance = rules.rules;
+    }
+    QuietWindow window(TextFromUtf8(argv[2]));
+    RealFileSystem fs;
+    RowsOnlyMaker maker(argv[3]);
+    const auto start = std::chrono::steady_clock::now();
+    const workflow::RunResult result = workflow::RunExtraction(window, fs, maker, settings);
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+    if (result.outcome != workflow::RunOutcome::Completed) {
+        std::fprintf(stderr, "run failed: %s\n", window.last().c_str());
+        return 1;
+    }
+    std::printf("%s %.3f s, %lld files, %lld findings, %ld report rows, manifest %zu bytes\n", mode.c_str(),
+                wall.count(), static_cast<long long>(result.filesWritten),
+                static_cast<long long>(result.findings.value_or(0)), RowsOnlyBook::reportRows,
+                RowsOnlyBook::companionBytes);
+    return 0;
+}

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# What the acceptance check costs in a whole run (bench/acceptance_bench.cpp):
+#   1. 50,000 small files, warm cache: rules without digests against no rules (goal <= 1.05x);
+#   2. 1,900 A4 300-dpi scans, warm cache: rules with digests against `openssl dgst -sm3` plus
+#      `sha256sum` over the same files, one process per core (goal <= 1.2x);
+#   3. the same scans, cold cache: rules with digests against `cat` of every file, one process per
+#      core (goal <= 1.2x). The cache is emptied file by file with posix_fadvise(DONTNEED), which
+#      needs no privilege; pages of a file another process maps stay.
+#
+#   bash bench/acceptance_bench.sh [--dir DIR] [--runs N] [--only 50k,warm,cold]
+#
+# Corpora as run_bench.sh makes them (bench/corpus_gen), kept in DIR (default
+# /tmp/quillmere-bench) between runs. Each figure is the best of N runs
+# (default 3), runs of the two sides interleaved, so a machine shared with
+# other work disturbs both alike.
+set -euo pipefail
+export LC_NUMERIC=C
+cd "$(dirname "$0")/.."
+root=/tmp/quillmere-bench
+runs=3
+only=50k,warm,cold
+while (($#)); do
+  case $1 in
+    --only) only=$2; shift 2 ;;
+    --dir) root=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    *) echo "acceptance_bench: unknown argument '$1'" >&2; exit 2 ;;
+  esac
+done
+build_dir=${BUILD_DIR:-build-bench}
+if [[ ! -f "$build_dir/build.ninja" ]]; then
+  cmake -S . -B "$build_dir" -G Ninja -DQUILLMERE_BUILD_APP=OFF -DQUILLMERE_BUILD_TESTS=OFF \
+    -DQUILLMERE_BUILD_BENCH=ON >/dev/null
+fi
+ninja -C "$build_dir" -j2 acceptance_bench corpus_gen >/dev/null
+bench=$(realpath "$build_dir")/bench/acceptance_bench
+cores=$(nproc)
+
+corpus() {
+  local kind=$1 dir=$2 count=$3
+  if [[ "$(cat "$dir.done" 2>/dev/null)" == "$count" ]]; then return; fi
+  rm -rf "$dir" "$dir.done"
+  "$build_dir/bench/corpus_gen" "$kind" "$dir" "$count"
+  echo "$count" >"$dir.done"
+  sleep 3
+}
+warm() { find "$1" -type f -print0 | xargs -0 -n 2000 cat >/dev/null; }
+evict() {
+  find "$1" -type f -print0 | python3 -c '
+import os, sys
+for path in sys.stdin.buffer.read().split(b"\0"):
+    if not path: continue
+    fd = os.open(path, os.O_RDONLY)
+    os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+    os.close(fd)'
+}
+seconds() {  # seconds COMMAND...: wall time of the command
+  local t0=$EPOCHREALTIME
+  "$@" >/dev/null 2>&1
+  awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'
+}
+least() { printf '%s\n' "$@" | sort -g | head -n 1; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+
+work=$(mktemp -d "$root/acceptance.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+run() { "$bench" "$1" "$2" "$work/out.xlsx"; }
+tools() {
+  find "$1" -type f -print0 | xargs -0 -P "$cores" -n 64 openssl dgst -sm3 >/dev/null
+  find "$1" -type f -print0 | xargs -0 -P "$cores" -n 64 sha256sum >/dev/null
+}
+cats() { find "$1" -type f -print0 | xargs -0 -P "$cores" -n 64 cat >/dev/null; }
+
+wants() { [[ ",$only," == *",$1,"* ]]; }
+
+if wants 50k; then
+small=$root/small50k
+corpus small "$small" 50000
+warm "$small"
+none=() rules=()
+for ((i = 0; i < runs; i++)); do
+  none+=("$(seconds run none "$small")")
+  rules+=("$(seconds run rules "$small")")
+done
+echo "50,000 files, warm: no rules $(least "${none[@]}") s, rules without digests $(least "${rules[@]}") s," \
+     "ratio $(ratio "$(least "${rules[@]}")" "$(least "${none[@]}")") (runs: ${none[*]} / ${rules[*]})"
+run rules "$small"
+fi
+
+a4=$root/a4-1900
+if wants warm; then
+corpus a4 "$a4" 1900
+warm "$a4"
+digests=() reference=()
+for ((i = 0; i < runs; i++)); do
+  digests+=("$(seconds run digests "$a4")")
+  reference+=("$(seconds tools "$a4")")
+done
+echo "1,900 A4 scans, warm: rules with digests $(least "${digests[@]}") s, openssl dgst -sm3 + sha256sum" \
+     "$(least "${reference[@]}") s, ratio $(ratio "$(least "${digests[@]}")" "$(least "${reference[@]}")")" \
+     "(runs: ${digests[*]} / ${reference[*]})"
+fi
+
+if wants cold; then
+corpus a4 "$a4" 1900
+digests=() reference=()
+for ((i = 0; i < runs; i++)); do
+  evict "$a4"; digests+=("$(seconds run digests "$a4")")
+  evict "$a4"; reference+=("$(seconds cats "$a4")")
+done
+echo "1,900 A4 scans, cold: rules with digests $(least "${digests[@]}") s, cat $(least "${reference[@]}") s," \
+     "ratio $(ratio "$(least "${digests[@]}")" "$(least "${reference[@]}")") (runs: ${digests[*]} / ${reference[*]})"
+fi

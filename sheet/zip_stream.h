@@ -1,0 +1,63 @@
+#pragma once
+// A zip archive written front to back into a file: each entry deflated as
+// its bytes arrive, its local header completed in place when it ends, the
+// central directory written by Finish.
+//
+// Every write is checked; the first failure (an errno) sticks and every
+// later call returns it. An entry or an archive that passes what the plain
+// zip fields hold gets zip64 records; smaller ones keep the plain format
+// that every reader takes.
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmere::sheet {
+
+class ZipStream {
+public:
+    // Writes into fd from offset 0 on; fd stays the caller's.
+    ZipStream(int fd, int level);
+    ~ZipStream();
+    ZipStream(const ZipStream&) = delete;
+    ZipStream& operator=(const ZipStream&) = delete;
+
+    // Each returns 0 or the first errno met.
+    int StartEntry(const std::string& name);
+    int Write(std::string_view bytes);
+    int FinishEntry();
+    int Finish();
+
+    int Failure() const noexcept { return failure_; }
+    // Bytes written so far.
+    std::uint64_t Offset() const noexcept { return offset_; }
+
+private:
+    struct Entry {
+        std::string name;
+        std::uint64_t localOffset = 0;
+        std::uint32_t crc = 0;
+        std::uint64_t compressedSize = 0;
+        std::uint64_t size = 0;
+    };
+
+    int Deflate(std::string_view bytes, int flush);
+    int Put(const void* bytes, std::size_t size);
+    int PutAt(const void* bytes, std::size_t size, std::uint64_t offset);
+    int Fail(int error);
+
+    int fd_;
+    int level_;
+    z_stream stream_{};
+    bool streamReady_ = false;
+    bool inEntry_ = false;
+    std::uint64_t offset_ = 0;
+    std::vector<Entry> entries_;
+    std::vector<unsigned char> output_;
+    int failure_ = 0;
+};
+
+}  // namespace quillmere::sheet
