@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/english_locale.h"
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
 
@@ -55,9 +56,16 @@ public:
         std::vector<std::string> environment = {"LD_PRELOAD=" QUILLMERE_STALL_SHIM, "TZ=CST-8",
                                                 "ASAN_OPTIONS=verify_asan_link_order=0"};
         for (const std::string& setting : stallEnvironment) environment.push_back(setting);
+        const auto setHere = [&environment](const std::string& setting) {
+            const std::string name = setting.substr(0, setting.find('=') + 1);
+            for (const std::string& given : environment) {
+                if (given.starts_with(name)) return true;
+            }
+            return false;
+        };
         for (char** variable = environ; *variable; ++variable) {
             const std::string setting = *variable;
-            if (setting.starts_with("LD_PRELOAD=") || setting.starts_with("ASAN_OPTIONS=")) continue;
+            if (setHere(setting)) continue;  // the test's own setting wins
             environment.emplace_back(*variable);
         }
         std::vector<std::string> argv = {QUILLMERE_BINARY_DIR "/cli/quillmere-extract"};
@@ -223,13 +231,14 @@ TEST(InterruptedExtract, TwoSignalsLeaveNothingEither) {
 // The handler's lines, looked up before any signal, in the language the
 // locale asks for.
 TEST(InterruptedExtract, TheLinesSpeakEnglishWhenTheLocaleAsks) {
+    ASSERT_FALSE(EnglishLocaleFolder().empty()) << "no en_US.UTF-8 (scripts/install-deps.sh test installs locales)";
     TempTree tree;
     for (int i = 1; i <= 3; ++i) tree.File("scan/" + std::to_string(i) + ".txt", "x");
     tree.Directory("out");
     {
         const std::string marker = tree.Path("stalled-save");
         StalledExtractor extractor({"-o", tree.Path("out/a.xlsx"), tree.Path("scan")},
-                                   {"LANGUAGE=en", "QUILLMERE_STALL_RENAME=1", "QUILLMERE_STALL_MARKER=" + marker},
+                                   {"LOCPATH=" + EnglishLocaleFolder(), "LC_ALL=en_US.UTF-8", "QUILLMERE_STALL_RENAME=1", "QUILLMERE_STALL_MARKER=" + marker},
                                    tree.Path("stderr-save"));
         ASSERT_TRUE(extractor.spawned());
         ASSERT_TRUE(WaitForFile(marker)) << extractor.ErrorOutput();
@@ -241,7 +250,8 @@ TEST(InterruptedExtract, TheLinesSpeakEnglishWhenTheLocaleAsks) {
     {
         const std::string marker = tree.Path("stalled-sync");
         StalledExtractor extractor({"-o", tree.Path("out/b.xlsx"), tree.Path("scan")},
-                                   {"LANGUAGE=en", "QUILLMERE_STALL_FOLDER_SYNC=1", "QUILLMERE_STALL_MARKER=" + marker},
+                                   {"LOCPATH=" + EnglishLocaleFolder(), "LC_ALL=en_US.UTF-8",
+                                    "QUILLMERE_STALL_FOLDER_SYNC=1", "QUILLMERE_STALL_MARKER=" + marker},
                                    tree.Path("stderr-sync"));
         ASSERT_TRUE(extractor.spawned());
         ASSERT_TRUE(WaitForFile(marker)) << extractor.ErrorOutput();

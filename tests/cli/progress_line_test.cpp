@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 
+#include "../support/english_locale.h"
 #include "cli/progress_line.h"
 #include "cli/translation.h"
 
@@ -42,25 +43,31 @@ TEST(FormatProgressLine, AWideTerminalGetsEverything) {
               "1000000/1000000 个文件  正在保存工作簿... 0:00:40");
 }
 
-// This process reads the build's English catalogue for the length of one test.
+// This process reads the build's English catalogue, in an English locale,
+// for the length of one test.
 class EnglishMessages {
 public:
     EnglishMessages() {
         bindtextdomain(kTextDomain, QUILLMERE_BINARY_DIR "/share/locale");
         bind_textdomain_codeset(kTextDomain, "UTF-8");
-        setenv("LANGUAGE", "en", 1);
-        setlocale(LC_MESSAGES, "C.UTF-8");  // also tells gettext to look again
+        setenv("LOCPATH", quillmere::testing::EnglishLocaleFolder().c_str(), 1);
+        made_ = setlocale(LC_MESSAGES, "en_US.UTF-8") != nullptr;  // also tells gettext to look again
     }
     ~EnglishMessages() {
-        unsetenv("LANGUAGE");
         setlocale(LC_MESSAGES, "C");
+        unsetenv("LOCPATH");
     }
     EnglishMessages(const EnglishMessages&) = delete;
     EnglishMessages& operator=(const EnglishMessages&) = delete;
+    bool made() const { return made_; }
+
+private:
+    bool made_ = false;
 };
 
 TEST(FormatProgressLine, SpeaksTheRunsLanguage) {
     const EnglishMessages english;
+    ASSERT_TRUE(english.made()) << "no en_US.UTF-8 (scripts/install-deps.sh test installs locales)";
     EXPECT_EQ(FormatProgressLine(250000, 1000000, 10.0, 120, Extracting),
               "[#######.......................] 250000/1000000 files  25000 files/s  0:00:30 left");
     EXPECT_EQ(FormatProgressLine(1, 1, 40.0, 120, Saving), "1/1 file  saving the workbook... 0:00:40");

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/english_locale.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/temp_tree.h"
 #include "cli/run_report.h"
@@ -62,24 +63,25 @@ enum class Language { Chinese, English };
 
 struct LocaleCase {
     const char* environment;
+    bool englishLocale;  // in an English locale (LC_ALL=en_US.UTF-8) besides
     Language speaks;
 };
 
 // gettext's own rules: LANGUAGE counts only outside the C and POSIX
 // locales, and its list is walked until a language has a catalogue.
 const LocaleCase kLocales[] = {
-    {"", Language::Chinese},  // no locale at all
-    {"LANG=C", Language::Chinese},                           //
-    {"LC_ALL=POSIX LANGUAGE=en", Language::Chinese},         // LANGUAGE is ignored in the C locale
-    {"LC_ALL=C.UTF-8", Language::Chinese},                   // asks for no language
-    {"LC_ALL=C.UTF-8 LANGUAGE=en", Language::English},       //
-    {"LC_ALL=C.UTF-8 LANGUAGE=en_GB:zh_CN", Language::English},
-    {"LC_ALL=C.UTF-8 LANGUAGE=zh_CN", Language::Chinese},    //
-    {"LC_ALL=C.UTF-8 LANGUAGE=zh_TW:en", Language::Chinese}, // any Chinese stops the walk
-    {"LC_ALL=C.UTF-8 LANGUAGE=zh_CN:en", Language::Chinese},
-    {"LC_ALL=C.UTF-8 LANGUAGE=de:zh_CN", Language::Chinese}, // no German: the next language
-    {"LC_ALL=C.UTF-8 LANGUAGE=de", Language::English},       // a language we do not speak
-    {"LC_ALL=C.UTF-8 LANGUAGE=fr:ja", Language::English},
+    {"", false, Language::Chinese},  // no locale at all
+    {"LANG=C", false, Language::Chinese},
+    {"LC_ALL=POSIX LANGUAGE=en", false, Language::Chinese},  // LANGUAGE is ignored in the C locale
+    {"LC_ALL=C.UTF-8", false, Language::Chinese},            // asks for no language
+    {"", true, Language::English},
+    {"LANGUAGE=en_GB:zh_CN", true, Language::English},
+    {"LANGUAGE=zh_CN", true, Language::Chinese},
+    {"LANGUAGE=zh_TW:en", true, Language::Chinese},  // any Chinese stops the walk
+    {"LANGUAGE=zh_CN:en", true, Language::Chinese},
+    {"LANGUAGE=de:zh_CN", true, Language::Chinese},  // no German: the next language
+    {"LANGUAGE=de", true, Language::English},        // a language we do not speak
+    {"LANGUAGE=fr:ja", true, Language::English},
 };
 
 struct Texts {
@@ -106,30 +108,36 @@ Texts TextsIn(Language language, const TempTree& tree) {
 // One run of each kind in each locale: every line the run writes is in the
 // one language.
 void ExpectSpeaks(const std::string& program, const LocaleCase& c) {
-    SCOPED_TRACE(std::string("[") + c.environment + "] " + program);
+    if (c.englishLocale && quillmere::testing::EnglishLocaleFolder().empty()) {
+        ADD_FAILURE() << "localedef could not make en_US.UTF-8 (scripts/install-deps.sh test installs locales)";
+        return;
+    }
+    const std::string environment =
+        (c.englishLocale ? quillmere::testing::EnglishLocaleSettings() + " " : std::string()) + c.environment;
+    SCOPED_TRACE("[" + environment + "] " + program);
     TempTree tree;
     tree.File("scan/1.txt", "x");
     tree.File("scan/2.jpg", quillmere::testing::MakeJpeg({}));
     const Texts texts = TextsIn(c.speaks, tree);
 
-    const CommandResult usage = RunIn(c.environment, program, {"--colour", "x"});
+    const CommandResult usage = RunIn(environment, program, {"--colour", "x"});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_EQ(usage.output, texts.usageError + texts.tryHelp);
 
-    const CommandResult help = RunIn(c.environment, program, {"--help"});
+    const CommandResult help = RunIn(environment, program, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.output.rfind(texts.helpStart, 0), 0u) << help.output;
 
-    const CommandResult missing = RunIn(c.environment, program, {"-o", tree.Path("a.xlsx"), tree.Path("nowhere")});
+    const CommandResult missing = RunIn(environment, program, {"-o", tree.Path("a.xlsx"), tree.Path("nowhere")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.output, texts.missingFolder);
 
-    const CommandResult run = RunIn(c.environment, program, {"-o", tree.Path("a.xlsx"), tree.Path("scan")});
+    const CommandResult run = RunIn(environment, program, {"-o", tree.Path("a.xlsx"), tree.Path("scan")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, texts.completed);
 
     const CommandResult verbose =
-        RunIn(c.environment, program, {"--verbose", "-o", tree.Path("a.xlsx"), tree.Path("scan")});
+        RunIn(environment, program, {"--verbose", "-o", tree.Path("a.xlsx"), tree.Path("scan")});
     EXPECT_EQ(verbose.exitCode, 0);
     const std::string tail = texts.notRead + texts.completed;
     EXPECT_TRUE(verbose.output.size() >= tail.size() && verbose.output.ends_with(tail)) << verbose.output;
