@@ -39,6 +39,7 @@ test_packages=(
   python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2
   man-db groff-base desktop-file-utils locales
   libxlsxwriter-dev libreoffice-calc-nogui gnumeric
+  openssl
 )
 case "$release" in
   # Debian 13's xlsxwriter.pc requires minizip.
