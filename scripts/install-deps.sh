@@ -32,12 +32,13 @@ build_packages=(
 )
 # The sanitizer builds use gcc's own runtimes (they come with gcc; named for clarity).
 # man-db and groff check the manual pages; desktop-file-utils the desktop entry;
-# locales gives localedef, with which the tests make an English locale.
+# locales gives localedef, with which the tests make an English locale; the
+# openssl command checks the digests.
 # libxlsxwriter is the reference the workbook is compared with; LibreOffice
 # and Gnumeric read both back.
 test_packages=(
   python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2
-  man-db groff-base desktop-file-utils locales
+  man-db groff-base desktop-file-utils locales openssl
   libxlsxwriter-dev libreoffice-calc-nogui gnumeric
   openssl
 )
