@@ -40,7 +40,6 @@ test_packages=(
   python3 python3-openpyxl xauth xvfb imagemagick qt6-translations-l10n libasan8 libubsan1 libtsan2
   man-db groff-base desktop-file-utils locales openssl
   libxlsxwriter-dev libreoffice-calc-nogui gnumeric
-  openssl
 )
 case "$release" in
   # Debian 13's xlsxwriter.pc requires minizip.
