@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../support/command_output.h"
+#include "../support/english_locale.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
@@ -41,8 +42,9 @@ std::string Quote(const std::string& argument) {
     return quoted + "'";
 }
 
-CommandResult RunExtractor(const std::vector<std::string>& arguments) {
-    std::string command = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
+// environment: settings put before the command ("LC_ALL=…").
+CommandResult RunExtractor(const std::vector<std::string>& arguments, const std::string& environment = "") {
+    std::string command = environment + " " QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
     for (const std::string& argument : arguments) command += " " + Quote(argument);
     command += " 2>&1 </dev/null";
     CommandResult result;
@@ -86,6 +88,37 @@ TEST(AcceptanceCommand, ARulesFileNotUnderstoodIsRefusedWithItsLineAndNothingRun
         RunExtractor({"--rules", tree.Path("rules/none.ini"), "-o", tree.Path("out.xlsx"), tree.Path("scan")});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_NE(missing.output.find("无法读取检验要求文件"), std::string::npos) << missing.output;
+}
+
+TEST(AcceptanceCommand, AnEnglishRunRefusesTheRulesInEnglishKeepingTheFilesOwnWords) {
+    if (testing::EnglishLocaleFolder().empty()) GTEST_SKIP() << "localedef could not make an English locale";
+    TempTree tree;
+    Batch(tree);
+    tree.File("rules/bad.ini", "[验收要求]\n页号 = 是\n\n最低分辩率 = 300\n");
+    tree.File("rules/value.ini", "[验收要求]\n最低JPEG质量 = 高\n");
+    tree.File("rules/catalogue.ini", "[验收要求]\n目录 = 坏目录.csv\n");
+    tree.File("rules/坏目录.csv", "档号,页数\nA001,二\n");
+    const std::string english = testing::EnglishLocaleSettings();
+    const struct {
+        const char* rules;
+        std::string line;
+    } cases[] = {
+        {"rules/bad.ini", "rules file " + tree.Path("rules/bad.ini") + ", line 4: unknown key \"最低分辩率\""},
+        {"rules/value.ini", "rules file " + tree.Path("rules/value.ini") +
+                                ", line 2: the value of \"最低JPEG质量\", \"高\", is not valid; it should be a whole "
+                                "number from 1 to 100"},
+        {"rules/catalogue.ini", "rules file " + tree.Path("rules/catalogue.ini") +
+                                    ", line 2: line 2 of the catalogue file: \"页数\" is not a page count: \"二\" (" +
+                                    tree.Path("rules/坏目录.csv") + ")"},
+        {"rules/none.ini", "rules file " + tree.Path("rules/none.ini") + ": cannot read the rules file: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rules);
+        const CommandResult result =
+            RunExtractor({"--rules", tree.Path(c.rules), "-o", tree.Path("out.xlsx"), tree.Path("scan")}, english);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.output.starts_with("quillmere-extract: " + c.line)) << result.output;
+    }
 }
 
 TEST(AcceptanceCommand, FindingsExitThreeWithTheirSheetsBesideTheUnchangedRows) {
