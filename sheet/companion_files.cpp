@@ -6,25 +6,10 @@
 #include <cerrno>
 #include <utility>
 
+#include "runtime/write_all.h"
 #include "sheet/failure_reason.h"
 
 namespace quillmere::sheet {
-
-namespace {
-
-// 0 or the errno of the write that failed.
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-        if (done < 0 && errno == EINTR) continue;
-        if (done < 0) return errno;
-        if (done == 0) return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(done));
-    }
-    return 0;
-}
-
-}  // namespace
 
 std::string CompanionPath(const std::string& workbookPath, std::string_view suffix) {
     const std::size_t slash = workbookPath.rfind('/');

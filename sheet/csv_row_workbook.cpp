@@ -8,6 +8,7 @@
 
 #include "runtime/text_encoding.h"
 #include "sheet/companion_files.h"
+#include "runtime/write_all.h"
 #include "sheet/failure_reason.h"
 
 namespace quillmere::sheet {
@@ -16,18 +17,6 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-// 0 or the errno of the write that failed.
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-        if (done < 0 && errno == EINTR) continue;
-        if (done < 0) return errno;
-        if (done == 0) return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(done));
-    }
-    return 0;
-}
 
 }  // namespace
 
