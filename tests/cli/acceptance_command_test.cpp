@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "../support/command_output.h"
 #include "../support/english_locale.h"
+#include "../support/extractor_command.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
@@ -25,37 +25,9 @@ namespace {
 
 using quillmere::testing::TempTree;
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;  // standard error (and output)
-
-    std::string LastLine() const {
-        std::string text = output;
-        while (!text.empty() && text.back() == '\n') text.pop_back();
-        return text.substr(text.rfind('\n') + 1);
-    }
-};
-
-std::string Quote(const std::string& argument) {
-    std::string quoted = "'";
-    for (char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// environment: settings put before the command ("LC_ALL=…").
-CommandResult RunExtractor(const std::vector<std::string>& arguments, const std::string& environment = "") {
-    std::string command = environment + " " QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
-    for (const std::string& argument : arguments) command += " " + Quote(argument);
-    command += " 2>&1 </dev/null";
-    CommandResult result;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, got);
-    const int status = pclose(pipe.release());
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using CommandResult = quillmere::testing::CommandRun;
+using quillmere::testing::RunExtractor;
+using quillmere::testing::ShellQuoted;
 
 std::string Scan(int width) {
     return quillmere::testing::MakeJpeg(
@@ -187,7 +159,7 @@ TEST(AcceptanceCommand, TheManifestVerifiesTheDeliveryWithSha256sum) {
     EXPECT_EQ(result.LastLine(), "验收检查：全部合格。");
     ASSERT_TRUE(std::filesystem::exists(tree.Path("out.sha256")));
 
-    const std::string verify = "cd " + Quote(tree.Path("scan")) + " && sha256sum -c --quiet ../out.sha256 2>&1";
+    const std::string verify = "cd " + ShellQuoted(tree.Path("scan")) + " && sha256sum -c --quiet ../out.sha256 2>&1";
     EXPECT_TRUE(testing::RunCommand(verify).succeeded);
     {
         std::fstream file(tree.Path("scan/A002/A002-0003.jpg"), std::ios::in | std::ios::out | std::ios::binary);
