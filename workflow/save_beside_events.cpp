@@ -19,14 +19,25 @@ struct SaveState {
     std::optional<sheet::WorkbookFailure> failure;
 };
 
-void BlockTerminationSignals() {
-    // Termination signals belong to the thread that owns the run, as for
-    // the threads preparing files.
-    sigset_t termination;
-    sigemptyset(&termination);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&termination, signal);
-    pthread_sigmask(SIG_BLOCK, &termination, nullptr);
-}
+// Blocks the termination signals on this thread for its lifetime. A thread
+// started meanwhile inherits the block from its first instruction: the
+// signals belong to the thread that owns the run, as for the threads
+// preparing files.
+class TerminationSignalsBlocked {
+public:
+    TerminationSignalsBlocked() {
+        sigset_t termination;
+        sigemptyset(&termination);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&termination, signal);
+        pthread_sigmask(SIG_BLOCK, &termination, &previous_);
+    }
+    ~TerminationSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    TerminationSignalsBlocked(const TerminationSignalsBlocked&) = delete;
+    TerminationSignalsBlocked& operator=(const TerminationSignalsBlocked&) = delete;
+
+private:
+    sigset_t previous_;
+};
 
 }  // namespace
 
@@ -35,8 +46,8 @@ std::optional<sheet::WorkbookFailure> CommitBesideEvents(sheet::RowWorkbook& wor
     SaveState state;
     std::jthread saver;
     try {
+        const TerminationSignalsBlocked blocked;
         saver = std::jthread([&workbook, &state] {
-            BlockTerminationSignals();
             std::optional<sheet::WorkbookFailure> failure = workbook.Commit();
             const std::lock_guard lock(state.mutex);
             state.failure = std::move(failure);
