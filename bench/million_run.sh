@@ -34,7 +34,7 @@ while (($#)); do
     --dir) root=$2; shift 2 ;;
     --count) count=$2; shift 2 ;;
     --jobs) jobs=(--jobs "$2"); shift 2 ;;
-    -h|--help) sed -n '2,24p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
     *) echo "million_run: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
