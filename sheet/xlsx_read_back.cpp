@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace quillmere::sheet {
@@ -74,6 +76,9 @@ std::string Damaged(const std::string& what) { return "读回校验失败：" + 
 // past, and at the end its last ones.
 class PartScanner {
 public:
+    // rowsBefore: rows of the part before the piece this scanner reads.
+    explicit PartScanner(std::int64_t rowsBefore = 0) : rows_(rowsBefore) {}
+
     void Add(std::string_view fresh) {
         if (head_.size() < kHeadKept) head_.append(fresh.substr(0, kHeadKept - head_.size()));
         std::size_t at = 0;
@@ -101,6 +106,8 @@ public:
     std::int64_t RowsInOrder() const { return rows_; }
     bool InOrder() const { return inOrder_; }
     void Finish(std::string_view tail) { tail_ = tail; }
+    // The part's first bytes, as the scanner of its first piece saw them.
+    void TakeHead(const PartScanner& first) { head_ = first.head_; }
 
     // The number of the last row tag in the part's last bytes, 0 when none.
     std::int64_t LastRow() const {
@@ -163,19 +170,37 @@ private:
     std::string_view tail_;  // into the inflate window, valid until it is reused
 };
 
-// Streams one entry's data through the CRC and the scanner, keeping at
-// least its last keep bytes. Nothing when the data is whole.
-std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entry& entry, std::size_t keep,
-                                      std::vector<unsigned char>& window, PartScanner& scanner) {
+// Where an entry's data starts, after its local header; or what is wrong.
+std::optional<std::string> FindData(int fd, std::uint64_t fileSize, const Entry& entry, std::uint64_t& dataStart) {
     unsigned char header[kLocalHeaderSize];
     if (entry.localOffset + kLocalHeaderSize > fileSize || !ReadAt(fd, header, sizeof header, entry.localOffset) ||
         Le32(header) != kLocalHeaderSignature) {
         return Damaged(entry.name + " 的本地文件头缺失");
     }
-    const std::uint64_t dataStart = entry.localOffset + kLocalHeaderSize + Le16(header + 26) + Le16(header + 28);
+    dataStart = entry.localOffset + kLocalHeaderSize + Le16(header + 26) + Le16(header + 28);
     if (dataStart + entry.compressedSize > fileSize) return Damaged(entry.name + " 的数据不完整");
     if (entry.method != Z_DEFLATED && entry.method != 0) return Damaged(entry.name + " 的压缩方式未知");
+    return std::nullopt;
+}
 
+// A stretch of an entry's data that inflates on its own: the whole entry,
+// or the part between two restart points.
+struct Piece {
+    std::uint64_t compressedBegin = 0;  // into the entry's data
+    std::uint64_t compressedEnd = 0;
+    std::uint64_t begin = 0;  // into the entry's content
+    std::uint64_t end = 0;
+    std::int64_t rowsBefore = 0;
+    bool last = true;  // ends where the deflate stream ends
+};
+
+// Streams one piece through the CRC and the scanner, keeping at least its
+// last keep bytes. Nothing when the piece is whole; crc is then its CRC-32.
+std::optional<std::string> CheckPiece(int fd, std::uint64_t dataStart, const Entry& entry, const Piece& piece,
+                                      std::size_t keep, std::vector<unsigned char>& window, PartScanner& scanner,
+                                      std::uint32_t& pieceCrc) {
+    const std::uint64_t compressed = piece.compressedEnd - piece.compressedBegin;
+    const std::uint64_t expected = piece.end - piece.begin;
     auto input = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
     // The window holds the kept tail followed by room for several chunks;
     // the tail moves to the front only when that room runs out, so little
@@ -192,11 +217,13 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
     std::uint64_t produced = 0;
     std::uint64_t consumed = 0;
     std::size_t filled = 0;
-    bool ended = !deflated && entry.compressedSize == 0;
+    bool ended = !deflated && compressed == 0;
     while (!ended) {
-        if (stream.avail_in == 0 && consumed < entry.compressedSize) {
-            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, entry.compressedSize - consumed));
-            if (!ReadAt(fd, input.get(), take, dataStart + consumed)) return Damaged(entry.name + " 无法读取");
+        if (stream.avail_in == 0 && consumed < compressed) {
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, compressed - consumed));
+            if (!ReadAt(fd, input.get(), take, dataStart + piece.compressedBegin + consumed)) {
+                return Damaged(entry.name + " 无法读取");
+            }
             consumed += take;
             stream.next_in = input.get();
             stream.avail_in = static_cast<uInt>(take);
@@ -212,11 +239,16 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
             stream.avail_out = static_cast<uInt>(window.size() - filled);
             const int result = inflate(&stream, Z_NO_FLUSH);
             fresh = window.size() - filled - stream.avail_out;
+            const bool drained = fresh == 0 && stream.avail_in == 0 && consumed >= compressed;
             if (result == Z_STREAM_END) {
+                // Only the last piece may hold the stream's end.
+                if (!piece.last) return Damaged(entry.name + " 的压缩数据损坏");
                 ended = true;
+            } else if (drained && !piece.last) {
+                ended = true;  // a piece before a restart point ends with its input
             } else if (result != Z_OK && !(result == Z_BUF_ERROR && fresh > 0)) {
                 return Damaged(entry.name + " 的压缩数据损坏");
-            } else if (fresh == 0 && stream.avail_in == 0 && consumed >= entry.compressedSize) {
+            } else if (drained) {
                 return Damaged(entry.name + " 的压缩数据提前结束");
             }
         } else {
@@ -224,20 +256,118 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
             std::memcpy(output + filled, stream.next_in, fresh);
             stream.next_in += fresh;
             stream.avail_in -= static_cast<uInt>(fresh);
-            ended = consumed >= entry.compressedSize && stream.avail_in == 0;
+            ended = consumed >= compressed && stream.avail_in == 0;
         }
         produced += fresh;
-        if (produced > entry.size) return Damaged(entry.name + " 比记录的长");
+        if (produced > expected) return Damaged(entry.name + " 比记录的长");
         crc = crc32(crc, output + filled, static_cast<uInt>(fresh));
         scanner.Add(std::string_view(reinterpret_cast<const char*>(output + filled), fresh));
         filled += fresh;
     }
-    if (deflated && (stream.avail_in != 0 || consumed != entry.compressedSize)) {
+    if (deflated && (stream.avail_in != 0 || consumed != compressed)) {
         return Damaged(entry.name + " 的压缩数据后有多余字节");
     }
-    if (produced != entry.size) return Damaged(entry.name + " 比记录的短");
-    if (crc != entry.crc) return Damaged(entry.name + " 的校验和不符");
+    if (produced != expected) return Damaged(entry.name + " 比记录的短");
+    pieceCrc = crc;
     scanner.Finish(std::string_view(reinterpret_cast<const char*>(output), filled));
+    return std::nullopt;
+}
+
+// A sheet smaller than this is read in one piece: starting a thread costs
+// more than it saves.
+constexpr std::uint64_t kSmallestSplitSheet = 16 * 1024 * 1024;
+constexpr unsigned kMostPieces = 4;
+
+// The pieces an entry is read in: one, or one a core cut at the restart
+// points nearest to equal shares. Points that do not fit the entry are not
+// used (the entry is then read whole, which checks it all the same).
+std::vector<Piece> PiecesOf(const Entry& entry, std::span<const SheetRestartPoint> points) {
+    std::vector<Piece> pieces{Piece{0, entry.compressedSize, 0, entry.size, 0, true}};
+    // At least two, so that a one-core machine reads the pieces the same way.
+    const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
+    const unsigned wanted = std::min({cores, kMostPieces, static_cast<unsigned>(points.size() + 1)});
+    if (entry.method != Z_DEFLATED || entry.size < kSmallestSplitSheet || wanted < 2) return pieces;
+    std::vector<const SheetRestartPoint*> cuts;
+    std::size_t next = 0;
+    for (unsigned share = 1; share < wanted; ++share) {
+        const std::uint64_t target = entry.size / wanted * share;
+        const SheetRestartPoint* best = nullptr;
+        for (std::size_t index = next; index < points.size(); ++index) {
+            const std::uint64_t at = points[index].at.offset;
+            if (!best || (at > target ? at - target : target - at) <
+                             (best->at.offset > target ? best->at.offset - target : target - best->at.offset)) {
+                best = &points[index];
+                next = index + 1;
+            }
+        }
+        if (best) cuts.push_back(best);
+    }
+    std::uint64_t compressedBegin = 0, begin = 0;
+    std::int64_t rowsBefore = 0;
+    std::vector<Piece> split;
+    for (const SheetRestartPoint* cut : cuts) {
+        if (cut->at.compressedOffset <= compressedBegin || cut->at.compressedOffset >= entry.compressedSize ||
+            cut->at.offset <= begin || cut->at.offset >= entry.size || cut->rowsBefore <= rowsBefore) {
+            return pieces;
+        }
+        split.push_back(Piece{compressedBegin, cut->at.compressedOffset, begin, cut->at.offset, rowsBefore, false});
+        compressedBegin = cut->at.compressedOffset;
+        begin = cut->at.offset;
+        rowsBefore = cut->rowsBefore;
+    }
+    split.push_back(Piece{compressedBegin, entry.compressedSize, begin, entry.size, rowsBefore, true});
+    return split;
+}
+
+// Reads one entry back: all of it through the CRC and scanner (which ends
+// up describing the whole part), in pieces side by side where points allow.
+std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entry& entry, std::size_t keep,
+                                      std::span<const SheetRestartPoint> points, std::vector<unsigned char>& window,
+                                      PartScanner& scanner) {
+    std::uint64_t dataStart = 0;
+    if (auto failure = FindData(fd, fileSize, entry, dataStart)) return failure;
+    const std::vector<Piece> pieces = PiecesOf(entry, points);
+    const std::size_t count = pieces.size();
+    std::vector<std::optional<std::string>> failures(count);
+    std::vector<std::uint32_t> crcs(count, 0);
+    std::vector<PartScanner> scanners;
+    for (const Piece& piece : pieces) scanners.emplace_back(piece.rowsBefore);
+    std::vector<std::vector<unsigned char>> windows(count - 1);
+    const auto check = [&](std::size_t index) {
+        std::vector<unsigned char>& own = index + 1 == count ? window : windows[index];
+        // Only the last piece's end is looked at for the last row and closing tag.
+        const std::size_t kept = index + 1 == count ? keep : 0;
+        failures[index] = CheckPiece(fd, dataStart, entry, pieces[index], kept, own, scanners[index], crcs[index]);
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t index = 0; index + 1 < count; ++index) {
+        try {
+            threads.emplace_back(check, index);
+        } catch (const std::system_error&) {
+            check(index);  // no thread to be had: read it here
+        }
+    }
+    check(count - 1);
+    for (std::thread& thread : threads) thread.join();
+
+    std::uint32_t crc = crcs[0];
+    for (std::size_t index = 0; index < count; ++index) {
+        if (failures[index]) return failures[index];
+        if (index + 1 < count) {
+            const PartScanner& piece = scanners[index];
+            if (!piece.InOrder() || piece.RowsInOrder() != pieces[index + 1].rowsBefore) {
+                return Damaged(entry.name + " 的行不完整或次序不对");
+            }
+        }
+        if (index > 0) {
+            crc = static_cast<std::uint32_t>(
+                crc32_combine(crc, crcs[index], static_cast<z_off_t>(pieces[index].end - pieces[index].begin)));
+        }
+    }
+    if (crc != entry.crc) return Damaged(entry.name + " 的校验和不符");
+    PartScanner whole = std::move(scanners.back());
+    if (count > 1) whole.TakeHead(scanners.front());
+    scanner = std::move(whole);
     return std::nullopt;
 }
 
@@ -339,14 +469,14 @@ bool IsXmlPart(std::string_view name) { return name.ends_with(".xml") || name.en
 
 }  // namespace
 
-std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows, std::size_t longestRowBytes) {
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const SheetWritten> sheets, std::size_t longestRowBytes) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) return Damaged(std::strerror(errno));
     const auto fileSize = static_cast<std::uint64_t>(status.st_size);
     std::vector<Entry> entries;
     if (auto failure = ReadDirectory(fd, fileSize, entries)) return failure;
 
-    std::vector<bool> sheetSeen(lastRows.size(), false);
+    std::vector<bool> sheetSeen(sheets.size(), false);
     std::vector<unsigned char> window;
     for (const Entry& entry : entries) {
         std::size_t sheet = 0;
@@ -358,17 +488,21 @@ std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> la
                 sheet = static_cast<std::size_t>(std::stoul(number));
             }
         }
-        const bool expectedSheet = sheet >= 1 && sheet <= lastRows.size();
+        const bool expectedSheet = sheet >= 1 && sheet <= sheets.size();
         PartScanner scanner;
         const std::size_t keep = expectedSheet ? kTailKept + longestRowBytes : kTailKept;
-        if (auto failure = CheckEntry(fd, fileSize, entry, keep, window, scanner)) return failure;
+        const std::span<const SheetRestartPoint> points =
+            expectedSheet ? std::span<const SheetRestartPoint>(sheets[sheet - 1].restartPoints)
+                          : std::span<const SheetRestartPoint>();
+        if (auto failure = CheckEntry(fd, fileSize, entry, keep, points, window, scanner)) return failure;
         if (IsXmlPart(name) && !scanner.EndsWhole(entry.size)) return Damaged(entry.name + " 不完整");
         if (expectedSheet) {
-            if (scanner.LastRow() != lastRows[sheet - 1]) {
+            const std::int64_t lastRow = sheets[sheet - 1].lastRow;
+            if (scanner.LastRow() != lastRow) {
                 return Damaged(entry.name + " 的最后一行是第" + std::to_string(scanner.LastRow()) + "行，应为第" +
-                               std::to_string(lastRows[sheet - 1]) + "行");
+                               std::to_string(lastRow) + "行");
             }
-            if (!scanner.InOrder() || scanner.RowsInOrder() != lastRows[sheet - 1]) {
+            if (!scanner.InOrder() || scanner.RowsInOrder() != lastRow) {
                 return Damaged(entry.name + " 的行不完整或次序不对");
             }
             sheetSeen[sheet - 1] = true;
@@ -378,6 +512,12 @@ std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> la
         if (!sheetSeen[sheet]) return Damaged("缺少工作表 sheet" + std::to_string(sheet + 1));
     }
     return std::nullopt;
+}
+
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows, std::size_t longestRowBytes) {
+    std::vector<SheetWritten> sheets;
+    for (const std::int64_t lastRow : lastRows) sheets.push_back(SheetWritten{lastRow, {}});
+    return ReadBackXlsx(fd, sheets, longestRowBytes);
 }
 
 }  // namespace quillmere::sheet

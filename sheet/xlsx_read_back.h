@@ -13,13 +13,35 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "sheet/zip_stream.h"
 
 namespace quillmere::sheet {
 
-// fd open for reading; lastRows[i] is the 1-based number of the last row of
-// "xl/worksheets/sheet<i+1>.xml"; longestRowBytes bounds the XML of any one
-// row (the last row is looked for only that far from a sheet's end).
-// Nothing when the file reads back whole, else what is wrong, in Chinese.
+// A restart point of a worksheet (ZipStream::MarkRestartPoint) at the start
+// of a row, with the number of rows before it.
+struct SheetRestartPoint {
+    ZipRestartPoint at;
+    std::int64_t rowsBefore = 0;
+};
+
+// What the writer knows of "xl/worksheets/sheet<i+1>.xml".
+struct SheetWritten {
+    std::int64_t lastRow = 0;  // 1-based
+    std::vector<SheetRestartPoint> restartPoints;  // in order; may be none
+};
+
+// fd open for reading; sheets[i] describes "xl/worksheets/sheet<i+1>.xml";
+// longestRowBytes bounds the XML of any one row (the last row is looked for
+// only that far from a sheet's end). A large sheet with restart points is
+// read back in pieces side by side, one a core; every piece must inflate to
+// exactly its part of the content, begin with the row after the ones
+// before it and hold its rows in order, and the pieces' CRC together must
+// be the entry's. Nothing when the file reads back whole, else what is
+// wrong, in Chinese.
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const SheetWritten> sheets, std::size_t longestRowBytes);
+// The same where only the last rows are known.
 std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows, std::size_t longestRowBytes);
 
 // A bound of the XML written for a row of columns text cells

@@ -31,6 +31,9 @@ constexpr std::size_t kMostColumns = 16384;
 constexpr int kCompressionLevel = 1;
 // Sheet XML handed to the zip in pieces of about this size.
 constexpr std::size_t kFlushSize = 256 * 1024;
+// A restart point this often in a sheet's XML, so that the read-back can
+// inflate a large sheet in pieces on several cores.
+constexpr std::size_t kRestartSpacing = 8 * 1024 * 1024;
 
 constexpr int kHeaderStyle = 1;
 
@@ -122,6 +125,8 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::StartTableSheet() {
         if (sheet.name == name) return Fail("工作表名“" + name + "”重复");
     }
     sheets_.push_back(XlsxSheetFacts{std::move(name), 0, table_.header.size()});
+    restartPoints_.emplace_back();
+    sinceRestart_ = 0;
     headWritten_ = false;
     pending_.clear();
     if (const int error = zip_->StartEntry("xl/worksheets/sheet" + std::to_string(sheets_.size()) + ".xml")) {
@@ -145,7 +150,16 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Flush(bool widthsFinal) {
         headWritten_ = true;
     }
     if (const int error = zip_->Write(pending_)) return Fail(FailureReason(error));
+    sinceRestart_ += pending_.size();
     pending_.clear();
+    // What was written ends with a whole row, so the next piece starts with one.
+    if (sinceRestart_ >= kRestartSpacing) {
+        SheetRestartPoint point;
+        if (const int error = zip_->MarkRestartPoint(point.at)) return Fail(FailureReason(error));
+        point.rowsBefore = sheets_.back().rows;
+        restartPoints_.back().push_back(point);
+        sinceRestart_ = 0;
+    }
     return std::nullopt;
 }
 
@@ -226,9 +240,11 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
     if (error == 0) error = zip_->Finish();
     if (error != 0) return Fail(FailureReason(error));
     if (const int synced = staged_.Sync(); synced != 0) return Fail(FailureReason(synced));
-    std::vector<std::int64_t> lastRows;
-    for (const XlsxSheetFacts& sheet : sheets_) lastRows.push_back(sheet.rows);
-    if (auto damage = ReadBackXlsx(staged_.Descriptor(), lastRows, longestRowXml_)) return Fail(*damage);
+    std::vector<SheetWritten> written;
+    for (std::size_t sheet = 0; sheet < sheets_.size(); ++sheet) {
+        written.push_back(SheetWritten{sheets_[sheet].rows, std::move(restartPoints_[sheet])});
+    }
+    if (auto damage = ReadBackXlsx(staged_.Descriptor(), written, longestRowXml_)) return Fail(*damage);
     if (auto failure = companions_.Verify()) return FailWith(*failure);
     // The companions go first: a workbook under its name always has them beside it.
     if (auto failure = companions_.Commit()) return FailWith(*failure);

@@ -31,6 +31,7 @@
 #include "sheet/row_workbook.h"
 #include "sheet/staged_file.h"
 #include "sheet/utf8_text_cache.h"
+#include "sheet/xlsx_read_back.h"
 #include "sheet/xlsx_parts.h"
 #include "sheet/zip_stream.h"
 
@@ -99,6 +100,8 @@ private:
     std::unique_ptr<ZipStream> zip_;
     CompanionFiles companions_;
     std::vector<XlsxSheetFacts> sheets_;  // rows of each, header included
+    std::vector<std::vector<SheetRestartPoint>> restartPoints_;  // of each sheet
+    std::size_t sinceRestart_ = 0;  // sheet XML written since its last restart point
     std::string pending_;       // sheet XML not yet handed to the zip
     bool headWritten_ = false;  // of the open sheet
     Utf8TextCache utf8_;

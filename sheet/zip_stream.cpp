@@ -140,6 +140,14 @@ int ZipStream::Write(std::string_view bytes) {
     return 0;
 }
 
+int ZipStream::MarkRestartPoint(ZipRestartPoint& point) {
+    if (failure_ != 0) return failure_;
+    if (!inEntry_) return Fail(EINVAL);
+    if (const int error = Deflate({}, Z_FULL_FLUSH); error != 0) return error;
+    point = {entries_.back().compressedSize, entries_.back().size};
+    return 0;
+}
+
 int ZipStream::FinishEntry() {
     if (failure_ != 0) return failure_;
     if (!inEntry_) return Fail(EINVAL);

@@ -17,6 +17,13 @@
 
 namespace quillmere::sheet {
 
+// A place in an entry's deflated data where inflating can start afresh:
+// the compressor ended its block there and forgot what came before.
+struct ZipRestartPoint {
+    std::uint64_t compressedOffset = 0;  // into the entry's data
+    std::uint64_t offset = 0;            // into the entry's content
+};
+
 class ZipStream {
 public:
     // Writes into fd from offset 0 on; fd stays the caller's.
@@ -28,6 +35,10 @@ public:
     // Each returns 0 or the first errno met.
     int StartEntry(const std::string& name);
     int Write(std::string_view bytes);
+    // Makes the current end of the open entry a restart point. A few per
+    // entry cost next to nothing in size; a reader can then inflate the
+    // pieces between them side by side.
+    int MarkRestartPoint(ZipRestartPoint& point);
     int FinishEntry();
     int Finish();
 

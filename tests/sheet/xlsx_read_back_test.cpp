@@ -247,7 +247,7 @@ TEST(XlsxReadBackZip64Test, ArchivesPastThePlainLimitsReadBackAndPythonAgrees) {
             }
             ASSERT_EQ(zip.Finish(), 0);
         }
-        const auto failure = ReadBackXlsx(fd.get(), {}, RowXmlBound(64, 2));
+        const auto failure = ReadBackXlsx(fd.get(), std::span<const std::int64_t>(), RowXmlBound(64, 2));
         EXPECT_FALSE(failure.has_value()) << *failure;
         const auto python = testing::RunCommand(
             "/usr/bin/python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
@@ -256,8 +256,82 @@ TEST(XlsxReadBackZip64Test, ArchivesPastThePlainLimitsReadBackAndPythonAgrees) {
         EXPECT_EQ(python.output, std::to_string(c.entries) + " " + std::to_string(c.bytesInFirst) + "\n");
         // Cut in its directory, it is refused.
         ASSERT_EQ(::ftruncate(fd.get(), ::lseek(fd.get(), 0, SEEK_END) - 30), 0);
-        EXPECT_TRUE(ReadBackXlsx(fd.get(), {}, RowXmlBound(64, 2)).has_value());
+        EXPECT_TRUE(ReadBackXlsx(fd.get(), std::span<const std::int64_t>(), RowXmlBound(64, 2)).has_value());
     }
+}
+
+// A large sheet read back in pieces side by side, cut at the restart points
+// its writer marked: whole, it passes (and Python reads it); a changed byte
+// in a later piece, rows lost where two pieces meet, or points that do not
+// match the data are refused.
+TEST(XlsxReadBackPiecesTest, ALargeSheetReadInPiecesPassesOnlyWhenEveryPieceIsWhole) {
+    testing::TempDirectory directory;
+    const std::string path = directory.path() + "/sheet.zip";
+    const std::string cell(200, 'v');
+    struct Written {
+        std::string bytes;
+        std::vector<SheetRestartPoint> points;
+        std::int64_t lastRow = 0;
+    };
+    // rows 1..count, skipping skipped; a restart point every 20,000 rows.
+    const auto write = [&](int count, int skipped) {
+        Written written;
+        const FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        ZipStream zip(fd.get(), 1);
+        EXPECT_EQ(zip.StartEntry("xl/worksheets/sheet1.xml"), 0);
+        EXPECT_EQ(zip.Write("<?xml version=\"1.0\"?>\n<worksheet><sheetData>"), 0);
+        std::int64_t rows = 0;
+        for (int row = 1; row <= count; ++row) {
+            if (row != skipped) {
+                EXPECT_EQ(zip.Write("<row r=\"" + std::to_string(row) + "\"><c><is><t>" + cell + "</t></is></c></row>"), 0);
+                rows = row;
+            }
+            if (row % 20000 == 0 && row < count) {
+                SheetRestartPoint point;
+                EXPECT_EQ(zip.MarkRestartPoint(point.at), 0);
+                point.rowsBefore = row;
+                written.points.push_back(point);
+            }
+        }
+        EXPECT_EQ(zip.Write("</sheetData></worksheet>"), 0);
+        EXPECT_EQ(zip.FinishEntry(), 0);
+        EXPECT_EQ(zip.Finish(), 0);
+        written.bytes = fixtures::FileBytes(path);
+        written.lastRow = rows;
+        return written;
+    };
+    const auto check = [&](const std::string& bytes, const std::vector<SheetRestartPoint>& points, std::int64_t lastRow) {
+        fixtures::WriteFileBytes(path, bytes);
+        const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        const SheetWritten sheet{lastRow, points};
+        return ReadBackXlsx(fd.get(), std::span<const SheetWritten>(&sheet, 1), RowXmlBound(256, 1));
+    };
+
+    const Written whole = write(80000, 0);  // 20 MB of XML, three points
+    ASSERT_EQ(whole.points.size(), 3u);
+    EXPECT_FALSE(check(whole.bytes, whole.points, 80000).has_value());
+    EXPECT_FALSE(check(whole.bytes, {}, 80000).has_value()) << "read in one piece it is the same file";
+    fixtures::WriteFileBytes(path, whole.bytes);
+    const auto python = testing::RunCommand(
+        "/usr/bin/python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).testzip())' " +
+        testing::ShellQuoted(path));
+    EXPECT_EQ(python.output, "None\n");
+
+    std::string changed = whole.bytes;
+    const std::size_t late = 30 + 24 + 20 + static_cast<std::size_t>(whole.points[2].at.compressedOffset) + 1000;
+    changed[late] = static_cast<char>(changed[late] ^ 0x20);
+    EXPECT_TRUE(check(changed, whole.points, 80000).has_value()) << "a changed byte in the last piece";
+
+    // Row 40,001 missing, right where the third piece starts.
+    const Written gap = write(80000, 40001);
+    EXPECT_TRUE(check(gap.bytes, gap.points, gap.lastRow).has_value());
+
+    std::vector<SheetRestartPoint> wrongRows = whole.points;
+    wrongRows[1].rowsBefore += 1;
+    EXPECT_TRUE(check(whole.bytes, wrongRows, 80000).has_value()) << "a point that says one row too many";
+    std::vector<SheetRestartPoint> wrongPlace = whole.points;
+    wrongPlace[1].at.compressedOffset -= 7;
+    EXPECT_TRUE(check(whole.bytes, wrongPlace, 80000).has_value()) << "a point that is not where the data restarts";
 }
 
 }  // namespace
