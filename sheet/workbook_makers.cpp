@@ -5,7 +5,6 @@
 
 #include "sheet/csv_row_workbook.h"
 #include "sheet/failure_reason.h"
-#include "sheet/reserved_name.h"
 #include "sheet/xlsx_row_workbook.h"
 
 namespace quillmere::sheet {
@@ -39,11 +38,7 @@ CreatedWorkbook CreateRowWorkbook(const std::string& path, const WorkbookLayout&
 }
 
 CreatedWorkbook CreateWorkbookUnderFreshName(const std::string& stem, const WorkbookLayout& layout) {
-    int error = 0;
-    ReservedName name = ReservedName::Reserve(stem, ".xlsx", error);
-    if (!name.Holds()) return {nullptr, {stem + ".xlsx", FailureReason(error)}};
-    const std::string path = name.Path();
-    return XlsxRowWorkbook::Create(path, layout, std::move(name));
+    return XlsxRowWorkbook::Create(stem + ".xlsx", layout, OnExistingFile::kTakeNextFree);
 }
 
 }  // namespace quillmere::sheet

@@ -38,12 +38,13 @@ std::string SheetName(std::size_t index) { return "Sheet" + std::to_string(index
 
 }  // namespace
 
-CreatedWorkbook XlsxRowWorkbook::Create(const std::string& path, const WorkbookLayout& layout, ReservedName reserved) {
+CreatedWorkbook XlsxRowWorkbook::Create(const std::string& path, const WorkbookLayout& layout,
+                                        OnExistingFile onExisting) {
     if (layout.header.empty() || layout.header.size() > kMostColumns) {
         return {nullptr, {path, "表头的列数无效"}};
     }
     std::unique_ptr<XlsxRowWorkbook> workbook(new XlsxRowWorkbook(path, layout));
-    workbook->reserved_ = std::move(reserved);
+    workbook->onExisting_ = onExisting;
     if (auto failure = workbook->Start()) return {nullptr, *failure};
     return {std::move(workbook), {}};
 }
@@ -60,7 +61,7 @@ XlsxRowWorkbook::~XlsxRowWorkbook() { Discard(); }
 
 std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
     int error = 0;
-    staged_ = StagedFile::Create(path_, error);
+    staged_ = StagedFile::Create(path_, error, onExisting_);
     if (!staged_.IsOpen()) return Fail(FailureReason(error));
     zip_ = std::make_unique<ZipStream>(staged_.Descriptor(), kCompressionLevel);
     for (std::size_t column = 0; column < header_.size(); ++column) {
@@ -206,9 +207,8 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
     if (auto damage = ReadBackXlsx(staged_.Descriptor(), lastRows, RowXmlBound(longestRowText_, header_.size()))) {
         return Fail(*damage);
     }
-    reserved_.StopSignalCleanup();
     if (const int renamed = staged_.Commit(); renamed != 0) return Fail(FailureReason(renamed));
-    reserved_.Fulfil();
+    path_ = staged_.Destination();
     return std::nullopt;
 }
 
@@ -221,7 +221,6 @@ WorkbookFailure XlsxRowWorkbook::Fail(std::string reason) {
 void XlsxRowWorkbook::Discard() {
     zip_.reset();
     staged_.Discard();
-    reserved_.Release();
     finished_ = true;
 }
 

@@ -183,6 +183,8 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         return result;
     }
     result.saved = true;
+    // A fresh name is settled only by the save itself.
+    result.workbookPath = workbook.Path();
     if (stopped) {
         // The window has gone; the rows so far are saved and nobody waits for a box.
         result.outcome = RunOutcome::Interrupted;
