@@ -129,7 +129,7 @@ void AcceptanceRulesDialog::load() {
     const workflow::RulesReading reading = workflow::ParseAcceptanceRules(text);
     if (!stream || !reading.rules) {
         showProblem(
-            Q(workflow::DescribeRulesFailure(path, stream ? reading.failure : workflow::RulesFailure{0, failure})) +
+            Q(workflow::DescribeRulesFailure(path, stream ? reading.failure : workflow::RulesFailure(0, Message("%s", {failure})))) +
             Q("\n保存将替换这个文件。"));
         return;
     }

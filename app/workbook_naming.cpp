@@ -21,9 +21,11 @@ QString ImageFolderName(const Text& imageFolder) {
 
 QString WorkbookStem(const QString& outputFolder, const Text& imageFolder, const QDateTime& at) {
     const QByteArray tail = (QStringLiteral("-元数据-") + at.toString(QStringLiteral("yyyyMMdd-HHmmss"))).toUtf8();
-    // Room for the longest copy number and the extension, so that every
-    // name the save may take fits a file name.
-    const std::size_t reserved = std::to_string(sheet::StagedFile::kMostCopies).size() + 1 + sizeof ".xlsx" - 1;
+    // Room for the longest copy number and extension (".xlsx", or ".sha256"
+    // of a file saved beside it, with some to spare), so that every name
+    // the save may take fits a file name.
+    constexpr std::size_t kLongestExtension = 10;
+    const std::size_t reserved = std::to_string(sheet::StagedFile::kMostCopies).size() + 1 + kLongestExtension;
     const qsizetype room = static_cast<qsizetype>(sheet::kLongestFileName - reserved) - tail.size();
     QByteArray folderName = ImageFolderName(imageFolder).toUtf8();
     if (folderName.size() > room) {

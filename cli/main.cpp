@@ -42,7 +42,7 @@ std::optional<std::optional<quillmere::workflow::AcceptanceRules>> AcceptanceRul
     if (!options.rules.empty()) {
         const quillmere::workflow::RulesReading reading = quillmere::workflow::LoadAcceptanceRules(fs, options.rules);
         if (!reading.rules) {
-            PrintError(quillmere::workflow::DescribeRulesFailure(options.rules, reading.failure));
+            PrintError(quillmere::cli::RulesFailureLine(options.rules, reading.failure));
             return std::nullopt;
         }
         rules = *reading.rules;

@@ -65,6 +65,12 @@ std::string WorkbookFailureLine(workflow::RunOutcome outcome, const std::optiona
                   reason.c_str());
 }
 
+std::string RulesFailureLine(const std::string& path, const workflow::RulesFailure& failure) {
+    const std::string reason = failure.message.Filled(&Tr);
+    if (failure.line > 0) return Format(Tr("检验要求文件%s第%d行：%s"), path.c_str(), failure.line, reason.c_str());
+    return Format(Tr("检验要求文件%s：%s"), path.c_str(), reason.c_str());
+}
+
 std::string TranslatedReason(const std::string& reason) {
     for (const char* known : kWorkbookReasons) {
         if (reason == known) return Tr(known);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sheet/row_workbook.h"
+#include "workflow/acceptance_rules.h"
 #include "workflow/extraction_run.h"
 
 namespace quillmere::cli {
@@ -28,6 +29,9 @@ std::string FolderUnusableLine(const std::string& folder);
 // The workbook could not be created (CreateFailed) or saved (SaveFailed):
 // its path and the reason.
 std::string WorkbookFailureLine(workflow::RunOutcome outcome, const std::optional<sheet::WorkbookFailure>& failure);
+
+// The rules file (path) was refused: where, and why.
+std::string RulesFailureLine(const std::string& path, const workflow::RulesFailure& failure);
 
 // A failure reason in the run's language: the reasons the workbook names in
 // Chinese are translated; a system error text is already in the locale's.

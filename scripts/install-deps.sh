@@ -53,6 +53,7 @@ package_packages=(dpkg-dev lintian desktop-file-utils man-db groff-base)
 
 bench_packages=(
   time strace libbenchmark-dev libimage-exiftool-perl graphicsmagick imagemagick clang fonts-noto-cjk x11-utils
+  poppler-utils
   dpkg-dev linux-perf
 )
 

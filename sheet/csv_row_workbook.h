@@ -5,8 +5,10 @@
 // a quote, CR or LF is quoted, its quotes doubled), CRLF after every
 // record, one header and no limit on rows.
 //
-// Saved as StagedFile describes, once the file's size on disk matches the
-// bytes written.
+// A sheet started by StartSheet goes to a file of its own beside the rows'
+// file, "<stem>-<name>.csv", in the same form. Every file is saved as
+// StagedFile describes, once its size on disk matches the bytes written;
+// the rows' file is renamed last.
 
 #include <cstdint>
 #include <optional>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "sheet/companion_files.h"
 #include "sheet/row_workbook.h"
 #include "sheet/staged_file.h"
 #include "sheet/utf8_text_cache.h"
@@ -32,27 +35,34 @@ public:
     std::optional<WorkbookFailure> AppendRow(std::span<const Text> cells) override;
     std::optional<WorkbookFailure> Commit() override;
     void Discard() override;
-    std::optional<WorkbookFailure> StartSheet(const std::string&, std::span<const Text>) override {
-        return WorkbookFailure{Path(), "暂不支持"};
-    }
-    std::optional<WorkbookFailure> AddCompanionFile(std::string_view, std::string) override {
-        return WorkbookFailure{Path(), "暂不支持"};
-    }
+    std::optional<WorkbookFailure> StartSheet(const std::string& name, std::span<const Text> header) override;
+    std::optional<WorkbookFailure> AddCompanionFile(std::string_view extension, std::string contents) override;
 
 private:
-    CsvRowWorkbook(std::string path, std::size_t columns);
+    // One CSV file being written.
+    struct SheetFile {
+        std::string path;
+        std::size_t columns = 0;
+        StagedFile staged;
+        std::string buffer;  // not yet written
+        std::uint64_t written = 0;
+    };
 
-    void AppendField(std::string_view utf8);
-    // Writes the buffer out when it is full enough (or, with force, at all).
-    std::optional<WorkbookFailure> Drain(bool force);
-    WorkbookFailure Fail(std::string reason);
+    explicit CsvRowWorkbook(std::string path);
+
+    // Stages path and puts the byte-order mark and header into it.
+    std::optional<WorkbookFailure> StartFile(std::string path, std::span<const Text> header);
+    // Writes a file's buffer out when it is full enough (or, with force, at all).
+    std::optional<WorkbookFailure> Drain(SheetFile& file, bool force);
+    // Drains, syncs and checks the size of every file.
+    std::optional<WorkbookFailure> Verify();
+    std::optional<WorkbookFailure> Save();
+    WorkbookFailure Fail(WorkbookFailure failure);
 
     std::string path_;
-    std::size_t columns_;
-    StagedFile staged_;
+    std::vector<SheetFile> files_;  // the rows' file first; rows go into the last
+    CompanionFiles companions_;
     Utf8TextCache utf8_;
-    std::string buffer_;
-    std::uint64_t written_ = 0;
     std::optional<WorkbookFailure> failure_;
     bool finished_ = false;
 };

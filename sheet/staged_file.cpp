@@ -276,6 +276,17 @@ int StagedFile::Commit() noexcept {
     return 0;
 }
 
+int StagedFile::CommitAs(const std::string& path) noexcept {
+    if (FolderOf(path) != FolderOf(path_)) {
+        Discard();
+        return EXDEV;
+    }
+    path_ = path;
+    destination_ = path;  // only its name counts: the rename goes through the folder held
+    onExisting_ = OnExistingFile::kReplace;
+    return Commit();
+}
+
 int StagedFile::Rename() noexcept {
     if (onExisting_ == OnExistingFile::kTakeNextFree) return RenameToNextFree();
     const std::string name = NameOf(destination_);

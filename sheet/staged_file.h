@@ -68,6 +68,9 @@ public:
     // failure the hidden file is removed as by Discard and the destination
     // is untouched.
     int Commit() noexcept;
+    // Commit onto path instead, a name in the same folder (a file saved
+    // with a workbook whose name was settled by its save), replacing.
+    int CommitAs(const std::string& path) noexcept;
     // Removes the hidden file. Nothing happens after a Commit.
     void Discard() noexcept;
 

@@ -218,7 +218,7 @@ std::string XlsxWorkbookRelationships(std::size_t sheets) {
     return xml;
 }
 
-std::string XlsxWorkbookPart(std::span<const XlsxSheetFacts> sheets, std::size_t columns) {
+std::string XlsxWorkbookPart(std::span<const XlsxSheetFacts> sheets) {
     std::string xml(kXmlDeclaration);
     xml += "<workbook xmlns=\"";
     xml += kMainNamespace;
@@ -235,8 +235,8 @@ std::string XlsxWorkbookPart(std::span<const XlsxSheetFacts> sheets, std::size_t
         xml += "\" sheetId=\"" + id + "\" r:id=\"rId" + id + "\"/>";
     }
     xml += "</sheets><definedNames>";
-    const std::string lastColumn = XlsxColumnName(columns - 1);
     for (std::size_t index = 0; index < sheets.size(); ++index) {
+        const std::string lastColumn = XlsxColumnName(sheets[index].columns - 1);
         xml += "<definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"" +
                Number(static_cast<std::int64_t>(index)) + "\" hidden=\"1\">";
         AppendXmlEscaped(xml, FormulaSheetName(sheets[index].name) + "!$A$1:$" + lastColumn + "$" +

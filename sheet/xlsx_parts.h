@@ -14,12 +14,13 @@ namespace quillmere::sheet {
 struct XlsxSheetFacts {
     std::string name;       // UTF-8
     std::int64_t rows = 0;  // header included
+    std::size_t columns = 0;
 };
 
 std::string XlsxContentTypes(std::size_t sheets);
 std::string XlsxRootRelationships();
 std::string XlsxWorkbookRelationships(std::size_t sheets);
-std::string XlsxWorkbookPart(std::span<const XlsxSheetFacts> sheets, std::size_t columns);
+std::string XlsxWorkbookPart(std::span<const XlsxSheetFacts> sheets);
 std::string XlsxStyles();
 // created: seconds since the epoch.
 std::string XlsxCoreProperties(std::int64_t created);

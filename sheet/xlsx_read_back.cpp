@@ -18,7 +18,13 @@ namespace {
 constexpr std::uint32_t kEndOfDirectorySignature = 0x06054b50;
 constexpr std::uint32_t kDirectoryEntrySignature = 0x02014b50;
 constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint32_t kMax32 = 0xFFFFFFFF;
 constexpr std::size_t kEndOfDirectorySize = 22;
+constexpr std::size_t kZip64LocatorSize = 20;
+constexpr std::size_t kZip64EndSize = 56;
 constexpr std::size_t kDirectoryEntrySize = 46;
 constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kLongestZipComment = 65535;
@@ -38,6 +44,7 @@ std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p
 std::uint32_t Le32(const unsigned char* p) {
     return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
 }
+std::uint64_t Le64(const unsigned char* p) { return Le32(p) | (std::uint64_t{Le32(p + 4)} << 32); }
 
 bool ReadAt(int fd, unsigned char* buffer, std::size_t size, std::uint64_t offset) {
     while (size > 0) {
@@ -234,6 +241,31 @@ std::optional<std::string> CheckEntry(int fd, std::uint64_t fileSize, const Entr
     return std::nullopt;
 }
 
+// A field at its 32-bit limit stands for the value in the entry's zip64
+// extra field, which holds, in this order, only the values that are.
+bool TakeZip64Sizes(const unsigned char* extra, std::size_t length, Entry& entry) {
+    std::uint64_t* const fields[] = {&entry.size, &entry.compressedSize, &entry.localOffset};
+    bool needed = false;
+    for (const std::uint64_t* field : fields) needed = needed || *field == kMax32;
+    if (!needed) return true;
+    for (std::size_t at = 0; at + 4 <= length;) {
+        const std::size_t fieldLength = Le16(extra + at + 2);
+        if (at + 4 + fieldLength > length) return false;
+        if (Le16(extra + at) == kZip64ExtraId) {
+            std::size_t taken = 0;
+            for (std::uint64_t* field : fields) {
+                if (*field != kMax32) continue;
+                if (taken + 8 > fieldLength) return false;
+                *field = Le64(extra + at + 4 + taken);
+                taken += 8;
+            }
+            return true;
+        }
+        at += 4 + fieldLength;
+    }
+    return false;
+}
+
 std::optional<std::string> ReadDirectory(int fd, std::uint64_t fileSize, std::vector<Entry>& entries) {
     if (fileSize < kEndOfDirectorySize) return Damaged("文件太短，不是 zip 文件");
     const std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kEndOfDirectorySize + kLongestZipComment));
@@ -249,16 +281,34 @@ std::optional<std::string> ReadDirectory(int fd, std::uint64_t fileSize, std::ve
     }
     if (!found) return Damaged("找不到 zip 目录");
     const unsigned char* record = &tail[end];
-    const std::uint16_t count = Le16(record + 10);
-    const std::uint64_t directorySize = Le32(record + 12);
-    const std::uint64_t directoryOffset = Le32(record + 16);
-    if (Le16(record + 8) != count || directoryOffset + directorySize > fileSize - tailSize + end) {
+    std::uint64_t count = Le16(record + 10);
+    std::uint64_t directorySize = Le32(record + 12);
+    std::uint64_t directoryOffset = Le32(record + 16);
+    if (Le16(record + 8) != count) return Damaged("zip 目录不完整");
+    std::uint64_t directoryEnd = fileSize - tailSize + end;  // where the directory must end
+    // A zip64 archive keeps its true counts in a record the locator before
+    // the end record points at.
+    if (end >= kZip64LocatorSize && Le32(&tail[end - kZip64LocatorSize]) == kZip64LocatorSignature) {
+        const std::uint64_t recordOffset = Le64(&tail[end - kZip64LocatorSize + 8]);
+        unsigned char zip64[kZip64EndSize];
+        if (recordOffset + kZip64EndSize > directoryEnd - kZip64LocatorSize ||
+            !ReadAt(fd, zip64, sizeof zip64, recordOffset) || Le32(zip64) != kZip64EndSignature ||
+            Le64(zip64 + 24) != Le64(zip64 + 32)) {
+            return Damaged("zip64 目录记录损坏");
+        }
+        count = Le64(zip64 + 32);
+        directorySize = Le64(zip64 + 40);
+        directoryOffset = Le64(zip64 + 48);
+        directoryEnd = recordOffset;
+    }
+    if (directoryOffset > directoryEnd || directorySize > directoryEnd - directoryOffset ||
+        count > directorySize / kDirectoryEntrySize) {
         return Damaged("zip 目录不完整");
     }
     std::vector<unsigned char> directory(static_cast<std::size_t>(directorySize));
     if (!ReadAt(fd, directory.data(), directory.size(), directoryOffset)) return Damaged("无法读取 zip 目录");
     std::size_t at = 0;
-    for (std::uint16_t index = 0; index < count; ++index) {
+    for (std::uint64_t index = 0; index < count; ++index) {
         if (at + kDirectoryEntrySize > directory.size() || Le32(&directory[at]) != kDirectoryEntrySignature) {
             return Damaged("zip 目录项损坏");
         }
@@ -274,6 +324,9 @@ std::optional<std::string> ReadDirectory(int fd, std::uint64_t fileSize, std::ve
         entry.localOffset = Le32(p + 42);
         if (at + kDirectoryEntrySize + skipped > directory.size()) return Damaged("zip 目录项损坏");
         entry.name.assign(reinterpret_cast<const char*>(p + kDirectoryEntrySize), nameLength);
+        if (!TakeZip64Sizes(p + kDirectoryEntrySize + nameLength, Le16(p + 30), entry)) {
+            return Damaged(entry.name + " 的 zip64 字段损坏");
+        }
         if (entry.flags & 1) return Damaged(entry.name + " 被加密");
         entries.push_back(std::move(entry));
         at += kDirectoryEntrySize + skipped;

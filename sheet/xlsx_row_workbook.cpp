@@ -34,7 +34,21 @@ constexpr std::size_t kFlushSize = 256 * 1024;
 
 constexpr int kHeaderStyle = 1;
 
-std::string SheetName(std::size_t index) { return "Sheet" + std::to_string(index + 1); }
+// Excel refuses a sheet name that is empty, longer than 31 characters, or
+// holds one of these; we name our own sheets, so this guards a caller's
+// mistake.
+bool IsSheetName(std::string_view name) {
+    if (name.empty() || name.find_first_of("[]:*?/\\") != std::string_view::npos) return false;
+    std::size_t characters = 0;
+    for (const char c : name) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return characters <= 31;
+}
+
+std::vector<std::string> Utf8Texts(std::span<const Text> texts) {
+    std::vector<std::string> utf8;
+    for (const Text& text : texts) utf8.push_back(TextToUtf8(text));
+    return utf8;
+}
 
 }  // namespace
 
@@ -43,36 +57,44 @@ CreatedWorkbook XlsxRowWorkbook::Create(const std::string& path, const WorkbookL
     if (layout.header.empty() || layout.header.size() > kMostColumns) {
         return {nullptr, {path, "表头的列数无效"}};
     }
-    std::unique_ptr<XlsxRowWorkbook> workbook(new XlsxRowWorkbook(path, layout));
+    std::unique_ptr<XlsxRowWorkbook> workbook(new XlsxRowWorkbook(path, layout.rowsPerSheet));
     workbook->onExisting_ = onExisting;
-    if (auto failure = workbook->Start()) return {nullptr, *failure};
+    int error = 0;
+    workbook->staged_ = StagedFile::Create(path, error, onExisting);
+    if (!workbook->staged_.IsOpen()) return {nullptr, workbook->Fail(FailureReason(error))};
+    workbook->zip_ = std::make_unique<ZipStream>(workbook->staged_.Descriptor(), kCompressionLevel);
+    if (auto failure = workbook->StartTable(Table{"Sheet", true, Utf8Texts(layout.header), {}, {}, 0, 0})) {
+        return {nullptr, *failure};
+    }
     return {std::move(workbook), {}};
 }
 
-XlsxRowWorkbook::XlsxRowWorkbook(std::string path, const WorkbookLayout& layout)
-    : path_(std::move(path)),
-      header_(layout.header),
-      rowsPerSheet_(std::clamp<std::int64_t>(layout.rowsPerSheet, 2, kSheetRowLimit)),
-      widths_(layout.header.size(), 0) {
-    for (std::size_t column = 0; column < header_.size(); ++column) columnNames_.push_back(XlsxColumnName(column));
-}
+XlsxRowWorkbook::XlsxRowWorkbook(std::string path, std::int64_t rowsPerSheet)
+    : path_(std::move(path)), rowsPerSheet_(std::clamp<std::int64_t>(rowsPerSheet, 2, kSheetRowLimit)) {}
 
 XlsxRowWorkbook::~XlsxRowWorkbook() { Discard(); }
 
-std::optional<WorkbookFailure> XlsxRowWorkbook::Start() {
-    int error = 0;
-    staged_ = StagedFile::Create(path_, error, onExisting_);
-    if (!staged_.IsOpen()) return Fail(FailureReason(error));
-    zip_ = std::make_unique<ZipStream>(staged_.Descriptor(), kCompressionLevel);
-    for (std::size_t column = 0; column < header_.size(); ++column) {
-        const std::string title = TextToUtf8(header_[column]);
-        widths_[column] = DisplayWidth(title);
-        longestRowText_ += title.size();
+std::optional<WorkbookFailure> XlsxRowWorkbook::StartTable(Table table) {
+    for (const std::string& title : table.header) {
+        std::string probe;
+        if (!AppendXlsxTextCell(probe, "A1", title, kHeaderStyle)) return Fail("无法写入表头");
     }
-    return StartSheet();
+    table.columnNames.clear();
+    table.widths.clear();
+    std::size_t headerText = 0;
+    for (std::size_t column = 0; column < table.header.size(); ++column) {
+        table.columnNames.push_back(XlsxColumnName(column));
+        table.widths.push_back(DisplayWidth(table.header[column]));
+        headerText += table.header[column].size();
+    }
+    longestRowXml_ = std::max(longestRowXml_, RowXmlBound(headerText, table.header.size()));
+    table_ = std::move(table);
+    return StartTableSheet();
 }
 
-void XlsxRowWorkbook::AppendRowXml(std::span<const std::string_view> cells, int style) {
+template <typename CellText>
+bool XlsxRowWorkbook::AppendRowXml(std::size_t columns, CellText cellText, int style) {
+    const std::size_t rowStart = pending_.size();
     const std::int64_t row = sheets_.back().rows + 1;
     char number[24];
     const auto end = std::to_chars(number, number + sizeof number, row).ptr;
@@ -81,40 +103,42 @@ void XlsxRowWorkbook::AppendRowXml(std::span<const std::string_view> cells, int 
     pending_ += rowNumber;
     pending_ += "\">";
     std::string reference;
-    for (std::size_t column = 0; column < cells.size(); ++column) {
-        reference.assign(columnNames_[column]);
+    for (std::size_t column = 0; column < columns; ++column) {
+        reference.assign(table_.columnNames[column]);
         reference += rowNumber;
-        // The length was checked by the caller.
-        static_cast<void>(AppendXlsxTextCell(pending_, reference, cells[column], style));
+        if (!AppendXlsxTextCell(pending_, reference, cellText(column), style)) {
+            pending_.resize(rowStart);
+            return false;
+        }
     }
     pending_ += "</row>";
     ++sheets_.back().rows;
+    return true;
 }
 
-std::optional<WorkbookFailure> XlsxRowWorkbook::StartSheet() {
-    sheets_.push_back(XlsxSheetFacts{SheetName(sheets_.size()), 0});
+std::optional<WorkbookFailure> XlsxRowWorkbook::StartTableSheet() {
+    ++table_.sheets;
+    std::string name = table_.numbered || table_.sheets > 1 ? table_.name + std::to_string(table_.sheets) : table_.name;
+    for (const XlsxSheetFacts& sheet : sheets_) {
+        if (sheet.name == name) return Fail("工作表名“" + name + "”重复");
+    }
+    sheets_.push_back(XlsxSheetFacts{std::move(name), 0, table_.header.size()});
     headWritten_ = false;
     pending_.clear();
     if (const int error = zip_->StartEntry("xl/worksheets/sheet" + std::to_string(sheets_.size()) + ".xml")) {
         return Fail(FailureReason(error));
     }
-    std::vector<std::string> titles;
-    for (const Text& title : header_) titles.push_back(TextToUtf8(title));
-    std::vector<std::string_view> cells(titles.begin(), titles.end());
-    std::string probe;
-    for (const std::string_view title : cells) {
-        if (!AppendXlsxTextCell(probe, "A1", title, kHeaderStyle)) return Fail("无法写入表头");
-    }
-    AppendRowXml(cells, kHeaderStyle);
-    // Later sheets take the widths the first one settled.
-    return sheets_.size() > 1 ? Flush(true) : std::nullopt;
+    // The titles' lengths were checked by StartTable.
+    AppendRowXml(table_.header.size(), [this](std::size_t column) { return table_.header[column]; }, kHeaderStyle);
+    // A table's later sheets take the widths its first one settled.
+    return table_.sheets > 1 ? Flush(true) : std::nullopt;
 }
 
 std::optional<WorkbookFailure> XlsxRowWorkbook::Flush(bool widthsFinal) {
     if (!headWritten_) {
         if (!widthsFinal) return std::nullopt;
         std::vector<double> widths;
-        for (const std::size_t width : widths_) {
+        for (const std::size_t width : table_.widths) {
             widths.push_back(std::clamp(static_cast<double>(width) + kMargin + kHeaderButtonWidth, kNarrowestColumn,
                                         kWidestColumn));
         }
@@ -128,7 +152,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Flush(bool widthsFinal) {
 
 std::optional<WorkbookFailure> XlsxRowWorkbook::FinishSheet() {
     if (auto failure = Flush(true)) return failure;
-    if (const int error = zip_->Write(XlsxSheetTail(sheets_.back().rows, header_.size()))) {
+    if (const int error = zip_->Write(XlsxSheetTail(sheets_.back().rows, sheets_.back().columns))) {
         return Fail(FailureReason(error));
     }
     if (const int error = zip_->FinishEntry()) return Fail(FailureReason(error));
@@ -138,40 +162,41 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::FinishSheet() {
 std::optional<WorkbookFailure> XlsxRowWorkbook::AppendRow(std::span<const Text> cells) {
     if (failure_) return failure_;
     if (finished_) return WorkbookFailure{path_, "工作簿已经关闭"};
-    if (cells.size() != header_.size()) return WorkbookFailure{path_, "行的单元格数与表头的列数不同"};
+    if (cells.size() != table_.header.size()) return WorkbookFailure{path_, "行的单元格数与表头的列数不同"};
     if (sheets_.back().rows == rowsPerSheet_) {
         if (auto failure = FinishSheet()) return failure;
-        if (auto failure = StartSheet()) return failure;
+        if (auto failure = StartTableSheet()) return failure;
     }
-    const bool measured = rowsMeasured_ < kRowsMeasured;
+    const bool measured = table_.rowsMeasured < kRowsMeasured;
     std::size_t rowText = 0;
-    const std::size_t rowStart = pending_.size();
-    const std::int64_t row = sheets_.back().rows + 1;
-    char number[24];
-    const auto end = std::to_chars(number, number + sizeof number, row).ptr;
-    const std::string_view rowNumber(number, static_cast<std::size_t>(end - number));
-    pending_ += "<row r=\"";
-    pending_ += rowNumber;
-    pending_ += "\">";
-    std::string reference;
-    for (std::size_t column = 0; column < cells.size(); ++column) {
+    const auto cellText = [&](std::size_t column) {
         const std::string_view utf8 = utf8_.Convert(cells[column]);
         rowText += utf8.size();
-        reference.assign(columnNames_[column]);
-        reference += rowNumber;
-        if (!AppendXlsxTextCell(pending_, reference, utf8, 0)) {
-            pending_.resize(rowStart);
-            return Fail("单元格文本超过 32767 个字符");
-        }
-        if (measured) widths_[column] = std::max(widths_[column], DisplayWidth(utf8));
+        if (measured) table_.widths[column] = std::max(table_.widths[column], DisplayWidth(utf8));
+        return utf8;
+    };
+    if (!AppendRowXml(cells.size(), cellText, 0)) return Fail("单元格文本超过 32767 个字符");
+    longestRowXml_ = std::max(longestRowXml_, RowXmlBound(rowText, cells.size()));
+    if (measured) ++table_.rowsMeasured;
+    if (pending_.size() >= kFlushSize || (!headWritten_ && table_.rowsMeasured == kRowsMeasured)) {
+        return Flush(table_.rowsMeasured == kRowsMeasured);
     }
-    pending_ += "</row>";
-    ++sheets_.back().rows;
-    if (measured) ++rowsMeasured_;
-    longestRowText_ = std::max(longestRowText_, rowText);
-    if (pending_.size() >= kFlushSize || (!headWritten_ && rowsMeasured_ == kRowsMeasured)) {
-        return Flush(rowsMeasured_ == kRowsMeasured);
-    }
+    return std::nullopt;
+}
+
+std::optional<WorkbookFailure> XlsxRowWorkbook::StartSheet(const std::string& name, std::span<const Text> header) {
+    if (failure_) return failure_;
+    if (finished_) return WorkbookFailure{path_, "工作簿已经关闭"};
+    if (header.empty() || header.size() > kMostColumns) return WorkbookFailure{path_, "表头的列数无效"};
+    if (!IsSheetName(name)) return WorkbookFailure{path_, "工作表名“" + name + "”无效"};
+    if (auto failure = FinishSheet()) return failure;
+    return StartTable(Table{name, false, Utf8Texts(header), {}, {}, 0, 0});
+}
+
+std::optional<WorkbookFailure> XlsxRowWorkbook::AddCompanionFile(std::string_view extension, std::string contents) {
+    if (failure_) return failure_;
+    if (finished_) return WorkbookFailure{path_, "工作簿已经关闭"};
+    if (auto failure = companions_.Add(CompanionPath(path_, extension), contents)) return FailWith(*failure);
     return std::nullopt;
 }
 
@@ -191,7 +216,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
         if (error == 0) error = zip_->FinishEntry();
         return error;
     };
-    int error = part("xl/workbook.xml", XlsxWorkbookPart(sheets_, header_.size()));
+    int error = part("xl/workbook.xml", XlsxWorkbookPart(sheets_));
     if (error == 0) error = part("xl/_rels/workbook.xml.rels", XlsxWorkbookRelationships(sheets_.size()));
     if (error == 0) error = part("xl/styles.xml", XlsxStyles());
     if (error == 0) error = part("xl/theme/theme1.xml", XlsxTheme());
@@ -204,16 +229,27 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
     if (const int synced = staged_.Sync(); synced != 0) return Fail(FailureReason(synced));
     std::vector<std::int64_t> lastRows;
     for (const XlsxSheetFacts& sheet : sheets_) lastRows.push_back(sheet.rows);
-    if (auto damage = ReadBackXlsx(staged_.Descriptor(), lastRows, RowXmlBound(longestRowText_, header_.size()))) {
-        return Fail(*damage);
+    if (auto damage = ReadBackXlsx(staged_.Descriptor(), lastRows, longestRowXml_)) return Fail(*damage);
+    if (auto failure = companions_.Verify()) return FailWith(*failure);
+    if (onExisting_ == OnExistingFile::kTakeNextFree) {
+        // The name is only settled by the workbook's own rename; the
+        // companions follow it under that name.
+        const std::string asked = path_;
+        if (const int renamed = staged_.Commit(); renamed != 0) return Fail(FailureReason(renamed));
+        path_ = staged_.Destination();
+        if (auto failure = companions_.Commit(asked, path_)) return FailWith(*failure);
+        return std::nullopt;
     }
+    // The companions go first: a workbook under its name always has them beside it.
+    if (auto failure = companions_.Commit()) return FailWith(*failure);
     if (const int renamed = staged_.Commit(); renamed != 0) return Fail(FailureReason(renamed));
-    path_ = staged_.Destination();
     return std::nullopt;
 }
 
-WorkbookFailure XlsxRowWorkbook::Fail(std::string reason) {
-    failure_ = WorkbookFailure{path_, std::move(reason)};
+WorkbookFailure XlsxRowWorkbook::Fail(std::string reason) { return FailWith(WorkbookFailure{path_, std::move(reason)}); }
+
+WorkbookFailure XlsxRowWorkbook::FailWith(WorkbookFailure failure) {
+    failure_ = std::move(failure);
     Discard();
     return *failure_;
 }
@@ -221,6 +257,7 @@ WorkbookFailure XlsxRowWorkbook::Fail(std::string reason) {
 void XlsxRowWorkbook::Discard() {
     zip_.reset();
     staged_.Discard();
+    companions_.Discard();
     finished_ = true;
 }
 

@@ -77,8 +77,8 @@ struct ParseState {
     std::set<std::string> seenKeys;
     AcceptanceRules rules;
 
-    void Fail(std::string reason) {
-        if (!failure) failure = RulesFailure{line, std::move(reason)};
+    void Fail(Message reason) {
+        if (!failure) failure = RulesFailure(line, std::move(reason));
     }
 };
 
@@ -98,7 +98,7 @@ char* ReadLine(char* buffer, int capacity, void* stream) {
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     const auto room = static_cast<std::size_t>(capacity) - 2;  // the line break and the terminator
     if (line.size() > room) {
-        state.Fail("这一行太长");
+        state.Fail(Message(MessagePattern("这一行太长"), {}));
         line.remove_suffix(line.size());
     }
     if (!line.empty()) std::memcpy(buffer, line.data(), line.size());
@@ -109,58 +109,59 @@ char* ReadLine(char* buffer, int capacity, void* stream) {
 
 bool TakeValue(ParseState& state, const std::string& key, std::string_view value) {
     AcceptanceRules& rules = state.rules;
-    const auto badValue = [&state, &key, value](const char* expected) {
-        state.Fail("“" + key + "”的值“" + std::string(value) + "”无效，应为" + expected);
+    // pattern: "“%s”的值“%s”无效，应为…", taking the key and the value.
+    const auto badValue = [&state, &key, value](const char* pattern) {
+        state.Fail(Message(pattern, {key, std::string(value)}));
         return false;
     };
     const auto setSwitch = [&](bool& rule) {
         const auto on = ParseSwitch(value);
-        if (!on) return badValue("是或否");
+        if (!on) return badValue(MessagePattern("“%s”的值“%s”无效，应为是或否"));
         rule = *on;
         return true;
     };
 
     if (key == "最低分辨率") {
         rules.lowestResolution = ParseWhole(value, 1, 1000000);
-        return rules.lowestResolution ? true : badValue("正整数（DPI）");
+        return rules.lowestResolution ? true : badValue(MessagePattern("“%s”的值“%s”无效，应为正整数（DPI）"));
     }
     if (key == "最低JPEG质量") {
         const auto quality = ParseWhole(value, 1, 100);
-        if (!quality) return badValue("1到100的整数");
+        if (!quality) return badValue(MessagePattern("“%s”的值“%s”无效，应为1到100的整数"));
         rules.lowestJpegQuality = static_cast<int>(*quality);
         return true;
     }
     if (key == "起始页号") {
         const auto first = ParseWhole(value, 0, 1);
-        if (!first) return badValue("0或1");
+        if (!first) return badValue(MessagePattern("“%s”的值“%s”无效，应为0或1"));
         rules.firstPage = static_cast<int>(*first);
         return true;
     }
     if (key == "色彩模式") {
         std::vector<Text> modes;
         for (const std::string& mode : SplitList(value)) {
-            if (!IsColourModeText(mode)) return badValue("真彩色或“数字+色”（如256色），以逗号分隔");
+            if (!IsColourModeText(mode)) return badValue(MessagePattern("“%s”的值“%s”无效，应为真彩色或“数字+色”（如256色），以逗号分隔"));
             modes.push_back(TextFromUtf8(mode));
         }
-        if (modes.empty()) return badValue("真彩色或“数字+色”（如256色），以逗号分隔");
+        if (modes.empty()) return badValue(MessagePattern("“%s”的值“%s”无效，应为真彩色或“数字+色”（如256色），以逗号分隔"));
         rules.colourModes = std::move(modes);
         return true;
     }
     if (key == "格式") {
         std::vector<Text> formats;
         for (const std::string& format : SplitList(value)) formats.push_back(ToUpper(TextFromUtf8(format)));
-        if (formats.empty()) return badValue("格式名（如JPG, TIF），以逗号分隔");
+        if (formats.empty()) return badValue(MessagePattern("“%s”的值“%s”无效，应为格式名（如JPG, TIF），以逗号分隔"));
         rules.formats = std::move(formats);
         return true;
     }
     if (key == "目录") {
-        if (value.empty()) return badValue("目录文件的路径");
+        if (value.empty()) return badValue(MessagePattern("“%s”的值“%s”无效，应为目录文件的路径"));
         rules.cataloguePath = std::string(value);
         rules.catalogueLine = state.line;
         return true;
     }
     if (key == "目录档号列" || key == "目录页数列") {
-        if (value.empty()) return badValue("列标题");
+        if (value.empty()) return badValue(MessagePattern("“%s”的值“%s”无效，应为列标题"));
         (key == "目录档号列" ? rules.catalogueArchiveColumn : rules.cataloguePagesColumn) = TextFromUtf8(value);
         return true;
     }
@@ -169,7 +170,7 @@ bool TakeValue(ParseState& state, const std::string& key, std::string_view value
     if (key == "页号") return setSwitch(rules.pageSequence);
     if (key == "重复页面") return setSwitch(rules.repeatedPages);
     if (key == "摘要") return setSwitch(rules.digests);
-    state.Fail("不认识的键“" + key + "”");
+    state.Fail(Message(MessagePattern("不认识的键“%s”"), {key}));
     return false;
 }
 
@@ -177,13 +178,13 @@ int HandlePair(void* user, const char* section, const char* name, const char* va
     auto& state = *static_cast<ParseState*>(user);
     if (state.failure) return 0;
     if (std::string_view(section) != kRulesSection) {
-        state.Fail(*section == '\0' ? "键“" + std::string(name) + "”前缺少[验收要求]节"
-                                    : "不认识的节[" + std::string(section) + "]");
+        state.Fail(*section == '\0' ? Message(MessagePattern("键“%s”前缺少[验收要求]节"), {name})
+                                    : Message(MessagePattern("不认识的节[%s]"), {section}));
         return 0;
     }
     const std::string key(name);
     if (!state.seenKeys.insert(key).second) {
-        state.Fail("键“" + key + "”出现了两次");
+        state.Fail(Message(MessagePattern("键“%s”出现了两次"), {key}));
         return 0;
     }
     return TakeValue(state, key, TrimSpaces(value)) ? 1 : 0;
@@ -191,16 +192,20 @@ int HandlePair(void* user, const char* section, const char* name, const char* va
 
 // The whole of a small file through the file system, or why not.
 std::optional<std::string> ReadWholeFile(const FileSystem& fs, const std::string& path, std::int64_t largest,
-                                         std::string& failure) {
-    const auto stream = fs.OpenRegularFile(path, failure);
-    if (!stream) return std::nullopt;
+                                         Message& failure) {
+    std::string openFailure;
+    const auto stream = fs.OpenRegularFile(path, openFailure);
+    if (!stream) {
+        failure = Message("%s", {openFailure});  // the system's own text
+        return std::nullopt;
+    }
     if (stream->Size() > largest) {
-        failure = "文件太大";
+        failure = Message(MessagePattern("文件太大"), {});
         return std::nullopt;
     }
     std::string bytes(static_cast<std::size_t>(stream->Size()), '\0');
     if (stream->Read(bytes.data(), 1, bytes.size()) != bytes.size()) {
-        failure = "文件未能完整读取";
+        failure = Message(MessagePattern("文件未能完整读取"), {});
         return std::nullopt;
     }
     return bytes;
@@ -234,7 +239,7 @@ RulesReading ParseAcceptanceRules(std::string_view text) {
         reading.failure = *state.failure;
     } else if (firstError != 0) {
         // inih found a line that is neither a section, a key = value nor a comment.
-        reading.failure = RulesFailure{firstError, "无法识别这一行（应为“键 = 值”、[节] 或注释）"};
+        reading.failure = RulesFailure(firstError, Message(MessagePattern("无法识别这一行（应为“键 = 值”、[节] 或注释）"), {}));
     } else {
         reading.rules = std::move(state.rules);
     }
@@ -242,32 +247,37 @@ RulesReading ParseAcceptanceRules(std::string_view text) {
 }
 
 RulesReading LoadAcceptanceRules(const FileSystem& fs, const std::string& path) {
-    std::string failure;
+    Message failure;
     const std::optional<std::string> text = ReadWholeFile(fs, path, kLargestRulesFile, failure);
-    if (!text) return RulesReading{std::nullopt, RulesFailure{0, "无法读取检验要求文件：" + failure}};
+    if (!text) return RulesReading{std::nullopt, RulesFailure(0, Message(MessagePattern("无法读取检验要求文件："), {}).Then(failure))};
     return ReadAcceptanceRules(fs, *text, path);
 }
 
 RulesReading ReadAcceptanceRules(const FileSystem& fs, std::string_view text, const std::string& path) {
-    std::string failure;
+    Message failure;
     RulesReading reading = ParseAcceptanceRules(text);
     if (!reading.rules || reading.rules->cataloguePath.empty()) return reading;
 
     AcceptanceRules& rules = *reading.rules;
     const std::string cataloguePath =
         rules.cataloguePath.front() == '/' ? rules.cataloguePath : FolderOf(path) + rules.cataloguePath;
-    const auto fail = [&reading, &rules](std::string reason) {
-        reading.failure = RulesFailure{rules.catalogueLine, std::move(reason)};
+    const auto fail = [&reading, &rules](Message reason) {
+        reading.failure = RulesFailure(rules.catalogueLine, std::move(reason));
         reading.rules.reset();
         return reading;
     };
     const std::optional<std::string> bytes = ReadWholeFile(fs, cataloguePath, kLargestCatalogue, failure);
-    if (!bytes) return fail("无法读取目录文件" + cataloguePath + "：" + failure);
+    if (!bytes) return fail(Message(MessagePattern("无法读取目录文件%s："), {cataloguePath}).Then(failure));
     CatalogueReading catalogue = ParseCatalogue(*bytes, rules.catalogueArchiveColumn, rules.cataloguePagesColumn);
-    if (!catalogue.catalogue) return fail(catalogue.failure + "（" + cataloguePath + "）");
+    if (!catalogue.catalogue) {
+        return fail(std::move(catalogue.failure.Then(MessagePattern("（%s）"), {cataloguePath})));
+    }
     rules.catalogue = std::move(catalogue.catalogue);
     return reading;
 }
+
+RulesFailure::RulesFailure(int line, Message message)
+    : line(line), reason(message.Filled()), message(std::move(message)) {}
 
 std::string DescribeRulesFailure(const std::string& path, const RulesFailure& failure) {
     std::string text = "检验要求文件" + path;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "runtime/file_system.h"
+#include "runtime/message.h"
 #include "runtime/text.h"
 #include "workflow/catalogue.h"
 
@@ -50,8 +51,12 @@ struct AcceptanceRules {
 };
 
 struct RulesFailure {
+    RulesFailure() = default;
+    RulesFailure(int line, Message message);
+
     int line = 0;        // 1-based; 0 when the file as a whole is at fault
-    std::string reason;  // UTF-8, Chinese
+    std::string reason;  // UTF-8, Chinese: message filled in
+    Message message;     // for a program that speaks another language
 };
 
 struct RulesReading {

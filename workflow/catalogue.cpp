@@ -39,17 +39,17 @@ bool IsValidUtf8(std::string_view bytes) {
 // The file's text as UTF-8: a byte-order mark or valid UTF-8 throughout
 // says UTF-8; anything else is read as GB18030, which WPS and Excel write
 // on Chinese systems.
-std::optional<std::string> CatalogueUtf8(std::string_view bytes, std::string& failure) {
+std::optional<std::string> CatalogueUtf8(std::string_view bytes, Message& failure) {
     if (bytes.starts_with(kUtf8Bom)) {
         bytes.remove_prefix(kUtf8Bom.size());
         if (!IsValidUtf8(bytes)) {
-            failure = "目录文件以UTF-8标记开头，但内容不是有效的UTF-8";
+            failure = Message(MessagePattern("目录文件以UTF-8标记开头，但内容不是有效的UTF-8"), {});
             return std::nullopt;
         }
         return std::string(bytes);
     }
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        failure = "目录文件是UTF-16编码，请另存为“CSV（逗号分隔）”或“CSV UTF-8”";
+        failure = Message(MessagePattern("目录文件是UTF-16编码，请另存为“CSV（逗号分隔）”或“CSV UTF-8”"), {});
         return std::nullopt;
     }
     if (IsValidUtf8(bytes)) return std::string(bytes);
@@ -115,7 +115,6 @@ std::optional<std::size_t> ColumnIndex(const std::vector<std::string>& titles, c
     return std::nullopt;
 }
 
-std::string LineText(int line) { return "第" + std::to_string(line) + "行："; }
 
 }  // namespace
 
@@ -156,7 +155,7 @@ CatalogueReading ParseCatalogue(std::string_view bytes, const Text& archiveColum
     const auto archiveIndex = ColumnIndex(titles, archiveTitle);
     const auto pagesIndex = ColumnIndex(titles, pagesTitle);
     if (!archiveIndex || !pagesIndex) {
-        reading.failure = "目录文件第1行没有“" + (archiveIndex ? pagesTitle : archiveTitle) + "”列";
+        reading.failure = Message(MessagePattern("目录文件第1行没有“%s”列"), {archiveIndex ? pagesTitle : archiveTitle});
         return reading;
     }
 
@@ -172,14 +171,14 @@ CatalogueReading ParseCatalogue(std::string_view bytes, const Text& archiveColum
         std::int64_t count = -1;
         const auto [end, error] = std::from_chars(pages.data(), pages.data() + pages.size(), count);
         if (pages.empty() || error != std::errc() || end != pages.data() + pages.size() || count < 0) {
-            reading.failure =
-                "目录文件" + LineText(line) + "“" + pagesTitle + "”不是页数：“" + std::string(pages) + "”";
+            reading.failure = Message(MessagePattern("目录文件第%s行：“%s”不是页数：“%s”"),
+                                      {std::to_string(line), pagesTitle, std::string(pages)});
             return reading;
         }
         const auto [at, added] = lineOf.emplace(std::string(archive), line);
         if (!added) {
-            reading.failure = "目录文件" + LineText(line) + "档号“" + std::string(archive) + "”重复（第" +
-                              std::to_string(at->second) + "行已有）";
+            reading.failure = Message(MessagePattern("目录文件第%s行：档号“%s”重复（第%s行已有）"),
+                                      {std::to_string(line), std::string(archive), std::to_string(at->second)});
             return reading;
         }
         catalogue.entries.push_back({TextFromUtf8(archive), count, line});

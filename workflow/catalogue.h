@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/message.h"
 #include "runtime/text.h"
 
 namespace quillmere::workflow {
@@ -25,7 +26,7 @@ struct Catalogue {
 
 struct CatalogueReading {
     std::optional<Catalogue> catalogue;
-    std::string failure;  // UTF-8, Chinese, naming the line where one is at fault
+    Message failure;  // Chinese, naming the line where one is at fault
 };
 
 // Finds the two columns by their titles in the first row (spaces around a

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "../support/command_output.h"
+#include "../support/english_locale.h"
+#include "../support/extractor_command.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
@@ -23,36 +25,9 @@ namespace {
 
 using quillmere::testing::TempTree;
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;  // standard error (and output)
-
-    std::string LastLine() const {
-        std::string text = output;
-        while (!text.empty() && text.back() == '\n') text.pop_back();
-        return text.substr(text.rfind('\n') + 1);
-    }
-};
-
-std::string Quote(const std::string& argument) {
-    std::string quoted = "'";
-    for (char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-CommandResult RunExtractor(const std::vector<std::string>& arguments) {
-    std::string command = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
-    for (const std::string& argument : arguments) command += " " + Quote(argument);
-    command += " 2>&1 </dev/null";
-    CommandResult result;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, got);
-    const int status = pclose(pipe.release());
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using CommandResult = quillmere::testing::CommandRun;
+using quillmere::testing::RunExtractor;
+using quillmere::testing::ShellQuoted;
 
 std::string Scan(int width) {
     return quillmere::testing::MakeJpeg(
@@ -69,12 +44,6 @@ void Batch(const TempTree& tree) {
     tree.File("rules/验收.ini",
               "[验收要求]\n最低分辨率 = 300\n检查文件 = 是\n页号 = 是\n重复页面 = 是\n目录 = 目录.csv\n");
 }
-
-// The workbook writer of this build may not take further sheets yet.
-#define SKIP_IF_SHEETS_UNSUPPORTED(result)                                                       \
-    if ((result).output.find("（暂不支持）") != std::string::npos) {                             \
-        GTEST_SKIP() << "the workbook cannot take the report's sheets yet: " << (result).output; \
-    }
 
 TEST(AcceptanceCommand, ARulesFileNotUnderstoodIsRefusedWithItsLineAndNothingRuns) {
     TempTree tree;
@@ -93,6 +62,37 @@ TEST(AcceptanceCommand, ARulesFileNotUnderstoodIsRefusedWithItsLineAndNothingRun
     EXPECT_NE(missing.output.find("无法读取检验要求文件"), std::string::npos) << missing.output;
 }
 
+TEST(AcceptanceCommand, AnEnglishRunRefusesTheRulesInEnglishKeepingTheFilesOwnWords) {
+    if (testing::EnglishLocaleFolder().empty()) GTEST_SKIP() << "localedef could not make an English locale";
+    TempTree tree;
+    Batch(tree);
+    tree.File("rules/bad.ini", "[验收要求]\n页号 = 是\n\n最低分辩率 = 300\n");
+    tree.File("rules/value.ini", "[验收要求]\n最低JPEG质量 = 高\n");
+    tree.File("rules/catalogue.ini", "[验收要求]\n目录 = 坏目录.csv\n");
+    tree.File("rules/坏目录.csv", "档号,页数\nA001,二\n");
+    const std::string english = testing::EnglishLocaleSettings();
+    const struct {
+        const char* rules;
+        std::string line;
+    } cases[] = {
+        {"rules/bad.ini", "rules file " + tree.Path("rules/bad.ini") + ", line 4: unknown key \"最低分辩率\""},
+        {"rules/value.ini", "rules file " + tree.Path("rules/value.ini") +
+                                ", line 2: the value of \"最低JPEG质量\", \"高\", is not valid; it should be a whole "
+                                "number from 1 to 100"},
+        {"rules/catalogue.ini", "rules file " + tree.Path("rules/catalogue.ini") +
+                                    ", line 2: line 2 of the catalogue file: \"页数\" is not a page count: \"二\" (" +
+                                    tree.Path("rules/坏目录.csv") + ")"},
+        {"rules/none.ini", "rules file " + tree.Path("rules/none.ini") + ": cannot read the rules file: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rules);
+        const CommandResult result =
+            RunExtractor({"--rules", tree.Path(c.rules), "-o", tree.Path("out.xlsx"), tree.Path("scan")}, english);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.output.starts_with("quillmere-extract: " + c.line)) << result.output;
+    }
+}
+
 TEST(AcceptanceCommand, FindingsExitThreeWithTheirSheetsBesideTheUnchangedRows) {
     TempTree tree;
     Batch(tree);
@@ -100,7 +100,6 @@ TEST(AcceptanceCommand, FindingsExitThreeWithTheirSheetsBesideTheUnchangedRows) 
     ASSERT_EQ(plain.exitCode, 0) << plain.output;
     const CommandResult result = RunExtractor(
         {"--rules", tree.Path("rules/验收.ini"), "--digests", "-o", tree.Path("out.xlsx"), tree.Path("scan")});
-    SKIP_IF_SHEETS_UNSUPPORTED(result);
     EXPECT_EQ(result.exitCode, 3) << result.output;
     EXPECT_EQ(result.LastLine(), "验收检查：发现2个问题，见工作表“检验结果”。");
 
@@ -140,19 +139,27 @@ TEST(AcceptanceCommand, FindingsExitThreeWithTheirSheetsBesideTheUnchangedRows) 
     EXPECT_EQ(summary.At(summary.rows.size() - 2, 3), "4");  // files checked
     const testing::WorkbookSheet& digests = book.sheets[3];
     ASSERT_EQ(digests.rows.size(), 5u);
-    EXPECT_EQ(digests.At(2, 3), "A001/A001-0001.jpg");
+    // One row per file, in the order of the rows' sheet.
+    std::vector<std::string> paths;
+    for (std::size_t row = 2; row <= digests.rows.size(); ++row) {
+        paths.push_back(digests.At(row, 3));
+        EXPECT_EQ(digests.At(row, 2), book.sheets[0].At(row, 9)) << row;
+        EXPECT_EQ(digests.At(row, 6).size(), 64u) << row;
+    }
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"A001/A001-0001.jpg", "A001/A001-0002.jpg", "A002/A002-0001.jpg",
+                                               "A002/A002-0003.jpg"}));
 }
 
 TEST(AcceptanceCommand, TheManifestVerifiesTheDeliveryWithSha256sum) {
     TempTree tree;
     Batch(tree);
     const CommandResult result = RunExtractor({"--digests", "-o", tree.Path("out.xlsx"), tree.Path("scan")});
-    SKIP_IF_SHEETS_UNSUPPORTED(result);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_EQ(result.LastLine(), "验收检查：全部合格。");
     ASSERT_TRUE(std::filesystem::exists(tree.Path("out.sha256")));
 
-    const std::string verify = "cd " + Quote(tree.Path("scan")) + " && sha256sum -c --quiet ../out.sha256 2>&1";
+    const std::string verify = "cd " + ShellQuoted(tree.Path("scan")) + " && sha256sum -c --quiet ../out.sha256 2>&1";
     EXPECT_TRUE(testing::RunCommand(verify).succeeded);
     {
         std::fstream file(tree.Path("scan/A002/A002-0003.jpg"), std::ios::in | std::ios::out | std::ios::binary);
@@ -169,7 +176,6 @@ TEST(AcceptanceCommand, CsvFindingsGoBesideTheRows) {
     Batch(tree);
     const CommandResult result =
         RunExtractor({"--rules", tree.Path("rules/验收.ini"), "-o", tree.Path("out.csv"), tree.Path("scan")});
-    SKIP_IF_SHEETS_UNSUPPORTED(result);
     EXPECT_EQ(result.exitCode, 3) << result.output;
     EXPECT_EQ(result.LastLine(), "验收检查：发现2个问题，见" + tree.Path("out") + "-检验结果.csv。");
     EXPECT_TRUE(std::filesystem::exists(tree.Path("out-检验结果.csv")));

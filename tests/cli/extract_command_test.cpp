@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/extractor_command.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/temp_tree.h"
 #include "../support/workbook_reader.h"
@@ -29,30 +30,9 @@ namespace {
 
 using quillmere::testing::TempTree;
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;  // standard output and standard error together
-};
-
-std::string Quote(const std::string& argument) {
-    std::string quoted = "'";
-    for (char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-CommandResult RunExtractor(const std::vector<std::string>& arguments, const std::string& environment = "") {
-    std::string command = environment + " " QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
-    for (const std::string& argument : arguments) command += " " + Quote(argument);
-    command += " 2>&1 </dev/null";
-    CommandResult result;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, got);
-    const int status = pclose(pipe.release());
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using CommandResult = quillmere::testing::CommandRun;
+using quillmere::testing::RunExtractor;
+using quillmere::testing::ShellQuoted;
 
 TEST(ExtractCommand, UsageErrorsExitWithTwoAndOneLine) {
     struct Case {
@@ -284,16 +264,8 @@ CommandResult RunExtractorAsUser(const TempTree& tree, const std::vector<std::st
         prefix = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ";
     }
     std::string command = prefix + executable;
-    for (const std::string& argument : arguments) command += " " + Quote(argument);
-    command += " 2>&1 </dev/null";
-    CommandResult result;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, got);
-    const int status = pclose(pipe.release());
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
+    return quillmere::testing::RunJoined(command);
 }
 
 TEST(ExtractCommand, FoldersThatCannotBeReadAreCountedAndNamed) {
@@ -355,7 +327,7 @@ std::vector<std::string> CsvRows(const std::string& path) {
                                 "import csv, sys\n"
                                 "with open(sys.argv[1], newline=\"\", encoding=\"utf-8-sig\") as f:\n"
                                 "    for row in csv.reader(f): print(\"\\t\".join(c.encode().hex() for c in row))\n"
-                                "' " + Quote(path);
+                                "' " + ShellQuoted(path);
     std::vector<std::string> rows;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     char line[16384];
@@ -408,11 +380,11 @@ TEST(ExtractCommand, ReadOnlyFileSystemIsOneLineWithPathAndReason) {
     tree.File("scan/1.txt", "x");
     tree.Directory("mounted");
     // Only root may mount; CI runs as root, a developer's account skips.
-    const std::string mount = "mount -t tmpfs -o ro,size=1m tmpfs " + Quote(tree.Path("mounted")) + " 2>/dev/null";
+    const std::string mount = "mount -t tmpfs -o ro,size=1m tmpfs " + ShellQuoted(tree.Path("mounted")) + " 2>/dev/null";
     if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a read-only file system here";
     struct Unmount {
         std::string at;
-        ~Unmount() { static_cast<void>(std::system(("umount " + Quote(at)).c_str())); }
+        ~Unmount() { static_cast<void>(std::system(("umount " + ShellQuoted(at)).c_str())); }
     } unmount{tree.Path("mounted")};
 
     const CommandResult result = RunExtractor({"-o", tree.Path("mounted/a.xlsx"), tree.Path("scan")});
@@ -429,11 +401,11 @@ TEST(ExtractCommand, FullDiskIsOneLineAndKeepsTheEarlierWorkbook) {
     for (int i = 0; i < 3000; ++i) tree.File("scan/" + std::to_string(100000 + i) + ".txt", "x");
     tree.Directory("small");
     // Far smaller than the workbook of 3000 rows, which is written compressed.
-    const std::string mount = "mount -t tmpfs -o size=16k tmpfs " + Quote(tree.Path("small")) + " 2>/dev/null";
+    const std::string mount = "mount -t tmpfs -o size=16k tmpfs " + ShellQuoted(tree.Path("small")) + " 2>/dev/null";
     if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a small file system here";
     struct Unmount {
         std::string at;
-        ~Unmount() { static_cast<void>(std::system(("umount " + Quote(at)).c_str())); }
+        ~Unmount() { static_cast<void>(std::system(("umount " + ShellQuoted(at)).c_str())); }
     } unmount{tree.Path("small")};
     tree.File("small/a.xlsx", "an earlier workbook");
 
@@ -486,9 +458,9 @@ TEST(ExtractCommand, TwoExtractorsOnOneOutputLeaveOneValidWorkbook) {
     tree.Directory("out");
     const std::string output = tree.Path("out/shared.xlsx");
     const std::string binary = QUILLMERE_BINARY_DIR "/cli/quillmere-extract";
-    const std::string command = "(" + binary + " -o " + Quote(output) + " " + Quote(tree.Path("a")) + " >/dev/null 2>&1; echo $? >" +
-                                Quote(tree.Path("a.code")) + ") & (" + binary + " -o " + Quote(output) + " " +
-                                Quote(tree.Path("b")) + " >/dev/null 2>&1; echo $? >" + Quote(tree.Path("b.code")) +
+    const std::string command = "(" + binary + " -o " + ShellQuoted(output) + " " + ShellQuoted(tree.Path("a")) + " >/dev/null 2>&1; echo $? >" +
+                                ShellQuoted(tree.Path("a.code")) + ") & (" + binary + " -o " + ShellQuoted(output) + " " +
+                                ShellQuoted(tree.Path("b")) + " >/dev/null 2>&1; echo $? >" + ShellQuoted(tree.Path("b.code")) +
                                 ") & wait";
     ASSERT_EQ(std::system(command.c_str()), 0);
 

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/command_output.h"
 #include "../support/deep_tree.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/open_watch.h"
@@ -63,21 +64,17 @@ struct CommandResult {
     std::string workbook;  // -o as given
 };
 
-std::string Quote(const std::string& argument) {
-    std::string quoted = "'";
-    for (char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+using quillmere::testing::ShellQuoted;
 
 CommandResult RunExtractor(const std::string& folder, const std::string& output, const RunOptions& options = {}) {
     std::string command;
-    if (!options.workingDirectory.empty()) command += "cd " + Quote(options.workingDirectory) + " && ";
+    if (!options.workingDirectory.empty()) command += "cd " + ShellQuoted(options.workingDirectory) + " && ";
     // China Standard Time as a rule string, so file times read the same however the tests are started.
     const std::string extractor =
         options.extractor.empty() ? std::string(QUILLMERE_BINARY_DIR "/cli/quillmere-extract") : options.extractor;
-    command += options.prefix + " env TZ=CST-8 timeout -k 5 60 " + Quote(extractor);
-    for (const std::string& argument : options.extraArguments) command += " " + Quote(argument);
-    command += " -o " + Quote(output) + " " + Quote(folder) + " 2>&1 </dev/null";
+    command += options.prefix + " env TZ=CST-8 timeout -k 5 60 " + ShellQuoted(extractor);
+    for (const std::string& argument : options.extraArguments) command += " " + ShellQuoted(argument);
+    command += " -o " + ShellQuoted(output) + " " + ShellQuoted(folder) + " 2>&1 </dev/null";
     CommandResult result;
     result.workbook = output;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
@@ -353,9 +350,9 @@ bool PrepareRunAsNobody(const TempTree& tree, RunOptions& options) {
             chmod(reachable.c_str(), 0644);
             settings.replace(start, end - start, reachable);
         }
-        environment = " env LSAN_OPTIONS=" + Quote(settings);
+        environment = " env LSAN_OPTIONS=" + ShellQuoted(settings);
     }
-    const std::string probe = asNobody + " test -x " + Quote(copy) + " -a -w " + Quote(tree.Path("out"));
+    const std::string probe = asNobody + " test -x " + ShellQuoted(copy) + " -a -w " + ShellQuoted(tree.Path("out"));
     if (std::system(probe.c_str()) != 0) {
         std::printf("[   NOTE   ] nobody cannot enter %s (a parent folder is closed to others): the run is made "
                     "as root, which reads every file; set TMPDIR to a folder everyone can enter to check "

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/command_output.h"
 #include "../support/english_locale.h"
 #include "../support/jpeg_fixture.h"
 #include "../support/temp_tree.h"
@@ -27,33 +28,15 @@ namespace {
 
 using quillmere::testing::TempTree;
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;  // standard output and standard error together
-};
+using CommandResult = quillmere::testing::CommandRun;
+using quillmere::testing::ShellQuoted;
 
-std::string Quote(const std::string& argument) {
-    std::string quoted = "'";
-    for (char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-CommandResult RunCommand(const std::string& command) {
-    CommandResult result;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1 </dev/null").c_str(), "r"), pclose);
-    if (!pipe) return result;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, got);
-    const int status = pclose(pipe.release());
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+CommandResult RunCommand(const std::string& command) { return quillmere::testing::RunJoined(command); }
 
 // The extractor with only the locale variables given (and TZ) in its environment.
 CommandResult RunIn(const std::string& locale, const std::string& program, const std::vector<std::string>& arguments) {
-    std::string command = "env -i PATH=/usr/bin:/bin TZ=CST-8 " + locale + " " + Quote(program);
-    for (const std::string& argument : arguments) command += " " + Quote(argument);
+    std::string command = "env -i PATH=/usr/bin:/bin TZ=CST-8 " + locale + " " + ShellQuoted(program);
+    for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
     return RunCommand(command);
 }
 
@@ -156,7 +139,7 @@ TEST(MessageLanguage, TheBuiltExtractorFindsItsCataloguesInTheBuildTree) {
 TEST(MessageLanguage, AnInstalledExtractorFindsTheInstalledCatalogues) {
     TempTree prefix;
     const CommandResult install = RunCommand("cmake --install " QUILLMERE_BINARY_DIR " --component extractor --prefix " +
-                                                 Quote(prefix.root()));
+                                                 ShellQuoted(prefix.root()));
     ASSERT_EQ(install.exitCode, 0) << install.output;
     for (const char* language : {"en", "zh"}) {
         EXPECT_TRUE(std::filesystem::is_regular_file(prefix.Path(std::string("share/locale/") + language +

@@ -141,6 +141,37 @@ TEST_F(CsvRowWorkbookTest, DiscardLeavesAnEarlierFileAndNothingElse) {
     EXPECT_EQ(FolderListing(directory_.path()), std::set<std::string>{"out.csv"});
 }
 
+TEST_F(CsvRowWorkbookTest, NamedSheetsAndCompanionsAreFilesBesideTheRowsSavedOnlyWithThem) {
+    const auto fill = [](RowWorkbook& workbook) {
+        for (const auto& row : kRows) ASSERT_FALSE(workbook.AppendRow(Texts(row)).has_value());
+        ASSERT_FALSE(workbook.StartSheet("检验结果", Texts({"档号", "实际"})).has_value());
+        ASSERT_FALSE(workbook.AppendRow(Texts({"A002", "缺第0002页"})).has_value());
+        EXPECT_TRUE(workbook.AppendRow(Texts(kRows[0])).has_value()) << "the named sheet has two columns";
+        ASSERT_FALSE(workbook.StartSheet("检验汇总", Texts({"结论"})).has_value());
+        ASSERT_FALSE(workbook.AppendRow(Texts({"不合格"})).has_value());
+        ASSERT_FALSE(workbook.AddCompanionFile(".sha256", "digests\n").has_value());
+    };
+    {
+        CreatedWorkbook discarded = CreateRowWorkbook(PathOf("out.csv"), Layout(kHeader));
+        ASSERT_NE(discarded.workbook, nullptr);
+        fill(*discarded.workbook);
+    }
+    EXPECT_EQ(FolderListing(directory_.path()), std::set<std::string>{}) << "a discarded run leaves nothing";
+
+    CreatedWorkbook created = CreateRowWorkbook(PathOf("out.csv"), Layout(kHeader));
+    ASSERT_NE(created.workbook, nullptr);
+    fill(*created.workbook);
+    const auto failure = created.workbook->Commit();
+    ASSERT_FALSE(failure.has_value()) << failure->reason;
+    EXPECT_EQ(FolderListing(directory_.path()),
+              (std::set<std::string>{"out.csv", "out-检验结果.csv", "out-检验汇总.csv", "out.sha256"}));
+    EXPECT_EQ(ReadCsv(PathOf("out.csv")).size(), kRows.size() + 1);
+    EXPECT_EQ(ReadCsv(PathOf("out-检验结果.csv")),
+              (std::vector<std::vector<std::string>>{{"档号", "实际"}, {"A002", "缺第0002页"}}));
+    EXPECT_EQ(FileBytes(PathOf("out-检验汇总.csv")), "\xEF\xBB\xBF结论\r\n不合格\r\n");
+    EXPECT_EQ(FileBytes(PathOf("out.sha256")), "digests\n");
+}
+
 TEST(CsvFieldTest, QuotesOnlyWhatMustBeQuoted) {
     const struct {
         const char* text;

@@ -16,7 +16,9 @@
 #include <xlsxwriter.h>
 
 #include "sheet/file_descriptor.h"
+#include "sheet/zip_stream.h"
 #include "tests/sheet/row_workbook_fixtures.h"
+#include "tests/support/command_output.h"
 #include "tests/support/temp_directory.h"
 
 namespace quillmere::sheet {
@@ -212,6 +214,49 @@ TEST_F(XlsxReadBackTest, ASheetMissingOrReorderingRowsInTheMiddleIsRefused) {
         const auto failure = Check(ZipOfOnePart("xl/worksheets/sheet1.xml", sheetOf(c.rows)), {3000});
         ASSERT_TRUE(failure.has_value()) << c.what;
         EXPECT_NE(failure->find("读回校验失败"), std::string::npos) << *failure;
+    }
+}
+
+// Archives past the plain zip limits: one with more entries than the end
+// record counts, one whose entry is larger than 4 GiB. Python's zipfile
+// checks our zip64 records independently.
+TEST(XlsxReadBackZip64Test, ArchivesPastThePlainLimitsReadBackAndPythonAgrees) {
+    testing::TempDirectory directory;
+    const struct {
+        const char* what;
+        int entries;
+        std::uint64_t bytesInFirst;
+    } cases[] = {
+        {"65,536 entries", 65536, 0},
+        {"an entry of 4 GiB and 1 MiB", 1, (std::uint64_t{4} << 30) + (1u << 20)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = directory.path() + "/big.zip";
+        const FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        ASSERT_TRUE(fd.valid());
+        {
+            ZipStream zip(fd.get(), 1);
+            const std::string zeros(1u << 20, '\0');
+            for (int entry = 0; entry < c.entries; ++entry) {
+                ASSERT_EQ(zip.StartEntry("part" + std::to_string(entry) + ".bin"), 0);
+                for (std::uint64_t written = 0; entry == 0 && written < c.bytesInFirst; written += zeros.size()) {
+                    ASSERT_EQ(zip.Write(zeros), 0);
+                }
+                ASSERT_EQ(zip.FinishEntry(), 0);
+            }
+            ASSERT_EQ(zip.Finish(), 0);
+        }
+        const auto failure = ReadBackXlsx(fd.get(), {}, RowXmlBound(64, 2));
+        EXPECT_FALSE(failure.has_value()) << *failure;
+        const auto python = testing::RunCommand(
+            "/usr/bin/python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+            "print(len(z.infolist()), z.infolist()[0].file_size)' " +
+            testing::ShellQuoted(path));
+        EXPECT_EQ(python.output, std::to_string(c.entries) + " " + std::to_string(c.bytesInFirst) + "\n");
+        // Cut in its directory, it is refused.
+        ASSERT_EQ(::ftruncate(fd.get(), ::lseek(fd.get(), 0, SEEK_END) - 30), 0);
+        EXPECT_TRUE(ReadBackXlsx(fd.get(), {}, RowXmlBound(64, 2)).has_value());
     }
 }
 

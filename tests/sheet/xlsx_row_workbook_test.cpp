@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/text_encoding.h"
+#include "sheet/companion_files.h"
 #include "sheet/display_width.h"
 #include "tests/sheet/row_workbook_fixtures.h"
 #include "tests/support/command_output.h"
@@ -363,6 +364,84 @@ TEST_F(XlsxRowWorkbookTest, RowsGoStraightIntoTheHiddenWorkbookAndNowhereElse) {
     }
     ASSERT_FALSE(workbook->Commit().has_value());
     EXPECT_EQ(testing::ReadWorkbook(PathOf("out.xlsx")).sheets.size(), 41u);
+}
+
+TEST_F(XlsxRowWorkbookTest, NamedSheetsFollowTheRowsWithHeadersOfTheirOwnAndACompanionIsSavedBeside) {
+    // Three rows a sheet, so that the rows and the named sheet each continue.
+    auto workbook = Create("out.xlsx", Layout(ThreeTitles(), 3));
+    ASSERT_NE(workbook, nullptr);
+    for (int number = 1; number <= 3; ++number) Append(*workbook, NumberedRow(number));
+    ASSERT_FALSE(workbook->StartSheet("检验结果", Texts({"档号", "检验项", "要求", "实际"})).has_value());
+    for (int number = 1; number <= 3; ++number) {
+        Append(*workbook, {"B" + std::to_string(number), "缺页", "连续", "缺第" + std::to_string(number) + "页"});
+    }
+    ASSERT_FALSE(workbook->StartSheet("检验汇总", Texts({"检验项"})).has_value());
+    Append(*workbook, {"结论"});
+    const std::string manifest = "0123  A/1.jpg\n";
+    ASSERT_FALSE(workbook->AddCompanionFile(".sha256", manifest).has_value());
+    EXPECT_EQ(FolderListing(directory_.path()).count("out.sha256"), 0u) << "nothing under a name before the save";
+    const auto failure = workbook->Commit();
+    ASSERT_FALSE(failure.has_value()) << failure->reason;
+
+    EXPECT_EQ(FolderListing(directory_.path()), (std::set<std::string>{"out.xlsx", "out.sha256"}));
+    EXPECT_EQ(FileBytes(PathOf("out.sha256")), manifest);
+    const testing::Workbook read = testing::ReadWorkbook(PathOf("out.xlsx"));
+    ASSERT_TRUE(read.readable) << read.error;
+    std::vector<std::string> names;
+    for (const auto& sheet : read.sheets) names.push_back(sheet.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Sheet1", "Sheet2", "检验结果", "检验结果2", "检验汇总"}));
+    EXPECT_EQ(read.sheets[1].At(2, 1), "A3");
+    for (const std::size_t sheet : {2, 3}) {
+        EXPECT_EQ(read.sheets[sheet].At(1, 4), "实际");
+        EXPECT_EQ(read.sheets[sheet].At(1, 5), "<none>");
+    }
+    EXPECT_EQ(read.sheets[2].At(3, 4), "缺第2页");
+    EXPECT_EQ(read.sheets[3].At(2, 1), "B3");
+    ASSERT_EQ(read.sheets[4].rows.size(), 2u);
+    EXPECT_EQ(read.sheets[4].At(2, 1), "结论");
+    // Each sheet's filter covers its own columns.
+    const auto xml = testing::RunCommand(
+        "/usr/bin/python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).read(\"xl/workbook.xml\").decode())' " +
+        testing::ShellQuoted(PathOf("out.xlsx")));
+    EXPECT_NE(xml.output.find("$A$1:$D$3"), std::string::npos) << xml.output;
+    EXPECT_NE(xml.output.find("$A$1:$A$2"), std::string::npos) << xml.output;
+}
+
+TEST_F(XlsxRowWorkbookTest, ANamedSheetOrCompanionThatCannotBeMadeFailsTheWorkbookAndLeavesNothing) {
+    fixtures::WriteFileBytes(PathOf("out.xlsx"), "earlier");
+    {
+        auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
+        ASSERT_NE(workbook, nullptr);
+        const auto refused = workbook->StartSheet("a/b", Texts({"x"}));
+        ASSERT_TRUE(refused.has_value());
+        EXPECT_EQ(refused->reason, "工作表名“a/b”无效");
+        Append(*workbook, NumberedRow(1));  // a refused name leaves the workbook usable
+        ASSERT_FALSE(workbook->StartSheet("检验结果", Texts({"x"})).has_value());
+        EXPECT_TRUE(workbook->AppendRow(Texts(NumberedRow(2))).has_value()) << "the named sheet has one column";
+        ASSERT_FALSE(workbook->Commit().has_value());
+    }
+    fs::create_directory(PathOf("out.sha256"));
+    auto workbook = Create("out.xlsx", Layout(ThreeTitles()));
+    ASSERT_NE(workbook, nullptr);
+    const std::string before = FileBytes(PathOf("out.xlsx"));
+    const auto failure = workbook->AddCompanionFile(".sha256", "x");
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->path, PathOf("out.sha256"));
+    EXPECT_EQ(failure->reason, "同名的不是普通文件");
+    EXPECT_TRUE(workbook->Commit().has_value());
+    EXPECT_EQ(FileBytes(PathOf("out.xlsx")), before);
+    EXPECT_EQ(FolderListing(directory_.path()), (std::set<std::string>{"out.xlsx", "out.sha256"}));
+}
+
+TEST(CompanionPathTest, ReplacesTheExtensionOfTheFileNameOnly) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/a/out.xlsx", "/a/out.sha256"},
+        {"out.csv", "out.sha256"},
+        {"/a.b/out", "/a.b/out.sha256"},
+        {"/a/.hidden", "/a/.hidden.sha256"},
+        {"/a/x.y.xlsx", "/a/x.y.sha256"},
+    };
+    for (const auto& [path, expected] : cases) EXPECT_EQ(CompanionPath(path, ".sha256"), expected) << path;
 }
 
 }  // namespace
