@@ -135,6 +135,24 @@ TEST_F(FreshNameTest, TwoWorkbooksStartedInOneSecondAreSavedUnderTwoNames) {
     EXPECT_EQ(FolderListing(directory_.path()).size(), 2u);
 }
 
+TEST_F(FreshNameTest, AFileSavedBesideTheWorkbookFollowsTheNameItTook) {
+    CreatedWorkbook first = CreateWorkbookUnderFreshName(Stem(), Layout());
+    CreatedWorkbook second = CreateWorkbookUnderFreshName(Stem(), Layout());
+    ASSERT_NE(first.workbook, nullptr) << first.failure.reason;
+    ASSERT_NE(second.workbook, nullptr) << second.failure.reason;
+    ASSERT_FALSE(first.workbook->AddCompanionFile(".sha256", "first\n").has_value());
+    ASSERT_FALSE(second.workbook->AddCompanionFile(".sha256", "second\n").has_value());
+    EXPECT_TRUE(VisibleNames(directory_.path()).empty());
+    ASSERT_FALSE(first.workbook->Commit().has_value());
+    ASSERT_FALSE(second.workbook->Commit().has_value());
+    EXPECT_EQ(VisibleNames(directory_.path()),
+              (std::set<std::string>{"图片-元数据-20261210-142000.xlsx", "图片-元数据-20261210-142000.sha256",
+                                     "图片-元数据-20261210-142000-2.xlsx", "图片-元数据-20261210-142000-2.sha256"}));
+    EXPECT_EQ(fixtures::FileBytes(Stem() + ".sha256"), "first\n") << "the second run replaced the first's file";
+    EXPECT_EQ(fixtures::FileBytes(Stem() + "-2.sha256"), "second\n");
+    EXPECT_EQ(FolderListing(directory_.path()).size(), 4u) << "a staged file stayed behind";
+}
+
 TEST_F(FreshNameTest, AWorkbookNotSavedLeavesNothing) {
     {
         CreatedWorkbook created = CreateWorkbookUnderFreshName(Stem(), Layout());
