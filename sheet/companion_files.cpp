@@ -6,14 +6,14 @@
 #include <cerrno>
 #include <utility>
 
+#include "runtime/path_parts.h"
 #include "runtime/write_all.h"
 #include "sheet/failure_reason.h"
 
 namespace quillmere::sheet {
 
 std::string CompanionPath(const std::string& workbookPath, std::string_view suffix) {
-    const std::size_t slash = workbookPath.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t nameStart = FolderPrefixOf(workbookPath).size();
     const std::size_t dot = workbookPath.rfind('.');
     // A leading dot is part of a hidden file's name, not an extension.
     const std::size_t stemEnd = dot != std::string::npos && dot > nameStart ? dot : workbookPath.size();

@@ -12,6 +12,7 @@
 #include <memory>
 #include <utility>
 
+#include "runtime/path_parts.h"
 #include "sheet/failure_reason.h"
 #include "sheet/random_name.h"
 
@@ -48,11 +49,6 @@ mode_t NewFileMode() {
         std::fclose(status);
     }
     return 0666 & ~mask;
-}
-
-std::string NameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool IsRandomCharacter(char c) {
@@ -119,13 +115,6 @@ bool IsStagedFileName(std::string_view name) {
     return name[name.size() - tail] == '.';
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 StagedFile::StagedFile(StagedFile&& other) noexcept
     : path_(std::move(other.path_)),
       destination_(std::move(other.destination_)),
@@ -164,7 +153,7 @@ StagedFile StagedFile::Create(const std::string& path, int& error, OnExistingFil
         }
         destination = target.get();
     }
-    const std::string name = NameOf(destination);
+    const std::string name = std::string(FileNameOf(destination));
     if (name.empty() || name == "." || name == "..") {
         error = EISDIR;
         return {};
@@ -250,7 +239,9 @@ int StagedFile::Commit() noexcept {
     // past the checked close, until the file has its name.
     const FileDescriptor lock(::fcntl(descriptor_.get(), F_DUPFD_CLOEXEC, 0));
     int error = Sync();
-    if (error == 0) error = descriptor_.Close();
+    // A failed close of a written file can be the first sign that its data
+    // did not arrive; an interrupted one has still closed it.
+    if (error == 0 && !descriptor_.Close() && errno != EINTR) error = errno;
     if (error == 0) {
         // The folder the user named must still be where they named it.
         struct stat held {};
@@ -289,13 +280,13 @@ int StagedFile::CommitAs(const std::string& path) noexcept {
 
 int StagedFile::Rename() noexcept {
     if (onExisting_ == OnExistingFile::kTakeNextFree) return RenameToNextFree();
-    const std::string name = NameOf(destination_);
+    const std::string name = std::string(FileNameOf(destination_));
     if (::renameat(folder_.get(), hiddenName_.c_str(), folder_.get(), name.c_str()) == 0) return 0;
     return errno == EINVAL ? EILSEQ : errno;
 }
 
 int StagedFile::RenameToNextFree() noexcept {
-    const std::string name = NameOf(destination_);
+    const std::string name = std::string(FileNameOf(destination_));
     const std::string folderPart = destination_.substr(0, destination_.size() - name.size());
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);

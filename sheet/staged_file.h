@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "sheet/file_descriptor.h"
+#include "runtime/file_descriptor.h"
 #include "sheet/temporary_file_registry.h"
 
 namespace quillmere::sheet {
@@ -101,8 +101,5 @@ inline constexpr std::size_t kLongestFileName = 255;
 std::string StagedFileName(std::string_view name, std::string_view random);
 // Whether name has the form StagedFileName gives.
 bool IsStagedFileName(std::string_view name);
-
-// The folder part of path: "." for a bare name, "/" for a file in the root.
-std::string FolderOf(const std::string& path);
 
 }  // namespace quillmere::sheet
