@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "runtime/text_encoding.h"
-#include "sheet/display_width.h"
+#include "runtime/display_width.h"
 #include "sheet/failure_reason.h"
 #include "sheet/xlsx_read_back.h"
 
