@@ -30,8 +30,8 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/text.h"
 #include "runtime/path_parts.h"
+#include "runtime/text.h"
 #include "runtime/text_encoding.h"
 #include "sheet/staged_file.h"
 #include "sheet/workbook_makers.h"

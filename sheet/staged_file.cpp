@@ -26,9 +26,7 @@ constexpr std::size_t kRandomLength = 10;
 template <typename Call>
 int RetryingInterrupts(Call call) {
     int result;
-    do {
-        result = call();
-    } while (result < 0 && errno == EINTR);
+    do { result = call(); } while (result < 0 && errno == EINTR);
     return result;
 }
 
@@ -51,9 +49,7 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
-bool IsRandomCharacter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
+bool IsRandomCharacter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
 
 // File systems without hard links (FAT, exFAT) refuse link() this way.
 bool MeansNoHardLinks(int error) { return error == EPERM || error == EOPNOTSUPP || error == EMLINK || error == ENOSYS; }
@@ -199,9 +195,8 @@ StagedFile StagedFile::Create(const std::string& path, int& error, OnExistingFil
     for (int attempt = 0; attempt < 16 && !file.descriptor_.valid(); ++attempt) {
         std::string hidden = StagedFileName(name, RandomNamePart());
         file.registration_ = TemporaryFileRegistration(folder, hidden);
-        const int fd = RetryingInterrupts([&] {
-            return ::openat(folder, hidden.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
-        });
+        const int fd = RetryingInterrupts(
+            [&] { return ::openat(folder, hidden.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600); });
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) {
             // FAT and exFAT refuse characters such as ':' with EINVAL.

@@ -27,9 +27,9 @@ namespace quillmere::sheet {
 
 // What Commit does when a file already stands under the destination's name.
 enum class OnExistingFile {
-    kReplace,        // replaced atomically (the extractor's -o)
-    kTakeNextFree,   // "name-2.ext", "name-3.ext", … whichever is free at
-                     // the moment of the rename (the window's fresh names)
+    kReplace,       // replaced atomically (the extractor's -o)
+    kTakeNextFree,  // "name-2.ext", "name-3.ext", … whichever is free at
+                    // the moment of the rename (the window's fresh names)
 };
 
 class StagedFile {

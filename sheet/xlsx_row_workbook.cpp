@@ -6,8 +6,8 @@
 #include <ctime>
 #include <utility>
 
-#include "runtime/text_encoding.h"
 #include "runtime/display_width.h"
+#include "runtime/text_encoding.h"
 #include "sheet/failure_reason.h"
 #include "sheet/xlsx_read_back.h"
 

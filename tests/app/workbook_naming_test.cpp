@@ -80,7 +80,9 @@ private slots:
         QVERIFY(folderName.startsWith(kept));
         QCOMPARE(QDir(output.path()).entryList(QDir::Files | QDir::Hidden).size(), run);
         // The longest copy number the save could take still fits.
-        const QByteArray longest = QFileInfo(WorkbookStem(output.path(), TextFromUtf8(folderName.toStdString()), at)).fileName().toUtf8() + "-10000.xlsx";
+        const QByteArray longest =
+            QFileInfo(WorkbookStem(output.path(), TextFromUtf8(folderName.toStdString()), at)).fileName().toUtf8() +
+            "-10000.xlsx";
         QVERIFY(longest.size() <= 255);
     }
 

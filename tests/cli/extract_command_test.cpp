@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -123,9 +123,7 @@ TEST(ExtractCommand, LongNamesAndLinksToNothingAreSavedOrNamedPlainly) {
         tree.File("scan/1.txt", "x");
         tree.Directory("out");
         const std::string output = tree.Path("out/" + c.name);
-        if (!c.linkTo.empty()) {
-            ASSERT_EQ(::symlink(c.linkTo.c_str(), output.c_str()), 0);
-        }
+        if (!c.linkTo.empty()) { ASSERT_EQ(::symlink(c.linkTo.c_str(), output.c_str()), 0); }
         const CommandResult result = RunExtractor({"-o", output, tree.Path("scan")});
         std::set<std::string> listing;
         for (const auto& entry : std::filesystem::directory_iterator(tree.Path("out"))) {

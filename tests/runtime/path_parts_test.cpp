@@ -13,11 +13,9 @@ TEST(PathParts, SplitAtTheLastSlash) {
         const char* prefix;
         const char* folder;
     };
-    for (const Case& c : {Case{"out.xlsx", "out.xlsx", "", "."},
-                          Case{"/out.xlsx", "out.xlsx", "/", "/"},
+    for (const Case& c : {Case{"out.xlsx", "out.xlsx", "", "."}, Case{"/out.xlsx", "out.xlsx", "/", "/"},
                           Case{"/data/扫描/out.xlsx", "out.xlsx", "/data/扫描/", "/data/扫描"},
-                          Case{"batch/.hidden", ".hidden", "batch/", "batch"},
-                          Case{"batch/", "", "batch/", "batch"},
+                          Case{"batch/.hidden", ".hidden", "batch/", "batch"}, Case{"batch/", "", "batch/", "batch"},
                           Case{"", "", "", "."}}) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(FileNameOf(c.path), c.name);

@@ -99,7 +99,8 @@ TEST_F(FreshNameTest, ManyProcessesSavingAtOnceNeverShareAName) {
     ::close(pipes[1]);
     std::string all;
     char buffer[4096];
-    for (ssize_t got; (got = ::read(pipes[0], buffer, sizeof buffer)) > 0;) all.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = ::read(pipes[0], buffer, sizeof buffer)) > 0;)
+        all.append(buffer, static_cast<std::size_t>(got));
     ::close(pipes[0]);
     for (const pid_t child : children) {
         int status = 0;

@@ -143,7 +143,8 @@ TEST_F(StagedFileTest, HiddenNamesFitAFileNameAndKeepWholeCharacters) {
 TEST_F(StagedFileTest, ANameLongerThanAFileNameFailsAtCreateAsTooLong) {
     for (const std::string& name : {Repeated("图", 84) + ".xlsx", Repeated("x", 252) + ".csv"}) {
         SCOPED_TRACE(std::to_string(name.size()) + " bytes");
-        const CreatedWorkbook created = CreateRowWorkbook(Folder() + "/" + name, fixtures::Layout(fixtures::ThreeTitles()));
+        const CreatedWorkbook created =
+            CreateRowWorkbook(Folder() + "/" + name, fixtures::Layout(fixtures::ThreeTitles()));
         EXPECT_EQ(created.workbook, nullptr);
         EXPECT_EQ(created.failure.path, Folder() + "/" + name);
         EXPECT_EQ(created.failure.reason, "文件名过长");
@@ -181,8 +182,9 @@ TEST_F(StagedFileTest, AKilledRunsFilesAreRemovedByTheNextRunAndOthersStay) {
     std::set<std::string> killedFiles;
     for (const bool fresh : {false, true}) {
         const testing::ChildOutcome killed = testing::RunInChild([&] {
-            CreatedWorkbook created = fresh ? CreateWorkbookUnderFreshName(Folder() + "/window", fixtures::Layout(fixtures::ThreeTitles()))
-                                            : OpenWithRows(Folder() + "/killed.xlsx", 2000);
+            CreatedWorkbook created =
+                fresh ? CreateWorkbookUnderFreshName(Folder() + "/window", fixtures::Layout(fixtures::ThreeTitles()))
+                      : OpenWithRows(Folder() + "/killed.xlsx", 2000);
             if (!created.workbook) return created.failure.reason;
             for (int number = 1; number <= 300; ++number) {
                 const std::vector<Text> row = fixtures::Texts(fixtures::NumberedRow(number));
@@ -248,8 +250,9 @@ TEST_F(StagedFileTest, AFolderRenamedDuringTheRunFailsTheSaveAndKeepsNothingInIt
         const std::string folder = Folder() + "/batch";
         const std::string moved = Folder() + "/moved";
         ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-        CreatedWorkbook created = c.fresh ? CreateWorkbookUnderFreshName(folder + "/" + c.name, fixtures::Layout(fixtures::ThreeTitles()))
-                                          : OpenWithRows(folder + "/" + c.name, 0);
+        CreatedWorkbook created =
+            c.fresh ? CreateWorkbookUnderFreshName(folder + "/" + c.name, fixtures::Layout(fixtures::ThreeTitles()))
+                    : OpenWithRows(folder + "/" + c.name, 0);
         ASSERT_NE(created.workbook, nullptr) << created.failure.reason;
         for (int number = 1; number <= 50; ++number) {
             const std::vector<Text> row = fixtures::Texts(fixtures::NumberedRow(number));
@@ -280,7 +283,8 @@ TEST_F(StagedFileTest, TheSignalCleanupFindsTheFileAfterItsFolderWasRenamed) {
         if (::rename(folder.c_str(), moved.c_str()) != 0) return std::string("no rename");
         const std::size_t before = FolderListing(moved).size();
         const std::size_t registered = RemoveRegisteredTemporaryFiles();
-        return std::to_string(before) + " " + std::to_string(registered) + " " + std::to_string(FolderListing(moved).size());
+        return std::to_string(before) + " " + std::to_string(registered) + " " +
+               std::to_string(FolderListing(moved).size());
     });
     ASSERT_TRUE(child.exited);
     EXPECT_EQ(child.result, "1 1 0");
