@@ -8,6 +8,10 @@
 //   corpus_gen a4 DIR COUNT      A4 300-dpi scans (2480x3508): colour and grey
 //                                JPEG, grey TIFF, grey PNG, 10 boxes
 //   corpus_gen empty DIR COUNT   files of a few bytes, 1,000 per folder
+//   corpus_gen tiny DIR COUNT    tiny valid JPEG/PNG/TIFF/BMP images, 1,000 per folder; in
+//                                each folder the first file of each kind is written and
+//                                the rest are hard links to it (a million files in minutes
+//                                and a few MB, each link count far below the file system's limit)
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -220,8 +224,11 @@ struct Template {
     int weight;  // share of the corpus, in per mille
 };
 
-// Writes count files spread over the folders, cycling through the templates by weight.
-int WriteCorpus(const std::string& root, long count, long perFolder, const std::vector<Template>& templates) {
+// Writes count files spread over the folders, cycling through the templates by weight;
+// linked: a template's later files in a folder are hard links to its first one there.
+int WriteCorpus(const std::string& root, long count, long perFolder, const std::vector<Template>& templates,
+                bool linked = false) {
+    std::vector<std::string> firstInFolder(templates.size());
     std::vector<std::size_t> schedule;  // 1,000 slots filled by weight
     for (std::size_t t = 0; t < templates.size(); ++t) schedule.insert(schedule.end(), templates[t].weight, t);
     std::minstd_rand random(7);
@@ -230,11 +237,24 @@ int WriteCorpus(const std::string& root, long count, long perFolder, const std::
         char relative[96];
         std::snprintf(relative, sizeof relative, "/vol%02ld/box%03ld", folder / 10, folder % 10);
         const std::string directory = root + relative;
-        if (i % perFolder == 0 && !MakeDirectories(directory)) return 1;
-        const Template& chosen = templates[schedule[random() % schedule.size()]];
+        if (i % perFolder == 0) {
+            if (!MakeDirectories(directory)) return 1;
+            for (std::string& first : firstInFolder) first.clear();
+        }
+        const std::size_t index = schedule[random() % schedule.size()];
+        const Template& chosen = templates[index];
         char name[64];
         std::snprintf(name, sizeof name, "/%04ld-%06ld.%s", folder, i, chosen.extension);
-        if (!WriteFile(directory + name, chosen.bytes)) return 1;
+        const std::string path = directory + name;
+        if (linked && !firstInFolder[index].empty()) {
+            if (::link(firstInFolder[index].c_str(), path.c_str()) != 0) {
+                std::perror(path.c_str());
+                return 1;
+            }
+            continue;
+        }
+        if (!WriteFile(path, chosen.bytes)) return 1;
+        firstInFolder[index] = path;
     }
     return 0;
 }
@@ -272,11 +292,22 @@ int Empty(const std::string& root, long count) {
     return WriteCorpus(root, count, 1000, templates);
 }
 
+int Tiny(const std::string& root, long count) {
+    std::vector<Template> templates = {
+        {EncodeJpeg(24, 32, 3, 300, 85, 21), "jpg", 500},
+        {EncodeJpeg(32, 24, 1, 200, 75, 22), "jpg", 250},
+        {EncodeTiff(root + "/.scratch.tif", 24, 32, 1, 300, 23), "tif", 100},
+        {EncodePng(24, 32, 3, 300, 24), "png", 100},
+        {EncodeBmp(8, 12, 96), "bmp", 50},
+    };
+    return WriteCorpus(root, count, 1000, templates, true);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s small|a4|empty DIR COUNT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s small|a4|empty|tiny DIR COUNT\n", argv[0]);
         return 2;
     }
     const std::string kind = argv[1];
@@ -286,6 +317,7 @@ int main(int argc, char** argv) {
     if (kind == "small") return Small(root, count);
     if (kind == "a4") return A4(root, count);
     if (kind == "empty") return Empty(root, count);
+    if (kind == "tiny") return Tiny(root, count);
     std::fprintf(stderr, "unknown corpus '%s'\n", kind.c_str());
     return 2;
 }

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/control_table.h"
 #include "app/extraction_session.h"
 #include "app/main_window.h"
 #include "app/ui_dialogs.h"
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
     AnsweringDialogs dialogs;
     app::SessionServices services = app::ProgramServices();
     services.workbookFolder = QString::fromLocal8Bit(argv[2]);
-    services.openWorkbook = [](const QString&) {};
+    services.openWorkbook = [](const QString&) { return true; };
     app::ExtractionSession session(window, dialogs, std::move(services));
     session.Start();
     if (!QTest::qWaitForWindowExposed(&window)) return 1;

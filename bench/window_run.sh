@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The window program's whole run over a tree of many tiny files, with
 # 显示文件名选择框 unticked and ticked: wall time and peak memory of each.
-# The tree is bench/run_bench.sh's 1m corpus and is made when missing.
+# The tree holds files of a few bytes (corpus_gen empty) and is made when missing.
 #
 # usage: bench/window_run.sh [files]   (default 1000000; DIR=/tmp/quillmere-bench)
 set -euo pipefail
@@ -15,7 +15,6 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE
   -DQUILLMERE_BUILD_TESTS=OFF -DQUILLMERE_BUILD_BENCH=ON >/dev/null
 ninja -C "$build_dir" -j2 window_run corpus_gen >/dev/null
 
-# The million-file tree is the one bench/run_bench.sh makes for its 1m section.
 if ((count == 1000000)); then tree=$root/empty1m; else tree=$root/empty$count; fi
 mkdir -p "$root"
 if [[ "$(cat "$tree.done" 2>/dev/null)" != "$count" ]]; then

@@ -91,6 +91,9 @@ int main(int argc, char** argv) {
     settings.acceptance = *acceptance;
     settings.pool = options.jobs ? workflow::FixedPreparePool(*options.jobs) : workflow::DefaultPreparePool();
     settings.whenStopped = workflow::WhenStopped::SaveNothing;
+    // The interruption handler tells a finished save from an unfinished one
+    // by running on the thread that renames; there is no window to keep turning.
+    settings.saveThread = workflow::SaveThread::RunThread;
     const workflow::RunResult result = workflow::RunExtraction(window, fs, maker, settings);
     cli::EnterFinishedPhase();
     window.FinishProgress();

@@ -9,6 +9,7 @@
 #include "workflow/file_preparer.h"
 #include "workflow/metadata_row.h"
 #include "workflow/notes_text.h"
+#include "workflow/save_beside_events.h"
 #include "workflow/scan_image_folder.h"
 
 namespace quillmere::workflow {
@@ -176,7 +177,9 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     }
 
     window.ReportSaving();
-    if (auto failure = workbook.Commit()) {
+    auto failure =
+        settings.saveThread == SaveThread::BesideEvents ? CommitBesideEvents(workbook, window) : workbook.Commit();
+    if (failure) {
         ReportSaveFailure(window, *failure);
         result.failure = std::move(failure);
         result.outcome = RunOutcome::SaveFailed;
@@ -185,7 +188,9 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
     result.saved = true;
     // A fresh name is settled only by the save itself.
     result.workbookPath = workbook.Path();
-    if (stopped) {
+    // A close asked for during the save waited for it; the window has gone
+    // as it goes when closed during the rows.
+    if (stopped || window.CloseRequested()) {
         // The window has gone; the rows so far are saved and nobody waits for a box.
         result.outcome = RunOutcome::Interrupted;
         return result;

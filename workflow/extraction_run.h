@@ -28,10 +28,17 @@ enum class WhenStopped {
     SaveNothing,    // the extractor interrupted: leave no workbook behind
 };
 
+// Where the workbook is saved once every row is written.
+enum class SaveThread {
+    BesideEvents,  // on a thread of its own, the window's events turning meanwhile
+    RunThread,     // on the run's own thread, which waits for it
+};
+
 struct RunSettings {
     PreparePool pool;  // worker threads preparing files ahead; none prepares inline
     std::int64_t rowsPerSheet = sheet::kSheetRowLimit;
     WhenStopped whenStopped = WhenStopped::SaveRowsSoFar;
+    SaveThread saveThread = SaveThread::BesideEvents;
     // The rules a batch is judged against; without them the run only writes rows.
     std::optional<AcceptanceRules> acceptance = std::nullopt;
 };

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -231,6 +232,67 @@ TEST(InterruptedExtract, TwoSignalsLeaveNothingEither) {
     EXPECT_TRUE(Listing(tree.Path("out")).empty());
     EXPECT_NE(extractor.ErrorOutput().find("工作簿未保存"), std::string::npos) << extractor.ErrorOutput();
 }
+
+// A signal while the rows are being deflated into the hidden workbook, well
+// into a sheet: the one line, 128 + the signal, the earlier workbook of that
+// name byte for byte, and no hidden file. The shim holds the write that
+// carries the staged file past its first 64 KiB, so the signal lands in the
+// middle of the sheet's compressed data.
+class InterruptedCompression : public ::testing::TestWithParam<int> {};
+
+TEST_P(InterruptedCompression, LeavesTheEarlierWorkbookAndNoHiddenFile) {
+    const int signal = GetParam();
+    constexpr int kFiles = 5000;
+    TempTree tree;
+    for (int i = 1; i <= 3; ++i) tree.File("first/" + std::to_string(i) + ".txt", "x");
+    char name[64];
+    for (int i = 1; i <= kFiles; ++i) {
+        std::snprintf(name, sizeof name, "scan/卷%03d/扫描件-%05d.txt", i / 100, i);
+        tree.File(name, "not an image, but a row all the same");
+    }
+    tree.Directory("out");
+    const std::string output = tree.Path("out/batch.xlsx");
+    {
+        StalledExtractor earlierRun({"-o", output, tree.Path("first")}, {}, tree.Path("stderr-first"));
+        ASSERT_TRUE(earlierRun.spawned());
+        ASSERT_EQ(earlierRun.Wait(), 0) << earlierRun.ErrorOutput();
+    }
+    const std::string earlier = ReadFile(output);
+    ASSERT_FALSE(earlier.empty());
+
+    const std::string marker = tree.Path("stalled");
+    StalledExtractor extractor({"-o", output, tree.Path("scan")},
+                               {"QUILLMERE_STALL_PWRITE_PAST=65536", "QUILLMERE_STALL_MARKER=" + marker},
+                               tree.Path("stderr"));
+    ASSERT_TRUE(extractor.spawned());
+    ASSERT_TRUE(WaitForFile(marker)) << extractor.ErrorOutput();
+    // Held mid-write: the hidden workbook is there beside the earlier one, past its first flush.
+    std::vector<std::string> during = Listing(tree.Path("out"));
+    ASSERT_EQ(during.size(), 2u);
+    const std::string hidden = during[0] == "batch.xlsx" ? during[1] : during[0];
+    EXPECT_TRUE(hidden.starts_with(".")) << hidden;
+    EXPECT_GE(std::filesystem::file_size(tree.Path("out/" + hidden)), 32768u);
+    extractor.Signal(signal);
+    const int exitCode = extractor.Wait();
+
+    EXPECT_EQ(exitCode, 128 + signal) << extractor.ErrorOutput();
+    const std::string line = extractor.ErrorOutput();
+    const std::string signalName = signal == SIGINT ? "SIGINT" : "SIGTERM";
+    const std::string head = "quillmere-extract: 已中断（" + signalName + "）：已写入";
+    const std::string tail = "行，工作簿未保存。\n";
+    ASSERT_TRUE(line.starts_with(head) && line.ends_with(tail)) << line;
+    // Stopped among the rows, not after them.
+    const int rows = std::stoi(line.substr(head.size(), line.size() - head.size() - tail.size()));
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(rows, kFiles);
+    EXPECT_EQ(ReadFile(output), earlier);
+    EXPECT_EQ(Listing(tree.Path("out")), std::vector<std::string>{"batch.xlsx"});
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSignals, InterruptedCompression, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGINT ? "Sigint" : "Sigterm");
+                         });
 
 // The handler's lines, looked up before any signal, in the language the
 // locale asks for.

@@ -5,6 +5,8 @@
  *   QUILLMERE_STALL_RENAME=1    every rename stalls (a save's last step)
  *   QUILLMERE_STALL_FOLDER_SYNC=1  an fsync of a folder stalls (after the
  *                               rename, when the save already stands)
+ *   QUILLMERE_STALL_PWRITE_PAST=n  the first pwrite at offset n or beyond
+ *                               stalls (a zip being deflated into its file)
  *   QUILLMERE_STALL_MARKER=path created when the stall begins
  *
  * A stall sleeps until a signal interrupts it (or 30 s pass), then the call
@@ -18,6 +20,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -76,4 +79,27 @@ int fsync(int fd) {
     struct stat status;
     if (on != NULL && strcmp(on, "1") == 0 && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) Stall();
     return real(fd);
+}
+
+/* Once only: the stall marks one moment of the writing. */
+static void StallOnPwrite(off_t offset) {
+    static int stalled;
+    const char* past = getenv("QUILLMERE_STALL_PWRITE_PAST");
+    if (past == NULL || *past == '\0' || stalled || offset < (off_t)strtoll(past, NULL, 10)) return;
+    stalled = 1;
+    Stall();
+}
+
+ssize_t pwrite(int fd, const void* bytes, size_t size, off_t offset) {
+    static ssize_t (*real)(int, const void*, size_t, off_t);
+    if (real == NULL) real = (ssize_t(*)(int, const void*, size_t, off_t))dlsym(RTLD_NEXT, "pwrite");
+    StallOnPwrite(offset);
+    return real(fd, bytes, size, offset);
+}
+
+ssize_t pwrite64(int fd, const void* bytes, size_t size, off64_t offset) {
+    static ssize_t (*real)(int, const void*, size_t, off64_t);
+    if (real == NULL) real = (ssize_t(*)(int, const void*, size_t, off64_t))dlsym(RTLD_NEXT, "pwrite64");
+    StallOnPwrite((off_t)offset);
+    return real(fd, bytes, size, offset);
 }

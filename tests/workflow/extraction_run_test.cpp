@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/fake_window.h"
@@ -520,6 +523,75 @@ TEST_F(ExtractionRunTest, ClosedDuringTheScanCreatesNoWorkbook) {
     EXPECT_EQ(result.outcome, RunOutcome::Interrupted);
     EXPECT_EQ(maker.creates, 0);
     EXPECT_TRUE(window.messages.empty());
+}
+
+// The save runs on a thread of its own while the run keeps the window's
+// events turning; a close asked for meanwhile waits for the save, then the
+// run ends as a close during the rows ends it.
+class SaveBesideEventsTest : public ExtractionRunTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SaveBesideEventsTest, TheWindowsEventsTurnWhileTheWorkbookIsSaved) {
+    const bool closeDuringSave = GetParam();
+    for (const char* name : {"1.txt", "2.txt"}) tree.File(std::string("scan/") + name, "x");
+    std::atomic<bool> saving{false};
+    std::atomic<int> turnsDuringSave{0};
+    std::thread::id commitThread;
+    // The commit lasts until the window has turned three times (or ten seconds have passed).
+    maker.onCommit = [&] {
+        commitThread = std::this_thread::get_id();
+        saving = true;
+        for (int waited = 0; turnsDuringSave < 3 && waited < 10000; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        saving = false;
+    };
+    window.onProcessEvents = [&] {
+        if (!saving) return;
+        if (++turnsDuringSave == 2 && closeDuringSave) window.closeRequested = true;
+    };
+
+    const RunResult result = Run();
+
+    EXPECT_NE(commitThread, std::this_thread::get_id());
+    EXPECT_GE(turnsDuringSave.load(), 3);
+    EXPECT_TRUE(result.saved);
+    EXPECT_TRUE(maker.committed);
+    EXPECT_EQ(maker.FileRows().size(), 2u);
+    if (closeDuringSave) {
+        EXPECT_EQ(result.outcome, RunOutcome::Interrupted);
+        EXPECT_TRUE(window.messages.empty());
+        EXPECT_TRUE(window.opened.empty());
+        EXPECT_FALSE(window.minimised);
+    } else {
+        EXPECT_EQ(result.outcome, RunOutcome::Completed);
+        ASSERT_EQ(window.messages.size(), 1u);
+        EXPECT_EQ(window.messages[0].text, CompletionText(2));
+        EXPECT_EQ(window.opened, std::vector<std::string>{maker.path});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LeftAloneOrClosed, SaveBesideEventsTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "ClosedDuringTheSave" : "LeftAlone");
+                         });
+
+TEST_F(ExtractionRunTest, ASaveOnTheRunThreadTurnsNoEvents) {
+    tree.File("scan/1.txt", "x");
+    std::thread::id commitThread;
+    int turnsBeforeTheSave = -1;
+    maker.onCommit = [&] {
+        commitThread = std::this_thread::get_id();
+        turnsBeforeTheSave = window.processEventsCalls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+
+    RunSettings settings;
+    settings.saveThread = SaveThread::RunThread;
+    const RunResult result = Run(settings);
+
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_EQ(commitThread, std::this_thread::get_id());
+    EXPECT_EQ(window.processEventsCalls, turnsBeforeTheSave);
 }
 
 class WindowHandlersTest : public ExtractionRunTest {
