@@ -290,6 +290,28 @@ TEST_F(StagedFileTest, TheSignalCleanupFindsTheFileAfterItsFolderWasRenamed) {
     EXPECT_EQ(child.result, "1 1 0");
 }
 
+TEST_F(StagedFileTest, AFolderThatMayBeWrittenButNotListedStillSaves) {
+    const std::string folder = Folder() + "/drop-box";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0733), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0733), 0);
+    // Root reads any folder; the check runs as an ordinary user then.
+    ASSERT_EQ(::chmod(Folder().c_str(), 0755), 0);
+    for (const char* name : {"out.xlsx", "out.csv"}) {
+        SCOPED_TRACE(name);
+        const testing::ChildOutcome child = testing::RunInChild([&] {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return std::string("cannot drop root");
+            CreatedWorkbook created = OpenWithRows(folder + "/" + name, 5);
+            if (!created.workbook) return created.failure.reason;
+            if (auto failure = created.workbook->Commit()) return failure->reason;
+            return std::string("saved");
+        });
+        ASSERT_TRUE(child.exited);
+        EXPECT_EQ(child.result, "saved");
+    }
+    EXPECT_EQ(FolderListing(folder), (std::set<std::string>{"out.csv", "out.xlsx"}));
+    EXPECT_TRUE(HoldsRowsInOrder(folder + "/out.xlsx", 5));
+}
+
 TEST_F(StagedFileTest, ALinkToAFileThatIsNotThereIsNamedAsSuch) {
     for (const std::string name : {"out.xlsx", "out.csv"}) {
         SCOPED_TRACE(name);
