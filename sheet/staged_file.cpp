@@ -188,8 +188,8 @@ StagedFile StagedFile::Create(const std::string& path, int& error, OnExistingFil
     if (!file.folder_.valid() && errno == EACCES) {
         // A folder that may be written but not listed: held as a path only
         // (no sync of it, no look for killed runs' files).
-        file.folder_ = FileDescriptor(RetryingInterrupts(
-            [&] { return ::open(file.folderPath_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+        file.folder_ = FileDescriptor(
+            RetryingInterrupts([&] { return ::open(file.folderPath_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
     }
     if (!file.folder_.valid()) {
         error = errno;

@@ -299,7 +299,8 @@ TEST_F(StagedFileTest, AFolderThatMayBeWrittenButNotListedStillSaves) {
     for (const char* name : {"out.xlsx", "out.csv"}) {
         SCOPED_TRACE(name);
         const testing::ChildOutcome child = testing::RunInChild([&] {
-            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return std::string("cannot drop root");
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                return std::string("cannot drop root");
             CreatedWorkbook created = OpenWithRows(folder + "/" + name, 5);
             if (!created.workbook) return created.failure.reason;
             if (auto failure = created.workbook->Commit()) return failure->reason;
