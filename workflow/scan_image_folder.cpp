@@ -13,6 +13,18 @@ namespace {
 // character, so a name cannot end in it by accident.
 bool EndsInSeparator(const Text& text) { return TextRight(text, 1) == Text("/"); }
 
+// folder + name (+ suffix) in a string of exactly that size: a batch keeps
+// one such path per file for the whole run, and appending to a copy of the
+// folder would leave each with room for about as much again.
+Text JoinedPath(const Text& folder, const Text& name, std::string_view suffix = {}) {
+    std::string bytes;
+    bytes.reserve(folder.size() + name.size() + suffix.size());
+    bytes += folder.bytes();
+    bytes += name.bytes();
+    bytes += suffix;
+    return Text(std::move(bytes));
+}
+
 }  // namespace
 
 FolderScan ScanImageFolder(const FileSystem& fs, const Text& folder, const std::function<void()>& processEvents) {
@@ -35,11 +47,11 @@ FolderScan ScanImageFolder(const FileSystem& fs, const Text& folder, const std::
             // Every entry that is not a directory, whatever its type, then
             // the subdirectories onto the stack, so the last one comes first.
             for (const DirectoryEntry& entry : listing.entries) {
-                if (entry.type != EntryType::Directory) scan.entries.push_back(directory + TextFromUtf8(entry.name));
+                if (entry.type != EntryType::Directory) scan.entries.push_back(JoinedPath(directory, TextFromUtf8(entry.name)));
             }
             for (const DirectoryEntry& entry : listing.entries) {
                 if (entry.type == EntryType::Directory) {
-                    pending.push_back(directory + TextFromUtf8(entry.name) + separator);
+                    pending.push_back(JoinedPath(directory, TextFromUtf8(entry.name), "/"));
                 }
             }
         }

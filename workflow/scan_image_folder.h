@@ -2,6 +2,7 @@
 // The folder scan: turns the chosen folder into the flat, ordered list of
 // entries the extraction run walks.
 
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -10,7 +11,11 @@
 
 namespace quillmere {
 
-using TextArray = std::vector<Text>;
+// A deque, not a vector: a batch of a million files has as many entries,
+// and a vector's growth would hold up to twice their size (and, while it
+// moves, both copies) for the whole run. A deque grows block by block and
+// never moves an entry, so pointers to entries stay valid.
+using TextArray = std::deque<Text>;
 
 namespace workflow {
 
