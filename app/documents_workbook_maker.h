@@ -1,8 +1,8 @@
 #pragma once
 // The window program's workbooks: each run's workbook goes into the
 // workbook folder under a name made from the image folder and the moment
-// the run asked for it, the name reserved at once so that two runs in one
-// second never share it.
+// the run asked for it; two runs in one second never share it (the second
+// is saved as "-2").
 
 #include <QDateTime>
 #include <QString>

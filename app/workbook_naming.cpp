@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 
 #include "runtime/text_encoding.h"
+#include "sheet/staged_file.h"
 
 namespace quillmere::app {
 
@@ -19,8 +20,20 @@ QString ImageFolderName(const Text& imageFolder) {
 }
 
 QString WorkbookStem(const QString& outputFolder, const Text& imageFolder, const QDateTime& at) {
-    return outputFolder + QLatin1Char('/') + ImageFolderName(imageFolder) + QStringLiteral("-元数据-") +
-           at.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QByteArray tail = (QStringLiteral("-元数据-") + at.toString(QStringLiteral("yyyyMMdd-HHmmss"))).toUtf8();
+    // Room for the longest copy number and extension (".xlsx", or ".sha256"
+    // of a file saved beside it, with some to spare), so that every name
+    // the save may take fits a file name.
+    constexpr std::size_t kLongestExtension = 10;
+    const std::size_t reserved = std::to_string(sheet::StagedFile::kMostCopies).size() + 1 + kLongestExtension;
+    const qsizetype room = static_cast<qsizetype>(sheet::kLongestFileName - reserved) - tail.size();
+    QByteArray folderName = ImageFolderName(imageFolder).toUtf8();
+    if (folderName.size() > room) {
+        qsizetype kept = room;
+        while (kept > 0 && (static_cast<unsigned char>(folderName[kept]) & 0xC0) == 0x80) --kept;
+        folderName.truncate(kept);
+    }
+    return outputFolder + QLatin1Char('/') + QString::fromUtf8(folderName + tail);
 }
 
 }  // namespace quillmere::app

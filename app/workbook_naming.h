@@ -16,8 +16,10 @@ QString DefaultWorkbookFolder();
 QString ImageFolderName(const Text& imageFolder);
 
 // The workbook's path for a run started at `at` (local time), without its
-// extension; the name is reserved with ".xlsx", or "-2.xlsx", "-3.xlsx", …
-// when an earlier run of the same second holds it.
+// extension; saved with ".xlsx", or "-2.xlsx", "-3.xlsx", … when an earlier
+// run of the same second took the name. The image folder's name is
+// shortened (at a character boundary) so that any of those names fits a
+// file name.
 QString WorkbookStem(const QString& outputFolder, const Text& imageFolder, const QDateTime& at);
 
 }  // namespace quillmere::app

@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/path_parts.h"
 #include "runtime/text.h"
 #include "runtime/text_encoding.h"
 #include "sheet/staged_file.h"
@@ -124,7 +125,7 @@ int RunRows(const char* mode, long rows, const std::string& path) {
     }
     const std::string stemPrefix = row[0].bytes();
     const std::string filePrefix = row[8].bytes();
-    FreeSpaceWatch watch(sheet::FolderOf(path));
+    FreeSpaceWatch watch(FolderOf(path));
 
     const double cpuStart = CpuSeconds();
     const auto start = Clock::now();

@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "cli/translation.h"
+#include "runtime/display_width.h"
 
 namespace quillmere::cli {
 
@@ -45,19 +46,14 @@ std::string Bar(std::int64_t done, std::int64_t total, int width) {
     return bar + "] ";
 }
 
-// East Asian wide and fullwidth characters, as terminals draw them.
-bool IsWide(char32_t c) {
-    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
-           (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
-           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
-           (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
-}
+// Terminal columns the UTF-8 text takes, for the arithmetic of a line.
+int Columns(std::string_view utf8) { return static_cast<int>(DisplayWidth(utf8)); }
 
 // The first of the candidates that fits room columns, or the last one cut
 // to fit (it is plain ASCII).
 std::string FirstThatFits(std::initializer_list<std::string> candidates, int room) {
     for (const std::string& candidate : candidates) {
-        if (DisplayWidth(candidate) <= room) return candidate;
+        if (Columns(candidate) <= room) return candidate;
     }
     std::string last = *(candidates.end() - 1);
     last.resize(static_cast<std::size_t>(std::max(room, 0)));
@@ -65,21 +61,6 @@ std::string FirstThatFits(std::initializer_list<std::string> candidates, int roo
 }
 
 }  // namespace
-
-int DisplayWidth(std::string_view utf8) {
-    int width = 0;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
-            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        width += IsWide(c) ? 2 : 1;
-        i += length;
-    }
-    return width;
-}
 
 std::string FormatProgressLine(std::int64_t done, std::int64_t total, double elapsedSeconds, int width,
                                ProgressPhase phase) {
@@ -106,7 +87,7 @@ std::string FormatProgressLine(std::int64_t done, std::int64_t total, double ela
         count,
     };
     for (const std::string& tail : tails) {
-        const int barRoom = room - DisplayWidth(tail) - 3;  // "[" "] "
+        const int barRoom = room - Columns(tail) - 3;  // "[" "] "
         if (barRoom >= kShortestBar) return Bar(done, total, std::min(barRoom, kFullBar)) + tail;
     }
     return FirstThatFits({tails[0], tails[1], tails[2], tails[3]}, room);

@@ -23,9 +23,6 @@ enum class ProgressPhase { Extracting, Saving };
 std::string FormatProgressLine(std::int64_t done, std::int64_t total, double elapsedSeconds, int width,
                                ProgressPhase phase);
 
-// Terminal columns the UTF-8 text takes.
-int DisplayWidth(std::string_view utf8);
-
 // The width of the terminal on fd, or 80 when it cannot be asked.
 int TerminalColumns(int fd);
 

@@ -6,14 +6,14 @@
 #include <cerrno>
 #include <utility>
 
+#include "runtime/path_parts.h"
 #include "runtime/write_all.h"
 #include "sheet/failure_reason.h"
 
 namespace quillmere::sheet {
 
 std::string CompanionPath(const std::string& workbookPath, std::string_view suffix) {
-    const std::size_t slash = workbookPath.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t nameStart = FolderPrefixOf(workbookPath).size();
     const std::size_t dot = workbookPath.rfind('.');
     // A leading dot is part of a hidden file's name, not an extension.
     const std::size_t stemEnd = dot != std::string::npos && dot > nameStart ? dot : workbookPath.size();
@@ -47,6 +47,19 @@ std::optional<WorkbookFailure> CompanionFiles::Verify() {
 std::optional<WorkbookFailure> CompanionFiles::Commit() {
     for (Companion& file : files_) {
         if (const int error = file.staged.Commit(); error != 0) return WorkbookFailure{file.path, FailureReason(error)};
+    }
+    files_.clear();
+    return std::nullopt;
+}
+
+std::optional<WorkbookFailure> CompanionFiles::Commit(const std::string& askedWorkbook,
+                                                      const std::string& savedWorkbook) {
+    const std::size_t askedStem = CompanionPath(askedWorkbook, "").size();
+    for (Companion& file : files_) {
+        file.path = CompanionPath(savedWorkbook, std::string_view(file.path).substr(askedStem));
+        if (const int error = file.staged.CommitAs(file.path); error != 0) {
+            return WorkbookFailure{file.path, FailureReason(error)};
+        }
     }
     files_.clear();
     return std::nullopt;

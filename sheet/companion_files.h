@@ -28,6 +28,10 @@ public:
     std::optional<WorkbookFailure> Verify();
     // Renames every staged file onto its name, in the order added.
     std::optional<WorkbookFailure> Commit();
+    // The same for a workbook asked for as askedWorkbook and saved as
+    // savedWorkbook (the next free name): each file's name follows the one
+    // the workbook got, replacing a file left there by none.
+    std::optional<WorkbookFailure> Commit(const std::string& askedWorkbook, const std::string& savedWorkbook);
     void Discard() noexcept;
 
 private:

@@ -26,6 +26,8 @@ std::string FailureReason(int error) {
             return "文件名过长";
         case EILSEQ:  // a name this file system cannot store (exFAT, for one)
             return "文件系统不接受文件名中的字符";
+        case kDanglingLink:
+            return "链接指向的文件不存在";
         default:
             break;
     }

@@ -3,8 +3,7 @@
 // texts and becomes visible under its name only when it has been written,
 // synced and read back whole.
 //
-// Create checks the destination (and, for the window program, reserves the
-// name); AppendRow adds a row below the last one, starting the next sheet
+// Create checks the destination; AppendRow adds a row below the last one, starting the next sheet
 // with its own header row when a sheet is full; Commit saves atomically;
 // Discard removes every trace. Every failure comes back as a value naming
 // the path and the reason; nothing throws, nothing is swallowed, and no
@@ -43,7 +42,9 @@ public:
     // Discards when neither Commit nor Discard ran.
     virtual ~RowWorkbook() = default;
 
-    // The name the workbook is saved under, UTF-8.
+    // The name the workbook is saved under, UTF-8; where the name is only
+    // settled by the save (the window's next free name), as asked before
+    // Commit and as taken after it.
     virtual const std::string& Path() const = 0;
     // The texts of one row, as many as the header has; converted here.
     virtual std::optional<WorkbookFailure> AppendRow(std::span<const Text> cells) = 0;
@@ -51,7 +52,7 @@ public:
     // Only a success leaves anything under Path(); a failure removes every
     // temporary file and leaves an earlier file of that name untouched.
     virtual std::optional<WorkbookFailure> Commit() = 0;
-    // Removes every temporary file (and a reserved name); nothing is saved.
+    // Removes every temporary file; nothing is saved.
     virtual void Discard() = 0;
     // Starts a further sheet named name (UTF-8) with header as its row 1; rows appended after it fill that sheet.
     // Sheets started this way come after the rows' own sheets (Sheet1, Sheet2, …).

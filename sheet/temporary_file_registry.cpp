@@ -19,6 +19,7 @@ enum SlotState : int { kFree = 0, kClaimed = 1, kPublished = 2 };
 struct Slot {
     std::atomic<int> state{kFree};
     bool folder = false;
+    int folderDescriptor = -1;  // path is a name in this folder when >= 0
     char path[kTemporaryPathCapacity];
 };
 
@@ -69,19 +70,27 @@ std::array<Slot, kTemporaryFileSlots> slots;
 
 }  // namespace
 
-TemporaryFileRegistration::TemporaryFileRegistration(std::string_view path, Kind kind) noexcept {
-    if (path.empty() || path.size() >= kTemporaryPathCapacity || path.find('\0') != std::string_view::npos) return;
+TemporaryFileRegistration::TemporaryFileRegistration(std::string_view path, Kind kind) noexcept
+    : slot_(Claim(path, kind == Kind::kFolder, -1)) {}
+
+TemporaryFileRegistration::TemporaryFileRegistration(int folderDescriptor, std::string_view name) noexcept
+    : slot_(folderDescriptor >= 0 && name.find('/') == std::string_view::npos ? Claim(name, false, folderDescriptor)
+                                                                              : -1) {}
+
+int TemporaryFileRegistration::Claim(std::string_view path, bool folder, int folderDescriptor) noexcept {
+    if (path.empty() || path.size() >= kTemporaryPathCapacity || path.find('\0') != std::string_view::npos) return -1;
     for (std::size_t index = 0; index < slots.size(); ++index) {
         Slot& slot = slots[index];
         int expected = kFree;
         if (!slot.state.compare_exchange_strong(expected, kClaimed)) continue;
-        slot.folder = kind == Kind::kFolder;
+        slot.folder = folder;
+        slot.folderDescriptor = folderDescriptor;
         std::memcpy(slot.path, path.data(), path.size());
         slot.path[path.size()] = '\0';
         slot.state.store(kPublished, std::memory_order_release);
-        slot_ = static_cast<int>(index);
-        return;
+        return static_cast<int>(index);
     }
+    return -1;
 }
 
 TemporaryFileRegistration::TemporaryFileRegistration(TemporaryFileRegistration&& other) noexcept
@@ -107,6 +116,8 @@ std::size_t RemoveRegisteredTemporaryFiles() noexcept {
         if (slot.state.load(std::memory_order_acquire) != kPublished) continue;
         if (slot.folder) {
             RemoveFolder(slot.path);
+        } else if (slot.folderDescriptor >= 0) {
+            ::unlinkat(slot.folderDescriptor, slot.path, 0);
         } else {
             ::unlink(slot.path);
         }

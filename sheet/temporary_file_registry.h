@@ -51,6 +51,10 @@ public:
     // the path is too long; the caller then owns the risk of a leftover.
     // A folder is emptied (one level deep) and removed.
     explicit TemporaryFileRegistration(std::string_view path, Kind kind = Kind::kFile) noexcept;
+    // Registers the file name in the folder open as folderDescriptor, which
+    // must stay open while registered: the file is found even after its
+    // folder was renamed.
+    TemporaryFileRegistration(int folderDescriptor, std::string_view name) noexcept;
     ~TemporaryFileRegistration() { Release(); }
     TemporaryFileRegistration(TemporaryFileRegistration&& other) noexcept;
     TemporaryFileRegistration& operator=(TemporaryFileRegistration&& other) noexcept;
@@ -62,6 +66,9 @@ public:
     void Release() noexcept;
 
 private:
+    // The index of the slot now holding path, or -1.
+    static int Claim(std::string_view path, bool folder, int folderDescriptor) noexcept;
+
     int slot_ = -1;
 };
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "runtime/path_parts.h"
 #include "sheet/csv_row_workbook.h"
 #include "sheet/failure_reason.h"
-#include "sheet/reserved_name.h"
 #include "sheet/xlsx_row_workbook.h"
 
 namespace quillmere::sheet {
@@ -23,8 +23,7 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
 }  // namespace
 
 std::optional<OutputKind> OutputKindOf(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::string_view name = FileNameOf(path);
     // A name that is nothing but the extension (".xlsx") is a hidden file
     // without one.
     if (name.size() > 5 && EndsWithIgnoringCase(name, ".xlsx")) return OutputKind::kXlsx;
@@ -39,11 +38,7 @@ CreatedWorkbook CreateRowWorkbook(const std::string& path, const WorkbookLayout&
 }
 
 CreatedWorkbook CreateWorkbookUnderFreshName(const std::string& stem, const WorkbookLayout& layout) {
-    int error = 0;
-    ReservedName name = ReservedName::Reserve(stem, ".xlsx", error);
-    if (!name.Holds()) return {nullptr, {stem + ".xlsx", FailureReason(error)}};
-    const std::string path = name.Path();
-    return XlsxRowWorkbook::Create(path, layout, std::move(name));
+    return XlsxRowWorkbook::Create(stem + ".xlsx", layout, OnExistingFile::kTakeNextFree);
 }
 
 }  // namespace quillmere::sheet

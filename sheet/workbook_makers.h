@@ -22,7 +22,8 @@ std::optional<OutputKind> OutputKindOf(std::string_view path);
 CreatedWorkbook CreateRowWorkbook(const std::string& path, const WorkbookLayout& layout);
 
 // An .xlsx workbook under "<stem>.xlsx", or "<stem>-2.xlsx", … whichever
-// name is free; the name is reserved at once, so two runs never share one.
+// name is free when it is saved; nothing stands under any of those names
+// before, and two runs never share one. Path() names it after Commit.
 CreatedWorkbook CreateWorkbookUnderFreshName(const std::string& stem, const WorkbookLayout& layout);
 
 // The extractor's maker: every workbook goes to the one path.

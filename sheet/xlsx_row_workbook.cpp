@@ -6,8 +6,8 @@
 #include <ctime>
 #include <utility>
 
+#include "runtime/display_width.h"
 #include "runtime/text_encoding.h"
-#include "sheet/display_width.h"
 #include "sheet/failure_reason.h"
 #include "sheet/xlsx_read_back.h"
 
@@ -55,14 +55,15 @@ std::vector<std::string> Utf8Texts(std::span<const Text> texts) {
 
 }  // namespace
 
-CreatedWorkbook XlsxRowWorkbook::Create(const std::string& path, const WorkbookLayout& layout, ReservedName reserved) {
+CreatedWorkbook XlsxRowWorkbook::Create(const std::string& path, const WorkbookLayout& layout,
+                                        OnExistingFile onExisting) {
     if (layout.header.empty() || layout.header.size() > kMostColumns) {
         return {nullptr, {path, "表头的列数无效"}};
     }
     std::unique_ptr<XlsxRowWorkbook> workbook(new XlsxRowWorkbook(path, layout.rowsPerSheet));
-    workbook->reserved_ = std::move(reserved);
+    workbook->onExisting_ = onExisting;
     int error = 0;
-    workbook->staged_ = StagedFile::Create(path, error);
+    workbook->staged_ = StagedFile::Create(path, error, onExisting);
     if (!workbook->staged_.IsOpen()) return {nullptr, workbook->Fail(FailureReason(error))};
     workbook->zip_ = std::make_unique<ZipStream>(workbook->staged_.Descriptor(), kCompressionLevel);
     if (auto failure = workbook->StartTable(Table{"Sheet", true, Utf8Texts(layout.header), {}, {}, 0, 0})) {
@@ -246,11 +247,18 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
     }
     if (auto damage = ReadBackXlsx(staged_.Descriptor(), written, longestRowXml_)) return Fail(*damage);
     if (auto failure = companions_.Verify()) return FailWith(*failure);
+    if (onExisting_ == OnExistingFile::kTakeNextFree) {
+        // The name is only settled by the workbook's own rename; the
+        // companions follow it under that name.
+        const std::string asked = path_;
+        if (const int renamed = staged_.Commit(); renamed != 0) return Fail(FailureReason(renamed));
+        path_ = staged_.Destination();
+        if (auto failure = companions_.Commit(asked, path_)) return FailWith(*failure);
+        return std::nullopt;
+    }
     // The companions go first: a workbook under its name always has them beside it.
     if (auto failure = companions_.Commit()) return FailWith(*failure);
-    reserved_.StopSignalCleanup();
     if (const int renamed = staged_.Commit(); renamed != 0) return Fail(FailureReason(renamed));
-    reserved_.Fulfil();
     return std::nullopt;
 }
 
@@ -266,7 +274,6 @@ void XlsxRowWorkbook::Discard() {
     zip_.reset();
     staged_.Discard();
     companions_.Discard();
-    reserved_.Release();
     finished_ = true;
 }
 

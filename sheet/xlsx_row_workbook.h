@@ -27,7 +27,6 @@
 #include <vector>
 
 #include "sheet/companion_files.h"
-#include "sheet/reserved_name.h"
 #include "sheet/row_workbook.h"
 #include "sheet/staged_file.h"
 #include "sheet/utf8_text_cache.h"
@@ -40,9 +39,10 @@ namespace quillmere::sheet {
 class XlsxRowWorkbook final : public RowWorkbook {
 public:
     // A workbook to be saved as path (bytes as the file system takes them,
-    // UTF-8 for display). reserved, when it holds a name, is that path's
-    // reservation: replaced by the workbook at Commit, removed otherwise.
-    static CreatedWorkbook Create(const std::string& path, const WorkbookLayout& layout, ReservedName reserved = {});
+    // UTF-8 for display), or under the next free name after it (Path()
+    // tells which once Commit succeeded), as onExisting says.
+    static CreatedWorkbook Create(const std::string& path, const WorkbookLayout& layout,
+                                  OnExistingFile onExisting = OnExistingFile::kReplace);
 
     ~XlsxRowWorkbook() override;
     XlsxRowWorkbook(const XlsxRowWorkbook&) = delete;
@@ -95,7 +95,7 @@ private:
     std::string path_;
     std::int64_t rowsPerSheet_;
     Table table_;  // the one rows go into
-    ReservedName reserved_;
+    OnExistingFile onExisting_ = OnExistingFile::kReplace;
     StagedFile staged_;
     std::unique_ptr<ZipStream> zip_;
     CompanionFiles companions_;

@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "runtime/path_parts.h"
 #include "runtime/text_encoding.h"
 #include "workflow/page_name.h"
 
@@ -114,8 +115,7 @@ std::string ArchiveKey(const Text& archiveNumber) { return std::string(TrimSpace
 
 // The folder part of a relative path, with its "/"; empty at the top.
 Text FolderPart(const Text& relativePath) {
-    const std::size_t slash = relativePath.bytes().rfind('/');
-    return slash == std::string::npos ? Text() : Text(relativePath.bytes().substr(0, slash + 1));
+    return Text(std::string(FolderPrefixOf(relativePath.bytes())));
 }
 
 // The most common value, ties going to the one seen first; counts keyed by
@@ -202,9 +202,7 @@ const FileDigests* AcceptanceCheck::DigestsOf(const CheckedRecord& record) const
 }
 
 Text AcceptanceCheck::FileNameOf(const CheckedRecord& record) {
-    const std::string& path = record.relativePath.bytes();
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? record.relativePath : Text(path.substr(slash + 1));
+    return Text(std::string(quillmere::FileNameOf(record.relativePath.bytes())));
 }
 
 void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const CheckedFile& file) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "runtime/path_parts.h"
 #include "runtime/text_encoding.h"
 
 namespace quillmere::workflow {
@@ -211,11 +212,6 @@ std::optional<std::string> ReadWholeFile(const FileSystem& fs, const std::string
     return bytes;
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string JoinList(const std::vector<Text>& items) {
     std::string joined;
     for (const Text& item : items) {
@@ -260,7 +256,7 @@ RulesReading ReadAcceptanceRules(const FileSystem& fs, std::string_view text, co
 
     AcceptanceRules& rules = *reading.rules;
     const std::string cataloguePath =
-        rules.cataloguePath.front() == '/' ? rules.cataloguePath : FolderOf(path) + rules.cataloguePath;
+        rules.cataloguePath.front() == '/' ? rules.cataloguePath : std::string(FolderPrefixOf(path)) + rules.cataloguePath;
     const auto fail = [&reading, &rules](Message reason) {
         reading.failure = RulesFailure(rules.catalogueLine, std::move(reason));
         reading.rules.reset();

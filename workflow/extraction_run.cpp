@@ -186,6 +186,8 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
         return result;
     }
     result.saved = true;
+    // A fresh name is settled only by the save itself.
+    result.workbookPath = workbook.Path();
     // A close asked for during the save waited for it; the window has gone
     // as it goes when closed during the rows.
     if (stopped || window.CloseRequested()) {

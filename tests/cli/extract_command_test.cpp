@@ -11,10 +11,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,48 @@ TEST(ExtractCommand, ReadOnlyDestinationIsOneLineWithPathAndReason) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.output, "quillmere-extract: 无法创建工作簿：" + tree.Path("locked/a.csv") + "（没有写入权限）\n");
     EXPECT_TRUE(std::filesystem::is_empty(tree.Path("locked")));
+}
+
+// Output names at the edge of what a file name may be, and a link to a
+// file not yet there: saved, or one line naming the path and the reason,
+// with nothing left in the folder.
+TEST(ExtractCommand, LongNamesAndLinksToNothingAreSavedOrNamedPlainly) {
+    std::string longest;  // 250 bytes with the extension
+    while (longest.size() < 245) longest += "档";
+    longest.resize(243);
+    longest += "ab.xlsx";
+    struct Case {
+        std::string name;
+        std::string linkTo;  // when the name is a link
+        std::string reason;  // empty when it saves
+    };
+    const std::vector<Case> cases = {
+        {longest, "", ""},
+        {longest.substr(0, 243) + "abcdefgh.xlsx", "", "文件名过长"},  // 256 bytes
+        {"out.xlsx", "not-yet.xlsx", "链接指向的文件不存在"},
+        {"out.csv", "not-yet.csv", "链接指向的文件不存在"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.name.size()) + " bytes: " + c.name);
+        TempTree tree;
+        tree.File("scan/1.txt", "x");
+        tree.Directory("out");
+        const std::string output = tree.Path("out/" + c.name);
+        if (!c.linkTo.empty()) { ASSERT_EQ(::symlink(c.linkTo.c_str(), output.c_str()), 0); }
+        const CommandResult result = RunExtractor({"-o", output, tree.Path("scan")});
+        std::set<std::string> listing;
+        for (const auto& entry : std::filesystem::directory_iterator(tree.Path("out"))) {
+            listing.insert(entry.path().filename().string());
+        }
+        if (c.reason.empty()) {
+            EXPECT_EQ(result.exitCode, 0) << result.output;
+            EXPECT_EQ(listing, std::set<std::string>{c.name});
+        } else {
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_EQ(result.output, "quillmere-extract: 无法创建工作簿：" + output + "（" + c.reason + "）\n");
+            EXPECT_EQ(listing, c.linkTo.empty() ? std::set<std::string>{} : std::set<std::string>{c.name});
+        }
+    }
 }
 
 TEST(ExtractCommand, WritesTheWorkbookWithTheBatchFacts) {

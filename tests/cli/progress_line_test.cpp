@@ -19,6 +19,7 @@
 
 #include "../support/english_locale.h"
 #include "cli/progress_line.h"
+#include "runtime/display_width.h"
 #include "cli/translation.h"
 
 namespace quillmere::cli {
@@ -27,13 +28,13 @@ namespace {
 using enum ProgressPhase;
 
 TEST(DisplayWidth, CountsWideCharactersTwice) {
-    EXPECT_EQ(DisplayWidth(""), 0);
-    EXPECT_EQ(DisplayWidth("abc 12/3"), 8);
-    EXPECT_EQ(DisplayWidth("正在保存工作簿"), 14);
-    EXPECT_EQ(DisplayWidth("保存中 0:00:06"), 14);
-    EXPECT_EQ(DisplayWidth("ａ"), 2);       // fullwidth Latin
-    EXPECT_EQ(DisplayWidth("é…"), 2);      // narrow, whatever their byte count
-    EXPECT_EQ(DisplayWidth("𠀀x"), 3);      // beyond the BMP
+    EXPECT_EQ(DisplayWidth(""), 0u);
+    EXPECT_EQ(DisplayWidth("abc 12/3"), 8u);
+    EXPECT_EQ(DisplayWidth("正在保存工作簿"), 14u);
+    EXPECT_EQ(DisplayWidth("保存中 0:00:06"), 14u);
+    EXPECT_EQ(DisplayWidth("ａ"), 2u);       // fullwidth Latin
+    EXPECT_EQ(DisplayWidth("é…"), 2u);      // narrow, whatever their byte count
+    EXPECT_EQ(DisplayWidth("𠀀x"), 3u);      // beyond the BMP
 }
 
 TEST(FormatProgressLine, AWideTerminalGetsEverything) {
@@ -104,7 +105,7 @@ TEST(FormatProgressLine, NeverWrapsAtAnyWidth) {
             for (int width = 1; width <= 200; ++width) {
                 const std::string line = FormatProgressLine(c.done, c.total, c.elapsed, width, phase);
                 SCOPED_TRACE("width " + std::to_string(width) + ": " + line);
-                EXPECT_LE(DisplayWidth(line), width - 1);
+                EXPECT_LE(static_cast<int>(DisplayWidth(line)), width - 1);
                 EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
                 const std::string count = std::to_string(c.done) + "/" + std::to_string(c.total);
                 if (width > static_cast<int>(count.size()) + 30) {
@@ -177,7 +178,7 @@ TEST_F(Pty40, TheLineIsDrawnInPlaceWithinTheTerminalsWidth) {
     for (std::size_t at = drawn.find('\r'); at != std::string::npos; at = drawn.find('\r', at + 1)) {
         const std::size_t end = drawn.find("\x1b[K", at);
         ASSERT_NE(end, std::string::npos);
-        EXPECT_LE(DisplayWidth(drawn.substr(at + 1, end - at - 1)), 39);
+        EXPECT_LE(DisplayWidth(drawn.substr(at + 1, end - at - 1)), 39u);
         ++drawings;
     }
     EXPECT_EQ(drawings, 3u);

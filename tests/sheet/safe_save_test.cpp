@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -203,6 +204,77 @@ TEST_F(SafeSaveTest, AFullDiskNeverYieldsAWorkbookThatDoesNotReadBack) {
         ASSERT_TRUE(child.exited);
         EXPECT_TRUE(child.result == "saved readable" || child.result == "failed kept clean") << child.result;
     }
+}
+
+TEST_F(SafeSaveTest, ADiskThatFillsAtAnySizeFailsCleanlyOrSavesEveryRow) {
+    if (!CanMount()) GTEST_SKIP() << "mounting a tmpfs needs root";
+    // One run of rows on disks of several sizes, so that the disk fills in
+    // the rows, in the closing parts, or not at all; for the extractor's
+    // kind (an earlier file replaced) and the window's (a fresh name).
+    const int rows = 900;
+    int failures = 0;
+    int saves = 0;
+    for (const char* size : {"64k", "96k", "128k", "160k", "192k", "256k", "320k", "512k", "1m"}) {
+        for (const bool fresh : {false, true}) {
+            SCOPED_TRACE(std::string(size) + (fresh ? " fresh name" : " replacing"));
+            const std::string folder = Folder() + "/disk-" + size + (fresh ? "-fresh" : "");
+            ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+            const testing::ChildOutcome child = testing::RunInChild([&] {
+                if (!MountSmallDisk(folder, (std::string("size=") + size).c_str())) return std::string("cannot mount");
+                const std::string name = fresh ? "run.xlsx" : "out.xlsx";
+                if (!fresh) fixtures::WriteFileBytes(folder + "/" + name, kEarlier);
+                CreatedWorkbook created = fresh ? CreateWorkbookUnderFreshName(folder + "/run", FourteenColumns())
+                                                : CreateRowWorkbook(folder + "/" + name, FourteenColumns());
+                std::optional<WorkbookFailure> failure;
+                if (!created.workbook) failure = created.failure;
+                for (int number = 1; number <= rows && !failure; ++number) {
+                    const std::vector<Text> row = NoisyRow(number);
+                    failure = created.workbook->AppendRow(row);
+                }
+                if (!failure) failure = created.workbook->Commit();
+                const std::set<std::string> listing = FolderListing(folder);
+                if (failure) {
+                    std::string report = "failed " + failure->reason;
+                    report += failure->path == folder + "/" + name ? " named" : " misnamed " + failure->path;
+                    if (fresh) {
+                        report += listing.empty() ? " kept clean" : " leftovers";
+                    } else {
+                        report += FileBytes(folder + "/" + name) == kEarlier ? " kept" : " damaged";
+                        report += listing == std::set<std::string>{name} ? " clean" : " leftovers";
+                    }
+                    return report;
+                }
+                if (listing != std::set<std::string>{name} || created.workbook->Path() != folder + "/" + name) {
+                    return std::string("saved with leftovers or under another name");
+                }
+                const testing::Workbook read = testing::ReadWorkbook(folder + "/" + name);
+                if (!read.readable || read.sheets.size() != 1 ||
+                    read.sheets[0].rows.size() != static_cast<std::size_t>(rows) + 1) {
+                    return std::string("saved unreadable or short");
+                }
+                for (int number = 1; number <= rows; ++number) {
+                    for (std::size_t column = 1; column <= 14; ++column) {
+                        if (read.sheets[0].At(static_cast<std::size_t>(number) + 1, column) !=
+                            TextToUtf8(NoisyRow(number)[column - 1])) {
+                            return "saved with row " + std::to_string(number) + " wrong";
+                        }
+                    }
+                }
+                return std::string("saved every row");
+            });
+            if (child.result == "cannot mount") GTEST_SKIP() << "no private mount namespace here";
+            ASSERT_TRUE(child.exited) << "signal " << child.signal;
+            EXPECT_EQ(child.standardError, "");
+            if (child.result == "saved every row") {
+                ++saves;
+            } else {
+                ++failures;
+                EXPECT_EQ(child.result, "failed 磁盘空间不足 named kept clean");
+            }
+        }
+    }
+    EXPECT_GT(failures, 0) << "the disk never filled";
+    EXPECT_GT(saves, 0) << "no disk was large enough";
 }
 
 TEST_F(SafeSaveTest, AFileSizeLimitFailsTheSaveWithoutRootAndPrintsNothing) {

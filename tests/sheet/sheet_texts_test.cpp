@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sheet/display_width.h"
+#include "runtime/display_width.h"
 #include "sheet/failure_reason.h"
 #include "sheet/workbook_makers.h"
 

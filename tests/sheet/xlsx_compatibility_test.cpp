@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/text_encoding.h"
-#include "sheet/display_width.h"
+#include "runtime/display_width.h"
 #include "sheet/xlsx_parts.h"
 #include "sheet/xlsx_row_workbook.h"
 #include "tests/sheet/row_workbook_fixtures.h"

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
-#include "sheet/file_descriptor.h"
+#include "runtime/file_descriptor.h"
 #include "sheet/zip_stream.h"
 #include "tests/sheet/row_workbook_fixtures.h"
 #include "tests/support/command_output.h"

@@ -15,7 +15,7 @@
 
 #include "runtime/text_encoding.h"
 #include "sheet/companion_files.h"
-#include "sheet/display_width.h"
+#include "runtime/display_width.h"
 #include "tests/sheet/row_workbook_fixtures.h"
 #include "tests/support/command_output.h"
 #include "tests/support/temp_directory.h"

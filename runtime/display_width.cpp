@@ -1,8 +1,8 @@
-#include "sheet/display_width.h"
+#include "runtime/display_width.h"
 
 #include <cstdint>
 
-namespace quillmere::sheet {
+namespace quillmere {
 
 namespace {
 
@@ -58,4 +58,4 @@ std::size_t DisplayWidth(std::string_view utf8) noexcept {
     return width;
 }
 
-}  // namespace quillmere::sheet
+}  // namespace quillmere
