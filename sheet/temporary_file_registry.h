@@ -2,19 +2,16 @@
 // The temporary files this process has alive right now, so that a signal
 // handler can remove them before the process dies.
 //
-// A workbook is built under a temporary name beside its destination, with
-// libxlsxwriter's own temporary files in a temporary folder there; a
-// SIGINT or SIGTERM arriving mid-run or mid-save must not leave either
-// behind. Each such path is registered before the file or folder is
-// created (a signal that arrives right after creating it, when the system
-// call returns, then finds it registered) and unregistered once it has been
-// renamed onto its name or removed. A registered folder is removed with
-// everything in it, which is how files whose names only a library knows
-// are caught.
+// A workbook (and each file saved beside it) is built under a hidden name
+// in its destination's folder; a SIGINT or SIGTERM arriving mid-run or
+// mid-save must not leave it behind. Each such file is registered before it
+// is created (a signal that arrives right after creating it, when the
+// system call returns, then finds it registered) and unregistered once it
+// has been renamed onto its name or removed.
 //
 // The registry is a fixed array of path buffers, each guarded by an atomic
 // state, so that RemoveRegisteredTemporaryFiles is async-signal-safe: it
-// calls only open, getdents64, unlinkat, close, rmdir and unlink. Registration allocates nothing. A path is copied
+// calls only unlinkat and unlink. Registration allocates nothing. A path is copied
 // into its slot before the slot is published, and a slot is unpublished
 // before it is reused, so the handler never reads a half-written path. (A
 // slot released and taken again by another thread while the handler is
@@ -44,13 +41,10 @@ inline constexpr std::size_t kTemporaryPathCapacity = 4096;
 // destruction. Move-only; an empty handle registers nothing.
 class TemporaryFileRegistration {
 public:
-    enum class Kind { kFile, kFolder };
-
     TemporaryFileRegistration() = default;
     // Registers path. Empty (Registered() false) when every slot is taken or
     // the path is too long; the caller then owns the risk of a leftover.
-    // A folder is emptied (one level deep) and removed.
-    explicit TemporaryFileRegistration(std::string_view path, Kind kind = Kind::kFile) noexcept;
+    explicit TemporaryFileRegistration(std::string_view path) noexcept;
     // Registers the file name in the folder open as folderDescriptor, which
     // must stay open while registered: the file is found even after its
     // folder was renamed.
@@ -67,13 +61,12 @@ public:
 
 private:
     // The index of the slot now holding path, or -1.
-    static int Claim(std::string_view path, bool folder, int folderDescriptor) noexcept;
+    static int Claim(std::string_view path, int folderDescriptor) noexcept;
 
     int slot_ = -1;
 };
 
-// Unlinks every registered file and removes every registered folder with
-// its files. Async-signal-safe; the registrations stay,
+// Unlinks every registered file. Async-signal-safe; the registrations stay,
 // so a second call only repeats the unlink calls. Returns how many paths
 // were registered.
 std::size_t RemoveRegisteredTemporaryFiles() noexcept;

@@ -49,18 +49,6 @@ TEST_F(TemporaryFileRegistryTest, RegisteredFilesAreRemovedAndReleasedOnesKept) 
     EXPECT_EQ(FolderListing(directory_.path()), std::set<std::string>{"kept"});
 }
 
-TEST_F(TemporaryFileRegistryTest, ARegisteredFolderGoesWithEveryFileInIt) {
-    const std::string folder = directory_.path() + "/parts";
-    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-    // More names than one read of the folder returns.
-    for (int i = 0; i < 300; ++i) fixtures::WriteFileBytes(folder + "/tmp." + std::string(40, 'a') + std::to_string(i), "x");
-    const std::string file = Make("kept-beside");
-    TemporaryFileRegistration registration(folder, TemporaryFileRegistration::Kind::kFolder);
-    ASSERT_TRUE(registration.Registered());
-    EXPECT_EQ(RemoveRegisteredTemporaryFiles(), 1u);
-    EXPECT_EQ(FolderListing(directory_.path()), std::set<std::string>{"kept-beside"});
-}
-
 TEST_F(TemporaryFileRegistryTest, AMovedRegistrationStaysRegisteredOnce) {
     TemporaryFileRegistration moved;
     {
