@@ -18,6 +18,11 @@ struct DigestContextFree {
 };
 using DigestContext = std::unique_ptr<EVP_MD_CTX, DigestContextFree>;
 
+// Fetched once for the process and kept: an algorithm passed to each
+// init as EVP_sm3() is looked up in OpenSSL's shared method store every
+// time, by every worker.
+const EVP_MD* FetchedAlgorithm(const char* name) { return EVP_MD_fetch(nullptr, name, nullptr); }
+
 DigestContext StartDigest(const EVP_MD* algorithm) {
     DigestContext context(EVP_MD_CTX_new());
     if (!context || algorithm == nullptr || EVP_DigestInit_ex(context.get(), algorithm, nullptr) != 1) return nullptr;
@@ -34,8 +39,10 @@ DigestResult Failed(std::string reason) { return DigestResult{std::nullopt, std:
 }  // namespace
 
 DigestResult DigestStream(ByteStream& stream) {
-    DigestContext sm3 = StartDigest(EVP_sm3());
-    DigestContext sha256 = StartDigest(EVP_sha256());
+    static const EVP_MD* const kSm3 = FetchedAlgorithm("SM3");
+    static const EVP_MD* const kSha256 = FetchedAlgorithm("SHA256");
+    DigestContext sm3 = StartDigest(kSm3);
+    DigestContext sha256 = StartDigest(kSha256);
     if (!sm3 || !sha256) return Failed("摘要算法不可用");
     if (!stream.Seek(0, SeekOrigin::Begin)) return Failed("无法回到文件开头");
     stream.WillReadWhole();

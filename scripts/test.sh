@@ -47,7 +47,7 @@ finish_section "AddressSanitizer with UndefinedBehaviorSanitizer"
 
 # The workflow's worker pool is used by the workflow and extractor tests; the
 # image library's probes are also run from several threads at once.
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$suppressions/tsan.supp
 sanitizer_build "$build_dir-tsan" thread --target workflow_tests cli_tests image_tests quillmere-extract
 ctest --test-dir "$build_dir-tsan" --output-on-failure --parallel "$jobs" --timeout 1200 --no-tests=error \
       -L '^(workflow|cli)$'
