@@ -36,7 +36,13 @@ sanitizer_build() {
         -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUILLMERE_BUILD_TESTS=ON -DQUILLMERE_SANITIZE="$sanitizers"
   cmake --build "$dir" --parallel "$jobs" "$@"
 }
-suppressions=$PWD/tests/sanitizers
+# Some tests run the extractor as nobody, who must read the suppressions
+# too, wherever the checkout lies (root's home is closed to others).
+suppressions=$(mktemp -d)
+trap 'rm -rf "$suppressions"' EXIT
+cp tests/sanitizers/*.supp "$suppressions/"
+chmod 755 "$suppressions"
+chmod 644 "$suppressions"/*.supp
 
 export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
