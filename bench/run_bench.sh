@@ -19,7 +19,8 @@
 #   --exiftool-sample N  exiftool runs on the first N files of the 50k corpus (default 5000) and its
 #                        per-file rate is extrapolated: the whole corpus takes it minutes.
 #   --clean              remove the corpora at the end.
-#   BUILD_DIR=...        the build directory (default build).
+#   BUILD_DIR=...        the build directory (default build-bench, kept apart from the
+#                        developer's build, which this script would configure without the window).
 #
 # The corpora: every file is its own copy of one of a few images encoded once
 # (separate inodes, so no hard link shares cached pages). Times are wall
@@ -56,7 +57,7 @@ for tool in /usr/bin/time $(wants tools && echo exiftool gm identify); do
   fi
 done
 
-build_dir=${BUILD_DIR:-build}
+build_dir=${BUILD_DIR:-build-bench}
 if [[ ! -f "$build_dir/build.ninja" ]] || ! grep -q 'QUILLMERE_BUILD_BENCH:BOOL=ON' "$build_dir/CMakeCache.txt"; then
   cmake -S . -B "$build_dir" -G Ninja -DQUILLMERE_BUILD_APP=OFF -DQUILLMERE_BUILD_BENCH=ON >/dev/null
 fi
