@@ -13,22 +13,14 @@
 #include <thread>
 #include <vector>
 
+#include "sheet/zip_format.h"
+
 namespace quillmere::sheet {
 
 namespace {
 
-constexpr std::uint32_t kEndOfDirectorySignature = 0x06054b50;
-constexpr std::uint32_t kDirectoryEntrySignature = 0x02014b50;
-constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::uint16_t kZip64ExtraId = 0x0001;
-constexpr std::uint32_t kMax32 = 0xFFFFFFFF;
-constexpr std::size_t kEndOfDirectorySize = 22;
-constexpr std::size_t kZip64LocatorSize = 20;
-constexpr std::size_t kZip64EndSize = 56;
-constexpr std::size_t kDirectoryEntrySize = 46;
-constexpr std::size_t kLocalHeaderSize = 30;
+using namespace zip;
+
 constexpr std::size_t kLongestZipComment = 65535;
 
 constexpr std::size_t kChunk = 256 * 1024;

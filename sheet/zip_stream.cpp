@@ -3,22 +3,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <limits>
+
+#include "sheet/zip_format.h"
 
 namespace quillmere::sheet {
 
 namespace {
 
-constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
-constexpr std::uint32_t kDirectoryEntrySignature = 0x02014b50;
-constexpr std::uint32_t kEndOfDirectorySignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::uint16_t kZip64ExtraId = 0x0001;
+using namespace zip;
+
 // An extra field readers skip, reserved in every local header so that a
 // zip64 record fits there if the entry turns out to need one.
 constexpr std::uint16_t kPaddingExtraId = 0xD935;
-constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kReservedExtraSize = 20;  // id, size, two 8-byte sizes
 constexpr std::uint16_t kVersionPlain = 20;
 constexpr std::uint16_t kVersionZip64 = 45;
@@ -26,7 +22,6 @@ constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint16_t kUtf8Names = 1u << 11;
 // 1980-01-01 00:00, the earliest time a zip entry can carry.
 constexpr std::uint16_t kDosDate = (0 << 9) | (1 << 5) | 1;
-constexpr std::uint32_t kMax32 = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kOutputChunk = 256 * 1024;
 
 void Add16(std::string& out, std::uint16_t value) {
