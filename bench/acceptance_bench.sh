@@ -7,7 +7,12 @@
 #      core (goal <= 1.2x). The cache is emptied file by file with posix_fadvise(DONTNEED), which
 #      needs no privilege; pages of a file another process maps stay.
 #
-#   bash bench/acceptance_bench.sh [--dir DIR] [--runs N] [--only 50k,warm,cold]
+#   4. the cold run again on a device slower than the digests, as a network share or a spinning
+#      disk is (--only slow, root): SLOW_FILES of the scans (default 300) copied into an ext4 image
+#      on a loop device whose reads a blkio throttle holds at SLOW_MBPS (default 110, about a
+#      gigabit share); rules with digests against `cat` with one process per core, both throttled.
+#
+#   bash bench/acceptance_bench.sh [--dir DIR] [--runs N] [--only 50k,warm,cold,slow]
 #
 # Corpora as run_bench.sh makes them (bench/corpus_gen), kept in DIR (default
 # /tmp/quillmere-bench) between runs. Each figure is the best of N runs
@@ -63,7 +68,13 @@ least() { printf '%s\n' "$@" | sort -g | head -n 1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 
 work=$(mktemp -d "$root/acceptance.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+slow_cleanup=()
+cleanup() {
+  local step
+  for step in "${slow_cleanup[@]}"; do eval "$step" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
 run() { "$bench" "$1" "$2" "$work/out.xlsx"; }
 tools() {
   find "$1" -type f -print0 | xargs -0 -P "$cores" -n 64 openssl dgst -sm3 >/dev/null
@@ -109,5 +120,55 @@ for ((i = 0; i < runs; i++)); do
   evict "$a4"; reference+=("$(seconds cats "$a4")")
 done
 echo "1,900 A4 scans, cold: rules with digests $(least "${digests[@]}") s, cat $(least "${reference[@]}") s," \
+     "ratio $(ratio "$(least "${digests[@]}")" "$(least "${reference[@]}")") (runs: ${digests[*]} / ${reference[*]})"
+fi
+
+if wants slow; then
+if [[ $(id -u) != 0 ]]; then
+  echo "acceptance_bench: slow needs root (a loop device and a blkio throttle)" >&2
+  exit 1
+fi
+corpus a4 "$a4" 1900
+mbps=${SLOW_MBPS:-110}
+count=${SLOW_FILES:-300}
+mapfile -t files < <(find "$a4" -type f | sort | head -n "$count")
+bytes=$(du -cb "${files[@]}" | tail -n 1 | cut -f 1)
+image=$work/slow.img
+mnt=$work/slow
+truncate -s $(((bytes + bytes / 5) / 1048576 * 1048576 + 128 * 1048576)) "$image"
+mkfs.ext4 -q -F "$image"
+mkdir "$mnt"
+loop=$(losetup --find --show "$image")
+slow_cleanup=("losetup -d $loop")
+mount "$loop" "$mnt"
+slow_cleanup=("umount $mnt" "${slow_cleanup[@]}")
+mkdir "$mnt/scans"
+cp "${files[@]}" "$mnt/scans/"
+sync
+device=$(lsblk -dno MAJ:MIN "$loop" | tr -d ' ')
+if [[ -d /sys/fs/cgroup/blkio ]]; then
+  group=/sys/fs/cgroup/blkio/quillmere-slow
+  mkdir -p "$group"
+  echo "$device $((mbps * 1000 * 1000))" >"$group/blkio.throttle.read_bps_device"
+elif grep -qw io /sys/fs/cgroup/cgroup.controllers 2>/dev/null; then
+  echo +io >/sys/fs/cgroup/cgroup.subtree_control
+  group=/sys/fs/cgroup/quillmere-slow
+  mkdir -p "$group"
+  echo "$device rbps=$((mbps * 1000 * 1000))" >"$group/io.max"
+else
+  echo "acceptance_bench: no blkio or io cgroup controller to throttle with" >&2
+  exit 1
+fi
+slow_cleanup=("rmdir $group" "${slow_cleanup[@]}")
+# throttled COMMAND...: runs it, and everything it starts, in the throttled group.
+throttled() { sh -c 'echo $$ >"$0/cgroup.procs" && exec "$@"' "$group" "$@"; }
+slow_cats() { throttled sh -c 'find "$0" -type f -print0 | xargs -0 -P "$1" -n 16 cat >/dev/null' "$1" "$cores"; }
+digests=() reference=()
+for ((i = 0; i < runs; i++)); do
+  evict "$mnt/scans"; digests+=("$(seconds throttled "$bench" digests "$mnt/scans" "$work/out.xlsx")")
+  evict "$mnt/scans"; reference+=("$(seconds slow_cats "$mnt/scans")")
+done
+echo "$count A4 scans ($((bytes / 1000000)) MB), cold, reads held at $mbps MB/s: rules with digests" \
+     "$(least "${digests[@]}") s, cat $(least "${reference[@]}") s," \
      "ratio $(ratio "$(least "${digests[@]}")" "$(least "${reference[@]}")") (runs: ${digests[*]} / ${reference[*]})"
 fi
