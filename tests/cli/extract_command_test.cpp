@@ -140,6 +140,25 @@ TEST(ExtractCommand, LongNamesAndLinksToNothingAreSavedOrNamedPlainly) {
     }
 }
 
+// A name the destination's file system cannot hold (FAT and exFAT refuse a
+// ':' with EINVAL, which no other reason explains): one line naming the path
+// and the reason, nothing left in the folder.
+TEST(ExtractCommand, ANameTheFileSystemRefusesIsNamedAsSuch) {
+    const std::string shim = std::string("LD_PRELOAD=") + QUILLMERE_FAT_NAMES_SHIM +
+                             " ASAN_OPTIONS=verify_asan_link_order=0";
+    for (const char* name : {"扫描:第一批.xlsx", "a:b.csv"}) {
+        SCOPED_TRACE(name);
+        TempTree tree;
+        tree.File("scan/1.txt", "x");
+        tree.Directory("out");
+        const std::string output = tree.Path(std::string("out/") + name);
+        const CommandResult result = RunExtractor({"-o", output, tree.Path("scan")}, shim);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.output, "quillmere-extract: 无法创建工作簿：" + output + "（文件系统不接受文件名中的字符）\n");
+        EXPECT_TRUE(std::filesystem::is_empty(tree.Path("out")));
+    }
+}
+
 TEST(ExtractCommand, WritesTheWorkbookWithTheBatchFacts) {
     TempTree tree;
     tree.File("scan/0001.jpg", quillmere::testing::MakeJpeg({}));
