@@ -459,12 +459,64 @@ std::optional<std::string> ReadDirectory(int fd, std::uint64_t fileSize, std::ve
 
 bool IsXmlPart(std::string_view name) { return name.ends_with(".xml") || name.ends_with(".rels"); }
 
-}  // namespace
+// Reads one entry back and checks what its content must show: an XML part
+// its closing tag, a worksheet (sheet, when it is one) its rows.
+std::optional<std::string> CheckPart(int fd, std::uint64_t fileSize, const Entry& entry, const SheetWritten* sheet,
+                                     std::size_t longestRowBytes, std::vector<unsigned char>& window) {
+    PartScanner scanner;
+    const std::size_t keep = sheet ? kTailKept + longestRowBytes : kTailKept;
+    const std::span<const SheetRestartPoint> points =
+        sheet ? std::span<const SheetRestartPoint>(sheet->restartPoints) : std::span<const SheetRestartPoint>();
+    if (auto failure = CheckEntry(fd, fileSize, entry, keep, points, window, scanner)) return failure;
+    if (IsXmlPart(entry.name) && !scanner.EndsWhole(entry.size)) return Damaged(entry.name + " 不完整");
+    if (sheet) {
+        if (scanner.LastRow() != sheet->lastRow) {
+            return Damaged(entry.name + " 的最后一行是第" + std::to_string(scanner.LastRow()) + "行，应为第" +
+                           std::to_string(sheet->lastRow) + "行");
+        }
+        if (!scanner.InOrder() || scanner.RowsInOrder() != sheet->lastRow) {
+            return Damaged(entry.name + " 的行不完整或次序不对");
+        }
+    }
+    return std::nullopt;
+}
 
-std::optional<std::string> ReadBackXlsx(int fd, std::span<const SheetWritten> sheets, std::size_t longestRowBytes) {
+// Whether the directory records entry exactly where and as it was read early.
+bool IsTheEntryReadEarly(const Entry& entry, const ZipEntryRecord& early) {
+    return entry.name == early.name && entry.method == Z_DEFLATED && entry.localOffset == early.localOffset &&
+           entry.crc == early.crc && entry.compressedSize == early.compressedSize && entry.size == early.size;
+}
+
+std::optional<std::string> FileSizeOf(int fd, std::uint64_t& size) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) return Damaged(std::strerror(errno));
-    const auto fileSize = static_cast<std::uint64_t>(status.st_size);
+    size = static_cast<std::uint64_t>(status.st_size);
+    return std::nullopt;
+}
+
+}  // namespace
+
+EarlyReadBack ReadBackSheetEntry(int fd, const ZipEntryRecord& record, const SheetWritten& sheet,
+                                 std::size_t longestRowBytes) {
+    EarlyReadBack early{record, std::nullopt};
+    std::uint64_t fileSize = 0;
+    if ((early.failure = FileSizeOf(fd, fileSize))) return early;
+    Entry entry;
+    entry.name = record.name;
+    entry.method = Z_DEFLATED;
+    entry.crc = record.crc;
+    entry.compressedSize = record.compressedSize;
+    entry.size = record.size;
+    entry.localOffset = record.localOffset;
+    std::vector<unsigned char> window;
+    early.failure = CheckPart(fd, fileSize, entry, &sheet, longestRowBytes, window);
+    return early;
+}
+
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const SheetWritten> sheets, std::size_t longestRowBytes,
+                                        std::span<const EarlyReadBack> readEarly) {
+    std::uint64_t fileSize = 0;
+    if (auto failure = FileSizeOf(fd, fileSize)) return failure;
     std::vector<Entry> entries;
     if (auto failure = ReadDirectory(fd, fileSize, entries)) return failure;
 
@@ -481,24 +533,17 @@ std::optional<std::string> ReadBackXlsx(int fd, std::span<const SheetWritten> sh
             }
         }
         const bool expectedSheet = sheet >= 1 && sheet <= sheets.size();
-        PartScanner scanner;
-        const std::size_t keep = expectedSheet ? kTailKept + longestRowBytes : kTailKept;
-        const std::span<const SheetRestartPoint> points =
-            expectedSheet ? std::span<const SheetRestartPoint>(sheets[sheet - 1].restartPoints)
-                          : std::span<const SheetRestartPoint>();
-        if (auto failure = CheckEntry(fd, fileSize, entry, keep, points, window, scanner)) return failure;
-        if (IsXmlPart(name) && !scanner.EndsWhole(entry.size)) return Damaged(entry.name + " 不完整");
-        if (expectedSheet) {
-            const std::int64_t lastRow = sheets[sheet - 1].lastRow;
-            if (scanner.LastRow() != lastRow) {
-                return Damaged(entry.name + " 的最后一行是第" + std::to_string(scanner.LastRow()) + "行，应为第" +
-                               std::to_string(lastRow) + "行");
-            }
-            if (!scanner.InOrder() || scanner.RowsInOrder() != lastRow) {
-                return Damaged(entry.name + " 的行不完整或次序不对");
-            }
-            sheetSeen[sheet - 1] = true;
+        const auto early = std::find_if(readEarly.begin(), readEarly.end(), [&entry](const EarlyReadBack& read) {
+            return IsTheEntryReadEarly(entry, read.entry);
+        });
+        if (expectedSheet && early != readEarly.end()) {
+            if (early->failure) return early->failure;
+        } else if (auto failure =
+                       CheckPart(fd, fileSize, entry, expectedSheet ? &sheets[sheet - 1] : nullptr, longestRowBytes,
+                                 window)) {
+            return failure;
         }
+        if (expectedSheet) sheetSeen[sheet - 1] = true;
     }
     for (std::size_t sheet = 0; sheet < sheetSeen.size(); ++sheet) {
         if (!sheetSeen[sheet]) return Damaged("缺少工作表 sheet" + std::to_string(sheet + 1));

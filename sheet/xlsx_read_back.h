@@ -32,15 +32,30 @@ struct SheetWritten {
     std::vector<SheetRestartPoint> restartPoints;  // in order; may be none
 };
 
+// A worksheet's entry read back as soon as it was finished, while later
+// entries were still being written: the record it was read by, and what
+// was wrong, if anything.
+struct EarlyReadBack {
+    ZipEntryRecord entry;
+    std::optional<std::string> failure;
+};
+
+// Reads one finished worksheet entry back, as ReadBackXlsx reads a sheet,
+// by the record its writer kept (no central directory needed yet).
+EarlyReadBack ReadBackSheetEntry(int fd, const ZipEntryRecord& entry, const SheetWritten& sheet,
+                                 std::size_t longestRowBytes);
+
 // fd open for reading; sheets[i] describes "xl/worksheets/sheet<i+1>.xml";
 // longestRowBytes bounds the XML of any one row (the last row is looked for
 // only that far from a sheet's end). A large sheet with restart points is
 // read back in pieces side by side, one a core; every piece must inflate to
 // exactly its part of the content, begin with the row after the ones
 // before it and hold its rows in order, and the pieces' CRC together must
-// be the entry's. Nothing when the file reads back whole, else what is
-// wrong, in Chinese.
-std::optional<std::string> ReadBackXlsx(int fd, std::span<const SheetWritten> sheets, std::size_t longestRowBytes);
+// be the entry's. A worksheet in readEarly whose entry the central
+// directory records exactly as it was read there is taken as read. Nothing
+// when the file reads back whole, else what is wrong, in Chinese.
+std::optional<std::string> ReadBackXlsx(int fd, std::span<const SheetWritten> sheets, std::size_t longestRowBytes,
+                                        std::span<const EarlyReadBack> readEarly = {});
 // The same where only the last rows are known.
 std::optional<std::string> ReadBackXlsx(int fd, std::span<const std::int64_t> lastRows, std::size_t longestRowBytes);
 

@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <charconv>
 #include <ctime>
+#include <system_error>
 #include <utility>
 
 #include "runtime/display_width.h"
+#include "runtime/termination_signals.h"
 #include "runtime/text_encoding.h"
 #include "sheet/failure_reason.h"
 #include "sheet/xlsx_read_back.h"
@@ -173,12 +175,41 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::FinishSheet() {
     return std::nullopt;
 }
 
+void XlsxRowWorkbook::ReadBackFinishedSheetMeanwhile() {
+    // In one piece: the thread that writes the next sheet keeps its core.
+    const SheetWritten sheet{sheets_.back().rows, {}};
+    const ZipEntryRecord entry = zip_->LastEntry();
+    const int fd = staged_.Descriptor();
+    const std::size_t longestRow = longestRowXml_;
+    try {
+        const TerminationSignalsBlocked blocked;
+        earlyReadBacks_.push_back(std::async(std::launch::async, [fd, entry, sheet, longestRow] {
+            try {
+                return ReadBackSheetEntry(fd, entry, sheet, longestRow);
+            } catch (const std::exception&) {
+                // Out of memory: a record no entry matches, so the commit reads the sheet again.
+                return EarlyReadBack{};
+            }
+        }));
+    } catch (const std::system_error&) {
+        // No thread to be had: the commit reads the sheet with the others.
+    }
+}
+
+std::vector<EarlyReadBack> XlsxRowWorkbook::TakeEarlyReadBacks() {
+    std::vector<EarlyReadBack> reads;
+    for (std::future<EarlyReadBack>& read : earlyReadBacks_) reads.push_back(read.get());
+    earlyReadBacks_.clear();
+    return reads;
+}
+
 std::optional<WorkbookFailure> XlsxRowWorkbook::AppendRow(std::span<const Text> cells) {
     if (failure_) return failure_;
     if (finished_) return WorkbookFailure{path_, "工作簿已经关闭"};
     if (cells.size() != table_.header.size()) return WorkbookFailure{path_, "行的单元格数与表头的列数不同"};
     if (sheets_.back().rows == rowsPerSheet_) {
         if (auto failure = FinishSheet()) return failure;
+        ReadBackFinishedSheetMeanwhile();
         if (auto failure = StartTableSheet()) return failure;
     }
     const bool measured = table_.rowsMeasured < kRowsMeasured;
@@ -204,6 +235,7 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::StartSheet(const std::string& na
     if (header.empty() || header.size() > kMostColumns) return WorkbookFailure{path_, "表头的列数无效"};
     if (!IsSheetName(name)) return WorkbookFailure{path_, "工作表名“" + name + "”无效"};
     if (auto failure = FinishSheet()) return failure;
+    ReadBackFinishedSheetMeanwhile();
     return StartTable(Table{name, false, Utf8Texts(header), {}, {}, 0, 0});
 }
 
@@ -245,7 +277,8 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::Save() {
     for (std::size_t sheet = 0; sheet < sheets_.size(); ++sheet) {
         written.push_back(SheetWritten{sheets_[sheet].rows, std::move(restartPoints_[sheet])});
     }
-    if (auto damage = ReadBackXlsx(staged_.Descriptor(), written, longestRowXml_)) return Fail(*damage);
+    const std::vector<EarlyReadBack> readEarly = TakeEarlyReadBacks();
+    if (auto damage = ReadBackXlsx(staged_.Descriptor(), written, longestRowXml_, readEarly)) return Fail(*damage);
     if (auto failure = companions_.Verify()) return FailWith(*failure);
     if (onExisting_ == OnExistingFile::kTakeNextFree) {
         // The name is only settled by the workbook's own rename; the
@@ -271,6 +304,8 @@ WorkbookFailure XlsxRowWorkbook::FailWith(WorkbookFailure failure) {
 }
 
 void XlsxRowWorkbook::Discard() {
+    // The reads hold the staged file's descriptor; they end before it closes.
+    static_cast<void>(TakeEarlyReadBacks());
     zip_.reset();
     staged_.Discard();
     companions_.Discard();

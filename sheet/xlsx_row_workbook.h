@@ -20,6 +20,7 @@
 // (xlsx_read_back.h).
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <span>
@@ -81,6 +82,11 @@ private:
     // Writes what is held (the sheet's head once the widths are known).
     std::optional<WorkbookFailure> Flush(bool widthsFinal);
     std::optional<WorkbookFailure> FinishSheet();
+    // Reads the sheet just finished back on a thread of its own while the
+    // next one is written, so the commit need not read it again.
+    void ReadBackFinishedSheetMeanwhile();
+    // Waits for those reads; what they found.
+    std::vector<EarlyReadBack> TakeEarlyReadBacks();
     std::optional<WorkbookFailure> Save();
     // Appends one row's XML to pending_, cellText(column) giving each
     // cell's UTF-8; false, with nothing appended, when a text is longer than
@@ -108,6 +114,7 @@ private:
     std::size_t longestRowXml_ = 0;  // bound of any one row's XML
     std::optional<WorkbookFailure> failure_;
     bool finished_ = false;  // committed or discarded
+    std::vector<std::future<EarlyReadBack>> earlyReadBacks_;  // each reads staged_'s descriptor
 };
 
 }  // namespace quillmere::sheet

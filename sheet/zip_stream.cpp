@@ -80,7 +80,7 @@ int ZipStream::StartEntry(const std::string& name) {
     } else if (deflateReset(&stream_) != Z_OK) {
         return Fail(EIO);
     }
-    entries_.push_back(Entry{name, offset_, 0, 0, 0});
+    entries_.push_back(ZipEntryRecord{name, offset_, 0, 0, 0});
     // Sizes and CRC are filled in by FinishEntry.
     std::string header;
     Add32(header, kLocalHeaderSignature);
@@ -121,7 +121,7 @@ int ZipStream::Deflate(std::string_view bytes, int flush) {
 int ZipStream::Write(std::string_view bytes) {
     if (failure_ != 0) return failure_;
     if (!inEntry_) return Fail(EINVAL);
-    Entry& entry = entries_.back();
+    ZipEntryRecord& entry = entries_.back();
     // zlib counts in uInt; feed large texts in pieces.
     constexpr std::size_t kPiece = 1u << 30;
     while (!bytes.empty()) {
@@ -148,7 +148,7 @@ int ZipStream::FinishEntry() {
     if (!inEntry_) return Fail(EINVAL);
     if (const int error = Deflate({}, Z_FINISH); error != 0) return error;
     inEntry_ = false;
-    const Entry& entry = entries_.back();
+    const ZipEntryRecord& entry = entries_.back();
     const bool zip64 = entry.size >= kMax32 || entry.compressedSize >= kMax32;
     std::string fields;
     Add16(fields, zip64 ? kVersionZip64 : kVersionPlain);
@@ -174,7 +174,7 @@ int ZipStream::Finish() {
     if (inEntry_) return Fail(EINVAL);
     const std::uint64_t directoryOffset = offset_;
     std::string directory;
-    for (const Entry& entry : entries_) {
+    for (const ZipEntryRecord& entry : entries_) {
         std::string extra;
         if (entry.size >= kMax32) Add64(extra, entry.size);
         if (entry.compressedSize >= kMax32) Add64(extra, entry.compressedSize);

@@ -24,6 +24,15 @@ struct ZipRestartPoint {
     std::uint64_t offset = 0;            // into the entry's content
 };
 
+// Where an entry lies in the archive and what its data must give.
+struct ZipEntryRecord {
+    std::string name;
+    std::uint64_t localOffset = 0;  // of its local header
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;
+};
+
 class ZipStream {
 public:
     // Writes into fd from offset 0 on; fd stays the caller's.
@@ -45,16 +54,11 @@ public:
     int Failure() const noexcept { return failure_; }
     // Bytes written so far.
     std::uint64_t Offset() const noexcept { return offset_; }
+    // The entry started last; complete, header included, once FinishEntry
+    // returned 0.
+    const ZipEntryRecord& LastEntry() const { return entries_.back(); }
 
 private:
-    struct Entry {
-        std::string name;
-        std::uint64_t localOffset = 0;
-        std::uint32_t crc = 0;
-        std::uint64_t compressedSize = 0;
-        std::uint64_t size = 0;
-    };
-
     int Deflate(std::string_view bytes, int flush);
     int Put(const void* bytes, std::size_t size);
     int PutAt(const void* bytes, std::size_t size, std::uint64_t offset);
@@ -66,7 +70,7 @@ private:
     bool streamReady_ = false;
     bool inEntry_ = false;
     std::uint64_t offset_ = 0;
-    std::vector<Entry> entries_;
+    std::vector<ZipEntryRecord> entries_;
     std::vector<unsigned char> output_;
     int failure_ = 0;
 };

@@ -1,11 +1,11 @@
 #include "workflow/save_beside_events.h"
 
-#include <signal.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "runtime/termination_signals.h"
 
 namespace quillmere::workflow {
 
@@ -17,26 +17,6 @@ struct SaveState {
     std::condition_variable done;
     bool finished = false;
     std::optional<sheet::WorkbookFailure> failure;
-};
-
-// Blocks the termination signals on this thread for its lifetime. A thread
-// started meanwhile inherits the block from its first instruction: the
-// signals belong to the thread that owns the run, as for the threads
-// preparing files.
-class TerminationSignalsBlocked {
-public:
-    TerminationSignalsBlocked() {
-        sigset_t termination;
-        sigemptyset(&termination);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&termination, signal);
-        pthread_sigmask(SIG_BLOCK, &termination, &previous_);
-    }
-    ~TerminationSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    TerminationSignalsBlocked(const TerminationSignalsBlocked&) = delete;
-    TerminationSignalsBlocked& operator=(const TerminationSignalsBlocked&) = delete;
-
-private:
-    sigset_t previous_;
 };
 
 }  // namespace

@@ -336,3 +336,68 @@ TEST(XlsxReadBackPiecesTest, ALargeSheetReadInPiecesPassesOnlyWhenEveryPieceIsWh
 
 }  // namespace
 }  // namespace quillmere::sheet
+
+namespace quillmere::sheet {
+namespace {
+
+// A sheet read back as soon as its entry was finished: the read finds what
+// the read at the commit would, and the commit takes its result for an
+// entry the directory records just as it was read, and reads any other.
+TEST(XlsxEarlyReadBackTest, AFinishedSheetReadsBackAloneAndTheCommitTakesItsResult) {
+    testing::TempDirectory directory;
+    const std::string path = directory.path() + "/book.zip";
+    const std::string sheetXml = [] {
+        std::string xml = "<?xml version=\"1.0\"?>\n<worksheet><sheetData>";
+        for (int row = 1; row <= 3000; ++row) xml += "<row r=\"" + std::to_string(row) + "\"><c><is><t>第" +
+                                                      std::to_string(row) + "行</t></is></c></row>";
+        return xml + "</sheetData></worksheet>";
+    }();
+    const SheetWritten first{3000, {}};
+    const SheetWritten sheets[] = {first, SheetWritten{3000, {}}};
+    ZipEntryRecord firstEntry;
+    {
+        const FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        ZipStream zip(fd.get(), 1);
+        ASSERT_EQ(zip.StartEntry("xl/worksheets/sheet1.xml"), 0);
+        ASSERT_EQ(zip.Write(sheetXml), 0);
+        ASSERT_EQ(zip.FinishEntry(), 0);
+        firstEntry = zip.LastEntry();
+        // Read while the archive goes on, as the writer does.
+        const EarlyReadBack whole = ReadBackSheetEntry(fd.get(), firstEntry, first, RowXmlBound(64, 1));
+        EXPECT_FALSE(whole.failure.has_value()) << *whole.failure;
+        EXPECT_TRUE(ReadBackSheetEntry(fd.get(), firstEntry, SheetWritten{2999, {}}, RowXmlBound(64, 1)).failure)
+            << "a sheet that ends after the row it was last given";
+        ASSERT_EQ(zip.StartEntry("xl/worksheets/sheet2.xml"), 0);
+        ASSERT_EQ(zip.Write(sheetXml), 0);
+        ASSERT_EQ(zip.FinishEntry(), 0);
+        ASSERT_EQ(zip.Finish(), 0);
+    }
+    const std::string bytes = fixtures::FileBytes(path);
+    const std::size_t firstData = static_cast<std::size_t>(firstEntry.localOffset) + 30 + firstEntry.name.size() + 20;
+    std::string damaged = bytes;
+    damaged[firstData + firstEntry.compressedSize / 2] ^= 0x20;
+
+    const auto check = [&](const std::string& file, std::vector<EarlyReadBack> early) {
+        fixtures::WriteFileBytes(path, file);
+        const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        return ReadBackXlsx(fd.get(), sheets, RowXmlBound(64, 1), early);
+    };
+    fixtures::WriteFileBytes(path, damaged);
+    {
+        const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        EXPECT_TRUE(ReadBackSheetEntry(fd.get(), firstEntry, first, RowXmlBound(64, 1)).failure)
+            << "a changed byte in the sheet's data";
+    }
+    EXPECT_FALSE(check(bytes, {}).has_value());
+    EXPECT_FALSE(check(bytes, {EarlyReadBack{firstEntry, std::nullopt}}).has_value());
+    EXPECT_EQ(check(bytes, {EarlyReadBack{firstEntry, "读回校验失败：早先读到的"}}), "读回校验失败：早先读到的")
+        << "the early read's finding stands";
+    ZipEntryRecord elsewhere = firstEntry;
+    elsewhere.crc ^= 1;
+    EXPECT_TRUE(check(damaged, {EarlyReadBack{elsewhere, std::nullopt}}).has_value())
+        << "an entry recorded otherwise than it was read is read again";
+    EXPECT_TRUE(check(damaged, {}).has_value());
+}
+
+}  // namespace
+}  // namespace quillmere::sheet
