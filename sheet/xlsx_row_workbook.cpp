@@ -176,8 +176,9 @@ std::optional<WorkbookFailure> XlsxRowWorkbook::FinishSheet() {
 }
 
 void XlsxRowWorkbook::ReadBackFinishedSheetMeanwhile() {
-    // In one piece: the thread that writes the next sheet keeps its core.
-    const SheetWritten sheet{sheets_.back().rows, {}};
+    // In pieces side by side where it has restart points, as at the commit:
+    // when the sheets after it are short, the commit waits for this read.
+    const SheetWritten sheet{sheets_.back().rows, restartPoints_.back()};
     const ZipEntryRecord entry = zip_->LastEntry();
     const int fd = staged_.Descriptor();
     const std::size_t longestRow = longestRowXml_;

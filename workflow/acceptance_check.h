@@ -7,6 +7,7 @@
 // the catalogue).
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <string>
@@ -94,7 +95,7 @@ public:
     void Finish();
 
     const AcceptanceRules& Rules() const { return rules_; }
-    const std::vector<Finding>& Findings() const { return findings_; }
+    const std::deque<Finding>& Findings() const { return findings_; }
     // The files kept for the batch rules and the digest sheet: every file
     // when one of those is on, none otherwise (a check of per-file rules
     // alone keeps nothing per file, however large the batch).
@@ -126,7 +127,9 @@ private:
     std::int64_t filesChecked_ = 0;
     std::vector<CheckedRecord> records_;
     std::vector<FileDigests> digests_;
-    std::vector<Finding> findings_;
+    // A deque: a strict rule can find something in most files, and a vector
+    // would move them all each time it grows.
+    std::deque<Finding> findings_;
     std::unordered_map<std::string, Text> phrases_;
     struct {
         Text resolution, colourModes, formats, jpegQuality;
