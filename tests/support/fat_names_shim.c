@@ -24,44 +24,37 @@ static int Refuse(int error) {
 
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 
-static mode_t ModeOf(int flags, va_list arguments) {
-    return (flags & (O_CREAT | __O_TMPFILE)) != 0 ? (mode_t)va_arg(arguments, int) : 0;
-}
+/* The mode argument of an open that creates, read where the caller's
+ * arguments are. */
+#define TAKE_MODE(flags, mode)                                  \
+    mode_t mode = 0;                                            \
+    if (((flags) & (O_CREAT | __O_TMPFILE)) != 0) {             \
+        va_list arguments;                                      \
+        va_start(arguments, flags);                             \
+        mode = (mode_t)va_arg(arguments, int);                  \
+        va_end(arguments);                                      \
+    }
 
 int openat(int folder, const char* path, int flags, ...) {
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = ModeOf(flags, arguments);
-    va_end(arguments);
+    TAKE_MODE(flags, mode);
     if ((flags & O_CREAT) != 0 && RefusedName(path)) return Refuse(EINVAL);
     return NEXT(openat)(folder, path, flags, mode);
 }
 
+/* The others are openat in other words. */
 int openat64(int folder, const char* path, int flags, ...) {
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = ModeOf(flags, arguments);
-    va_end(arguments);
-    if ((flags & O_CREAT) != 0 && RefusedName(path)) return Refuse(EINVAL);
-    return NEXT(openat64)(folder, path, flags, mode);
+    TAKE_MODE(flags, mode);
+    return openat(folder, path, flags, mode);
 }
 
 int open(const char* path, int flags, ...) {
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = ModeOf(flags, arguments);
-    va_end(arguments);
-    if ((flags & O_CREAT) != 0 && RefusedName(path)) return Refuse(EINVAL);
-    return NEXT(open)(path, flags, mode);
+    TAKE_MODE(flags, mode);
+    return openat(AT_FDCWD, path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = ModeOf(flags, arguments);
-    va_end(arguments);
-    if ((flags & O_CREAT) != 0 && RefusedName(path)) return Refuse(EINVAL);
-    return NEXT(open64)(path, flags, mode);
+    TAKE_MODE(flags, mode);
+    return openat(AT_FDCWD, path, flags, mode);
 }
 
 int rename(const char* from, const char* to) {
