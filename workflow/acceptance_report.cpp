@@ -16,11 +16,12 @@ std::vector<Text> Texts(std::initializer_list<const char*> utf8) {
     return texts;
 }
 
-std::optional<sheet::WorkbookFailure> WriteFindings(sheet::RowWorkbook& workbook, const AcceptanceCheck& check) {
+std::optional<sheet::WorkbookFailure> WriteFindings(sheet::RowWorkbook& workbook, AcceptanceCheck& check) {
     if (auto failure = workbook.StartSheet(kFindingsSheet,
                                            Texts({"档号", "计算机文件名", "相对路径", "检验项", "要求", "实际"}))) {
         return failure;
     }
+    check.Finish();
     std::array<Text, kCheckItemCount> itemNames;
     for (int item = 0; item < kCheckItemCount; ++item) {
         itemNames[static_cast<std::size_t>(item)] = TextFromUtf8(CheckItemName(static_cast<CheckItem>(item)));
@@ -72,8 +73,7 @@ std::optional<sheet::WorkbookFailure> WriteDigests(sheet::RowWorkbook& workbook,
 
 }  // namespace
 
-std::optional<sheet::WorkbookFailure> WriteAcceptanceReport(sheet::RowWorkbook& workbook,
-                                                            const AcceptanceCheck& check) {
+std::optional<sheet::WorkbookFailure> WriteAcceptanceReport(sheet::RowWorkbook& workbook, AcceptanceCheck& check) {
     if (auto failure = WriteFindings(workbook, check)) return failure;
     if (auto failure = WriteSummary(workbook, check)) return failure;
     if (!check.Rules().digests) return std::nullopt;

@@ -19,8 +19,11 @@ inline constexpr const char* kSummarySheet = "检验汇总";
 inline constexpr const char* kDigestSheet = "文件摘要";
 inline constexpr const char* kManifestExtension = ".sha256";
 
-// The sheets, and with digests the manifest; check has been finished.
-std::optional<sheet::WorkbookFailure> WriteAcceptanceReport(sheet::RowWorkbook& workbook, const AcceptanceCheck& check);
+// Judges the batch as a whole (check.Finish) and writes the sheets, and
+// with digests the manifest. The findings sheet is started before the batch
+// rules run: starting it ends the rows' sheet, which the workbook then reads
+// back while they run.
+std::optional<sheet::WorkbookFailure> WriteAcceptanceReport(sheet::RowWorkbook& workbook, AcceptanceCheck& check);
 
 // One line per file with digests, "<sha256>  <path>", the path relative to
 // the image folder in the bytes it has on disk, so that `sha256sum -c` run

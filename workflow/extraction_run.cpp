@@ -165,7 +165,6 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
 
     // A batch cut short would be judged by what it lacks: only a whole one is checked.
     if (check && !stopped) {
-        check->Finish();
         if (auto failure = WriteAcceptanceReport(workbook, *check)) {
             workbook.Discard();
             ReportSaveFailure(window, *failure);
