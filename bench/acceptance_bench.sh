@@ -128,6 +128,12 @@ if [[ $(id -u) != 0 ]]; then
   echo "acceptance_bench: slow needs root (a loop device and a blkio throttle)" >&2
   exit 1
 fi
+for tool in mkfs.ext4 losetup lsblk mount; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "acceptance_bench: slow needs $tool (Debian: e2fsprogs, mount, util-linux)" >&2
+    exit 1
+  fi
+done
 corpus a4 "$a4" 1900
 mbps=${SLOW_MBPS:-110}
 count=${SLOW_FILES:-300}
