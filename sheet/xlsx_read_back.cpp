@@ -52,14 +52,10 @@ bool ReadAt(int fd, unsigned char* buffer, std::size_t size, std::uint64_t offse
     return true;
 }
 
-struct Entry {
-    std::string name;
+// An entry as the central directory records it.
+struct Entry : ZipEntryRecord {
     std::uint16_t flags = 0;
     std::uint16_t method = 0;
-    std::uint32_t crc = 0;
-    std::uint64_t compressedSize = 0;
-    std::uint64_t size = 0;
-    std::uint64_t localOffset = 0;
 };
 
 std::string Damaged(const std::string& what) { return "读回校验失败：" + what; }
@@ -483,8 +479,7 @@ std::optional<std::string> CheckPart(int fd, std::uint64_t fileSize, const Entry
 
 // Whether the directory records entry exactly where and as it was read early.
 bool IsTheEntryReadEarly(const Entry& entry, const ZipEntryRecord& early) {
-    return entry.name == early.name && entry.method == Z_DEFLATED && entry.localOffset == early.localOffset &&
-           entry.crc == early.crc && entry.compressedSize == early.compressedSize && entry.size == early.size;
+    return entry.method == Z_DEFLATED && static_cast<const ZipEntryRecord&>(entry) == early;
 }
 
 std::optional<std::string> FileSizeOf(int fd, std::uint64_t& size) {
@@ -502,12 +497,8 @@ EarlyReadBack ReadBackSheetEntry(int fd, const ZipEntryRecord& record, const She
     std::uint64_t fileSize = 0;
     if ((early.failure = FileSizeOf(fd, fileSize))) return early;
     Entry entry;
-    entry.name = record.name;
+    static_cast<ZipEntryRecord&>(entry) = record;
     entry.method = Z_DEFLATED;
-    entry.crc = record.crc;
-    entry.compressedSize = record.compressedSize;
-    entry.size = record.size;
-    entry.localOffset = record.localOffset;
     std::vector<unsigned char> window;
     early.failure = CheckPart(fd, fileSize, entry, &sheet, longestRowBytes, window);
     return early;

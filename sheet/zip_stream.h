@@ -31,6 +31,8 @@ struct ZipEntryRecord {
     std::uint32_t crc = 0;
     std::uint64_t compressedSize = 0;
     std::uint64_t size = 0;
+
+    friend bool operator==(const ZipEntryRecord&, const ZipEntryRecord&) = default;
 };
 
 class ZipStream {
