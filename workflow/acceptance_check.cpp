@@ -1,9 +1,12 @@
 #include "workflow/acceptance_check.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
-#include <map>
+#include <optional>
+#include <span>
+#include <unordered_map>
 #include <utility>
 
 #include "runtime/path_parts.h"
@@ -85,10 +88,9 @@ std::optional<std::int64_t> LeadingNumber(const Text& cell) {
     return number;
 }
 
-std::uint64_t PageValue(const Text& digits) {
+std::uint64_t PageValue(std::string_view digits) {
     std::uint64_t value = 0;
-    const std::string& bytes = digits.bytes();
-    const auto [end, error] = std::from_chars(bytes.data(), bytes.data() + bytes.size(), value);
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     return error == std::errc() ? value : std::numeric_limits<std::uint64_t>::max();
 }
 
@@ -113,20 +115,57 @@ Text U(const std::string& utf8) { return TextFromUtf8(utf8); }
 // The key an archive number is compared by: its text without surrounding spaces.
 std::string ArchiveKey(const Text& archiveNumber) { return std::string(TrimSpaces(TextToUtf8(archiveNumber))); }
 
-// The folder part of a relative path, with its "/"; empty at the top.
-Text FolderPart(const Text& relativePath) {
-    return Text(std::string(FolderPrefixOf(relativePath.bytes())));
+// The most common of values counted in the order first seen (counts[i] for
+// order[i]), ties going to the one seen first.
+template <typename Value>
+Value MostCommon(const std::vector<Value>& order, const std::vector<std::int64_t>& counts) {
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        if (counts[i] > counts[best]) best = i;
+    }
+    return order[best];
 }
 
-// The most common value, ties going to the one seen first; counts keyed by
-// value, order the values in the order first seen.
-template <typename Value>
-Value MostCommon(const std::map<Value, std::int64_t>& counts, const std::vector<Value>& order) {
-    Value best = order.front();
-    for (const Value& value : order) {
-        if (counts.at(value) > counts.at(best)) best = value;
+// Records grouped by a key, each group's members in entry order and the
+// groups in the order their first member came; built by counting, with no
+// container per group.
+struct Grouped {
+    std::vector<std::uint32_t> keys;     // each group's key
+    std::vector<std::uint32_t> starts;   // group g's members are members[starts[g] .. starts[g + 1])
+    std::vector<std::uint32_t> members;  // record indexes
+    std::size_t size() const { return keys.size(); }
+    std::span<const std::uint32_t> operator[](std::size_t group) const {
+        return std::span(members).subspan(starts[group], starts[group + 1] - starts[group]);
     }
-    return best;
+};
+
+// keyOf(i) gives record i's key below keyCount, or nullopt to leave it out.
+template <typename KeyOf>
+Grouped GroupRecords(std::size_t records, std::size_t keyCount, KeyOf keyOf) {
+    constexpr std::uint32_t kNone = UINT32_MAX;
+    Grouped grouped;
+    std::vector<std::uint32_t> groupOfKey(keyCount, kNone);
+    std::vector<std::uint32_t> counts;
+    std::vector<std::uint32_t> groupOfRecord(records, kNone);
+    for (std::size_t i = 0; i < records; ++i) {
+        const std::optional<std::uint32_t> key = keyOf(i);
+        if (!key) continue;
+        if (groupOfKey[*key] == kNone) {
+            groupOfKey[*key] = static_cast<std::uint32_t>(grouped.keys.size());
+            grouped.keys.push_back(*key);
+            counts.push_back(0);
+        }
+        groupOfRecord[i] = groupOfKey[*key];
+        ++counts[groupOfKey[*key]];
+    }
+    grouped.starts.assign(counts.size() + 1, 0);
+    for (std::size_t g = 0; g < counts.size(); ++g) grouped.starts[g + 1] = grouped.starts[g] + counts[g];
+    grouped.members.resize(grouped.starts.back());
+    std::vector<std::uint32_t> next(grouped.starts.begin(), grouped.starts.end() - 1);
+    for (std::size_t i = 0; i < records; ++i) {
+        if (groupOfRecord[i] != kNone) grouped.members[next[groupOfRecord[i]]++] = static_cast<std::uint32_t>(i);
+    }
+    return grouped;
 }
 
 }  // namespace
@@ -168,28 +207,79 @@ AcceptanceCheck::AcceptanceCheck(AcceptanceRules rules, const Text& folder) : ru
     if (folderPrefix_.empty() || folderPrefix_.back() != '/') folderPrefix_ += '/';
 }
 
-Text AcceptanceCheck::RelativePath(const Text& path) const {
-    const std::string& bytes = path.bytes();
-    if (bytes.starts_with(folderPrefix_)) return Text(bytes.substr(folderPrefix_.size()));
-    return path;
+std::string_view AcceptanceCheck::Keep(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    char* kept = static_cast<char*>(store_.allocate(bytes.size(), 1));
+    std::copy(bytes.begin(), bytes.end(), kept);
+    return {kept, bytes.size()};
 }
 
-const Text& AcceptanceCheck::P(const std::string& utf8) {
+std::string_view AcceptanceCheck::Keep(std::initializer_list<std::string_view> parts) {
+    std::size_t size = 0;
+    for (const std::string_view part : parts) size += part.size();
+    if (size == 0) return {};
+    char* kept = static_cast<char*>(store_.allocate(size, 1));
+    char* at = kept;
+    for (const std::string_view part : parts) at = std::copy(part.begin(), part.end(), at);
+    return {kept, size};
+}
+
+std::string_view AcceptanceCheck::P(std::string_view utf8) {
     auto at = phrases_.find(utf8);
-    if (at == phrases_.end()) at = phrases_.emplace(utf8, TextFromUtf8(utf8)).first;
-    return at->second;
+    if (at == phrases_.end()) at = phrases_.emplace(std::string(utf8), TextFromUtf8(std::string(utf8))).first;
+    return at->second.bytes();
 }
 
-void AcceptanceCheck::Add(const CheckedRecord& record, CheckItem item, Text requirement, Text actual) {
+std::uint32_t AcceptanceCheck::ArchiveIndex(const Text& archiveNumber) {
+    // A batch's files come archive by archive: most files repeat the last one's number.
+    if (lastArchive_ != UINT32_MAX && archiveNumbers_[lastArchive_] == archiveNumber) return lastArchive_;
+    auto at = archiveIndex_.find(archiveNumber.bytes());
+    if (at == archiveIndex_.end()) {
+        const auto index = static_cast<std::uint32_t>(archiveNumbers_.size());
+        const auto [group, added] =
+            groupIndex_.emplace(ArchiveKey(archiveNumber), static_cast<std::uint32_t>(groupIndex_.size()));
+        archiveGroups_.push_back(group->second);
+        archiveNumbers_.push_back(archiveNumber);
+        at = archiveIndex_.emplace(archiveNumber.bytes(), index).first;
+    }
+    lastArchive_ = at->second;
+    return lastArchive_;
+}
+
+std::uint32_t AcceptanceCheck::FormatIndex(const Text& format) {
+    for (std::size_t i = 0; i < formats_.size(); ++i) {
+        if (formats_[i] == format) return static_cast<std::uint32_t>(i);
+    }
+    formats_.push_back(format);
+    return static_cast<std::uint32_t>(formats_.size() - 1);
+}
+
+void AcceptanceCheck::Add(std::uint32_t file, CheckItem item, std::string_view requirement, std::string_view actual) {
     ++counts_[static_cast<std::size_t>(item)];
     findings_.push_back(
-        {record.archiveNumber, FileNameOf(record), record.relativePath, item, std::move(requirement), std::move(actual)});
+        {.file = file, .archive = 0, .item = item, .folder = {}, .requirement = requirement, .actual = actual});
 }
 
-void AcceptanceCheck::AddForArchive(const Text& archiveNumber, const Text& relativeFolder, CheckItem item,
-                                    Text requirement, Text actual) {
+void AcceptanceCheck::AddForArchive(std::uint32_t archive, std::string_view folder, CheckItem item,
+                                    std::string_view requirement, std::string_view actual) {
     ++counts_[static_cast<std::size_t>(item)];
-    findings_.push_back({archiveNumber, Text(), relativeFolder, item, std::move(requirement), std::move(actual)});
+    findings_.push_back({.file = kAboutArchive,
+                         .archive = archive,
+                         .item = item,
+                         .folder = folder,
+                         .requirement = requirement,
+                         .actual = actual});
+}
+
+Finding AcceptanceCheck::FindingAt(std::size_t index) const {
+    const KeptFinding& kept = findings_[index];
+    if (kept.file == kAboutArchive) {
+        return {archiveNumbers_[kept.archive], Text(),           Text(kept.folder), kept.item,
+                Text(kept.requirement),        Text(kept.actual)};
+    }
+    const CheckedRecord& record = records_[kept.file];
+    return {ArchiveNumberOf(record), FileNameOf(record), RelativePathOf(record), kept.item,
+            Text(kept.requirement),  Text(kept.actual)};
 }
 
 void AcceptanceCheck::Reserve(std::size_t files) {
@@ -201,69 +291,83 @@ const FileDigests* AcceptanceCheck::DigestsOf(const CheckedRecord& record) const
     return record.digestIndex < 0 ? nullptr : &digests_[static_cast<std::size_t>(record.digestIndex)];
 }
 
+Text AcceptanceCheck::ArchiveNumberOf(const CheckedRecord& record) const { return archiveNumbers_[record.archive]; }
+
 Text AcceptanceCheck::FileNameOf(const CheckedRecord& record) {
-    return Text(std::string(quillmere::FileNameOf(record.relativePath.bytes())));
+    return Text(quillmere::FileNameOf(record.relativePath));
 }
 
 void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const CheckedFile& file) {
+    const PageName name = PageNameOf(row[kStem], Text());
+    const std::string_view relativePath = std::string_view(path.bytes()).starts_with(folderPrefix_)
+                                              ? std::string_view(path.bytes()).substr(folderPrefix_.size())
+                                              : std::string_view(path.bytes());
     CheckedRecord record;
-    PageName name = PageNameOf(row[kStem], Text());
     // Only a stem that is its page number alone needs its folder's name.
-    record.archiveNumber = name.archiveNumber.empty() ? FolderNameOf(path) : std::move(name.archiveNumber);
-    record.pageDigits = std::move(name.pageDigits);
-    record.relativePath = RelativePath(path);
-    record.format = row[kFormat];
+    record.archive = ArchiveIndex(name.archiveNumber.empty() ? FolderNameOf(path) : name.archiveNumber);
+    record.format = FormatIndex(row[kFormat]);
     record.size = LeadingNumber(row[kSize]).value_or(-1);
-    record.image = file.decoded || IsImageExtension(record.format);
+    record.image = file.decoded || IsImageExtension(row[kFormat]);
+    record.relativePath = relativePath;
+    if (name.pageDigits) record.pageDigits = name.pageDigits->bytes();
     if (file.digest != nullptr && file.digest->digests && keepRecords_) {
         record.digestIndex = static_cast<std::int32_t>(digests_.size());
         digests_.push_back(*file.digest->digests);
     }
-    CheckFileRules(row, record, file);
+    const std::size_t findingsBefore = findings_.size();
+    CheckFileRules(row, static_cast<std::uint32_t>(records_.size()), record, file);
     ++filesChecked_;
-    if (keepRecords_) records_.push_back(std::move(record));
+    if (keepRecords_ || findings_.size() != findingsBefore) {
+        // Until now the texts were the caller's.
+        record.relativePath = Keep(record.relativePath);
+        record.pageDigits = Keep(record.pageDigits);
+        records_.push_back(record);
+    }
 }
 
-void AcceptanceCheck::CheckFileRules(std::span<const Text> row, const CheckedRecord& record, const CheckedFile& file) {
+void AcceptanceCheck::CheckFileRules(std::span<const Text> row, std::uint32_t index, const CheckedRecord& record,
+                                     const CheckedFile& file) {
+    const Text& format = FormatOf(record);
     // The image values of a file no decoder accepted are defaults, not the
     // file's: such a file is judged by the file rules alone.
     if (file.decoded && rules_.lowestResolution) {
         const auto resolution = LeadingNumber(row[kResolution]);
         if (!resolution || *resolution < *rules_.lowestResolution) {
-            Add(record, CheckItem::Resolution, requirements_.resolution, row[kResolution] + Text("DPI"));
+            Add(index, CheckItem::Resolution, requirements_.resolution.bytes(),
+                Keep({row[kResolution].bytes(), "DPI"}));
         }
     }
     if (file.decoded && rules_.colourModes &&
         std::ranges::find(*rules_.colourModes, row[kColour]) == rules_.colourModes->end()) {
-        Add(record, CheckItem::ColourMode, requirements_.colourModes, row[kColour]);
+        Add(index, CheckItem::ColourMode, requirements_.colourModes.bytes(), Keep(row[kColour].bytes()));
     }
-    if (rules_.formats && std::ranges::find(*rules_.formats, record.format) == rules_.formats->end()) {
-        Add(record, CheckItem::Format, requirements_.formats,
-            record.format.empty() ? P("（无扩展名）") : record.format);
+    if (rules_.formats && std::ranges::find(*rules_.formats, format) == rules_.formats->end()) {
+        Add(index, CheckItem::Format, requirements_.formats.bytes(),
+            format.empty() ? P("（无扩展名）") : format.bytes());
     }
     if (file.decoded && rules_.lowestJpegQuality && file.format == ImageFormat::Jpg) {
         const auto quality = LeadingNumber(row[kQuality]);
         if (!quality || *quality < *rules_.lowestJpegQuality) {
-            Add(record, CheckItem::JpegQuality, requirements_.jpegQuality, row[kQuality]);
+            Add(index, CheckItem::JpegQuality, requirements_.jpegQuality.bytes(), Keep(row[kQuality].bytes()));
         }
     }
     if (rules_.checkFiles) {
         if (record.size == 0) {
-            Add(record, CheckItem::EmptyFile, P("文件不为空"), P("0字节"));
-        } else if (!file.decoded && IsImageExtension(record.format)) {
-            Add(record, CheckItem::Unrecognised, P("能识别为图像"),
-                file.notReadReason.empty() ? P("无法解码") : P("无法解码：") + file.notReadReason);
+            Add(index, CheckItem::EmptyFile, P("文件不为空"), P("0字节"));
+        } else if (!file.decoded && IsImageExtension(format)) {
+            Add(index, CheckItem::Unrecognised, P("能识别为图像"),
+                file.notReadReason.empty() ? P("无法解码") : Keep({P("无法解码："), file.notReadReason.bytes()}));
         } else if (!file.decoded) {
-            Add(record, CheckItem::NotImage, P("只含图像文件"),
-                record.format.empty() ? P("无扩展名的文件") : record.format + P("文件"));
-        } else if (const FormatNames* names = NamesOf(file.format); names && !ExtensionNames(*names, record.format)) {
-            Add(record, CheckItem::ExtensionContent, P("内容与扩展名相符"),
-                P("扩展名为") + (record.format.empty() ? P("空") : record.format) +
-                    P(std::string("，内容为") + names->name + "图像"));
+            Add(index, CheckItem::NotImage, P("只含图像文件"),
+                format.empty() ? P("无扩展名的文件") : Keep({format.bytes(), P("文件")}));
+        } else if (const FormatNames* names = NamesOf(file.format); names && !ExtensionNames(*names, format)) {
+            Add(index, CheckItem::ExtensionContent, P("内容与扩展名相符"),
+                Keep({P("扩展名为"), format.empty() ? P("空") : format.bytes(),
+                      P(std::string("，内容为") + names->name + "图像")}));
         }
     }
     if (file.digest != nullptr && !file.digest->digests) {
-        Add(record, CheckItem::Digest, P("能完整读取并计算摘要"), P(file.digest->failure));
+        Add(index, CheckItem::Digest, P("能完整读取并计算摘要"), P(file.digest->failure));
     }
 }
 
@@ -275,162 +379,195 @@ void AcceptanceCheck::Finish() {
 }
 
 void AcceptanceCheck::CheckOneFormat() {
-    std::map<Text, std::int64_t> counts;
-    std::vector<Text> order;
+    std::vector<std::uint32_t> order;  // formats in the order first seen
+    std::vector<std::int64_t> counts;
+    std::vector<std::uint32_t> slot(formats_.size(), UINT32_MAX);
     for (const CheckedRecord& record : records_) {
         if (!record.image) continue;
-        if (counts[record.format]++ == 0) order.push_back(record.format);
+        if (slot[record.format] == UINT32_MAX) {
+            slot[record.format] = static_cast<std::uint32_t>(order.size());
+            order.push_back(record.format);
+            counts.push_back(0);
+        }
+        ++counts[slot[record.format]];
     }
     if (order.size() < 2) return;
-    const Text batchFormat = MostCommon(counts, order);
-    const Text requirement = P("与本批主要格式") + batchFormat + P("一致");
-    for (const CheckedRecord& record : records_) {
+    const std::uint32_t batchFormat = MostCommon(order, counts);
+    const std::string_view requirement = Keep({P("与本批主要格式"), formats_[batchFormat].bytes(), P("一致")});
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const CheckedRecord& record = records_[i];
         if (record.image && record.format != batchFormat) {
-            Add(record, CheckItem::OneFormat, requirement, record.format.empty() ? P("（无扩展名）") : record.format);
+            const Text& format = FormatOf(record);
+            Add(static_cast<std::uint32_t>(i), CheckItem::OneFormat, requirement,
+                format.empty() ? P("（无扩展名）") : format.bytes());
         }
     }
 }
 
 void AcceptanceCheck::CheckPageSequences() {
-    struct Archive {
-        Text number;
-        std::vector<const CheckedRecord*> pages;
-    };
-    std::vector<Archive> archives;
-    std::map<std::string, std::size_t> indexOf;
-    const std::string first = std::to_string(rules_.firstPage);
-    for (const CheckedRecord& record : records_) {
-        if (!record.image) continue;
-        if (!record.pageDigits) {
-            Add(record, CheckItem::Naming, P("档号加页号（页号为数字，从" + first + "起）"), P("文件名不以页号结尾"));
-            continue;
-        }
-        const auto [at, added] = indexOf.emplace(ArchiveKey(record.archiveNumber), archives.size());
-        if (added) archives.push_back({record.archiveNumber, {}});
-        archives[at->second].pages.push_back(&record);
-    }
-
-    for (const Archive& archive : archives) {
-        std::map<std::size_t, std::int64_t> widthCounts;
-        std::vector<std::size_t> widthOrder;
-        for (const CheckedRecord* page : archive.pages) {
-            if (widthCounts[page->pageDigits->size()]++ == 0) widthOrder.push_back(page->pageDigits->size());
-        }
-        const std::size_t width = MostCommon(widthCounts, widthOrder);
-        const std::string widthText = std::to_string(width);
-
-        std::map<std::uint64_t, const CheckedRecord*> byValue;
-        for (const CheckedRecord* page : archive.pages) {
-            const std::string digits = page->pageDigits->bytes();
-            if (digits.size() != width) {
-                Add(*page, CheckItem::PageNumberWidth, P("页号" + widthText + "位"),
-                    Text(std::to_string(digits.size())) + P("位（") + Text(digits) + P("）"));
+    const std::string_view first = Keep(std::to_string(rules_.firstPage));
+    const Grouped archives =
+        GroupRecords(records_.size(), groupIndex_.size(), [&](std::size_t i) -> std::optional<std::uint32_t> {
+            const CheckedRecord& record = records_[i];
+            if (!record.image) return std::nullopt;
+            if (record.pageDigits.empty()) {
+                Add(static_cast<std::uint32_t>(i), CheckItem::Naming,
+                    P("档号加页号（页号为数字，从" + std::string(first) + "起）"), P("文件名不以页号结尾"));
+                return std::nullopt;
             }
-            const std::uint64_t value = PageValue(*page->pageDigits);
-            if (value < static_cast<std::uint64_t>(rules_.firstPage)) {
-                Add(*page, CheckItem::Naming, P("页号从" + first + "起"), P("页号") + Text(digits));
+            return GroupOf(record);
+        });
+
+    const auto firstPage = static_cast<std::uint64_t>(rules_.firstPage);
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> byValue;  // (page number, record), reused
+    for (std::size_t a = 0; a < archives.size(); ++a) {
+        const std::span<const std::uint32_t> pages = archives[a];
+        std::vector<std::size_t> widthOrder;
+        std::vector<std::int64_t> widthCounts;
+        for (const std::uint32_t page : pages) {
+            const std::size_t width = records_[page].pageDigits.size();
+            const auto at = std::ranges::find(widthOrder, width);
+            if (at == widthOrder.end()) {
+                widthOrder.push_back(width);
+                widthCounts.push_back(1);
+            } else {
+                ++widthCounts[static_cast<std::size_t>(at - widthOrder.begin())];
+            }
+        }
+        const std::size_t width = MostCommon(widthOrder, widthCounts);
+        const std::string_view widthRequirement = Keep({P("页号"), std::to_string(width), P("位")});
+
+        // A page number's first file in entry order; any later one repeats it.
+        byValue.clear();
+        for (const std::uint32_t page : pages) {
+            const std::uint64_t value = PageValue(records_[page].pageDigits);
+            if (value >= firstPage) byValue.emplace_back(value, page);
+        }
+        std::ranges::sort(byValue);
+        for (const std::uint32_t page : pages) {
+            const CheckedRecord& record = records_[page];
+            const std::string_view digits = record.pageDigits;
+            if (digits.size() != width) {
+                Add(page, CheckItem::PageNumberWidth, widthRequirement,
+                    Keep({std::to_string(digits.size()), P("位（"), digits, P("）")}));
+            }
+            const std::uint64_t value = PageValue(digits);
+            if (value < firstPage) {
+                Add(page, CheckItem::Naming, P("页号从" + std::string(first) + "起"), Keep({P("页号"), digits}));
                 continue;
             }
-            const auto [at, added] = byValue.emplace(value, page);
-            if (!added) {
-                Add(*page, CheckItem::RepeatedPageNumber, P("页号只出现一次"),
-                    P("页号") + Text(digits) + P("与") + at->second->relativePath + P("相同"));
+            const auto firstWithValue =
+                std::ranges::lower_bound(byValue, std::pair<std::uint64_t, std::uint32_t>(value, 0));
+            if (firstWithValue->second != page) {
+                Add(page, CheckItem::RepeatedPageNumber, P("页号只出现一次"),
+                    Keep({P("页号"), digits, P("与"), records_[firstWithValue->second].relativePath, P("相同")}));
             }
         }
         if (byValue.empty()) continue;
 
         // Every number from the first page to the highest present, each run of absent ones told once when long.
-        const Text folder = FolderPart(archive.pages.front()->relativePath);
-        const std::uint64_t last = byValue.rbegin()->first;
-        const Text requirement = P("页号") + Text(PageText(static_cast<std::uint64_t>(rules_.firstPage), width)) +
-                                 P("至") + Text(PageText(last, width)) + P("连续");
-        std::uint64_t expected = static_cast<std::uint64_t>(rules_.firstPage);
+        const CheckedRecord& front = records_[pages.front()];
+        const std::uint32_t archive = front.archive;
+        const std::string_view folder = FolderPrefixOf(front.relativePath);
+        const std::uint64_t last = byValue.back().first;
+        const std::string_view requirement =
+            Keep({P("页号"), PageText(firstPage, width), P("至"), PageText(last, width), P("连续")});
+        std::uint64_t expected = firstPage;
         for (const auto& [value, page] : byValue) {
             if (value > expected) {
                 const std::uint64_t gap = value - expected;
                 if (gap > kLongestGapListed) {
-                    AddForArchive(archive.number, folder, CheckItem::MissingPage, requirement,
-                                  P("缺第") + Text(PageText(expected, width)) + P("至") +
-                                      Text(PageText(value - 1, width)) + P("页（共") + Text(std::to_string(gap)) +
-                                      P("页）"));
+                    AddForArchive(archive, folder, CheckItem::MissingPage, requirement,
+                                  Keep({P("缺第"), PageText(expected, width), P("至"), PageText(value - 1, width),
+                                        P("页（共"), std::to_string(gap), P("页）")}));
                 } else {
                     for (std::uint64_t missing = expected; missing < value; ++missing) {
-                        AddForArchive(archive.number, folder, CheckItem::MissingPage, requirement,
-                                      P("缺第") + Text(PageText(missing, width)) + P("页"));
+                        AddForArchive(archive, folder, CheckItem::MissingPage, requirement,
+                                      Keep({P("缺第"), PageText(missing, width), P("页")}));
                     }
                 }
             }
             if (value == std::numeric_limits<std::uint64_t>::max()) break;
-            expected = value + 1;
+            expected = std::max(expected, value + 1);
         }
     }
 }
 
 void AcceptanceCheck::CheckRepeatedPages() {
     struct Seen {
-        const CheckedRecord* first = nullptr;                    // the group's first file
-        std::map<std::string, const CheckedRecord*> perArchive;  // its first file in each archive number
+        std::uint32_t first = UINT32_MAX;                             // the group's first file
+        std::unordered_map<std::uint32_t, std::uint32_t> perArchive;  // its first file in each archive
     };
-    std::map<std::pair<std::int64_t, std::array<std::uint8_t, 32>>, Seen> groups;
-    for (const CheckedRecord& record : records_) {
+    struct ContentHash {
+        std::size_t operator()(const std::pair<std::int64_t, std::array<std::uint8_t, 32>>& key) const {
+            std::size_t hash = 0;
+            std::copy_n(key.second.begin(), sizeof hash, reinterpret_cast<std::uint8_t*>(&hash));
+            return hash ^ static_cast<std::size_t>(key.first);
+        }
+    };
+    std::unordered_map<std::pair<std::int64_t, std::array<std::uint8_t, 32>>, Seen, ContentHash> groups;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const CheckedRecord& record = records_[i];
+        const auto index = static_cast<std::uint32_t>(i);
         // Empty files are all alike; they are told as empty files.
         const FileDigests* digests = DigestsOf(record);
         if (digests == nullptr || record.size <= 0) continue;
         Seen& seen = groups[{record.size, digests->sha256}];
-        const std::string archive = ArchiveKey(record.archiveNumber);
-        if (seen.first == nullptr) {
-            seen.first = &record;
-            seen.perArchive.emplace(archive, &record);
+        if (seen.first == UINT32_MAX) {
+            seen.first = index;
+            seen.perArchive.emplace(GroupOf(record), index);
             continue;
         }
-        const auto [at, added] = seen.perArchive.emplace(archive, &record);
+        const auto [at, added] = seen.perArchive.emplace(GroupOf(record), index);
         if (!added) {
-            Add(record, CheckItem::RepeatedPage, P("同一档号内无重复页面"),
-                P("与") + at->second->relativePath + P("内容相同"));
+            Add(index, CheckItem::RepeatedPage, P("同一档号内无重复页面"),
+                Keep({P("与"), records_[at->second].relativePath, P("内容相同")}));
         } else {
-            Add(record, CheckItem::RepeatedPage, P("不同档号间无重复页面"),
-                P("与") + seen.first->relativePath + P("内容相同（档号") + seen.first->archiveNumber + P("）"));
+            const CheckedRecord& first = records_[seen.first];
+            Add(index, CheckItem::RepeatedPage, P("不同档号间无重复页面"),
+                Keep({P("与"), first.relativePath, P("内容相同（档号"), archiveNumbers_[first.archive].bytes(),
+                      P("）")}));
         }
     }
 }
 
 void AcceptanceCheck::CheckCatalogue() {
-    struct Images {
-        Text number;
-        Text folder;
-        std::int64_t count = 0;
-    };
-    std::vector<Images> archives;
-    std::map<std::string, std::size_t> indexOf;
-    for (const CheckedRecord& record : records_) {
-        if (!record.image) continue;
-        const auto [at, added] = indexOf.emplace(ArchiveKey(record.archiveNumber), archives.size());
-        if (added) archives.push_back({record.archiveNumber, FolderPart(record.relativePath), 0});
-        ++archives[at->second].count;
-    }
+    // Image files by archive, each archive shown as its first image file names it.
+    const Grouped archives =
+        GroupRecords(records_.size(), groupIndex_.size(), [&](std::size_t i) -> std::optional<std::uint32_t> {
+            if (!records_[i].image) return std::nullopt;
+            return GroupOf(records_[i]);
+        });
+    std::vector<std::uint32_t> imagesOf(groupIndex_.size(), UINT32_MAX);  // archive group -> its slot in archives
+    for (std::size_t a = 0; a < archives.size(); ++a) imagesOf[archives.keys[a]] = static_cast<std::uint32_t>(a);
 
-    std::map<std::string, bool> catalogued;
+    std::vector<bool> catalogued(archives.size(), false);
     for (const CatalogueEntry& entry : rules_.catalogue->entries) {
-        const std::string key = ArchiveKey(entry.archiveNumber);
-        catalogued[key] = true;
-        const std::string requirement =
-            "页数" + std::to_string(entry.pages) + "（目录第" + std::to_string(entry.line) + "行）";
-        const auto at = indexOf.find(key);
-        if (at == indexOf.end()) {
-            AddForArchive(entry.archiveNumber, Text(), CheckItem::CatalogueWithoutImages, U(requirement),
-                          U("没有图像文件"));
+        const std::string_view requirement =
+            Keep(U("页数" + std::to_string(entry.pages) + "（目录第" + std::to_string(entry.line) + "行）").bytes());
+        const auto group = groupIndex_.find(ArchiveKey(entry.archiveNumber));
+        // A number the files never had is given an index of its own below, past imagesOf's end.
+        const std::uint32_t slot =
+            group == groupIndex_.end() || group->second >= imagesOf.size() ? UINT32_MAX : imagesOf[group->second];
+        const std::uint32_t archive = ArchiveIndex(entry.archiveNumber);
+        if (slot == UINT32_MAX) {
+            AddForArchive(archive, {}, CheckItem::CatalogueWithoutImages, requirement, P("没有图像文件"));
             continue;
         }
-        const Images& images = archives[at->second];
-        if (images.count != entry.pages) {
-            AddForArchive(entry.archiveNumber, images.folder, CheckItem::CataloguePages, U(requirement),
-                          U(std::to_string(images.count) + "个图像文件"));
+        catalogued[slot] = true;
+        const std::span<const std::uint32_t> images = archives[slot];
+        if (static_cast<std::int64_t>(images.size()) != entry.pages) {
+            AddForArchive(archive, FolderPrefixOf(records_[images.front()].relativePath), CheckItem::CataloguePages,
+                          requirement, Keep(U(std::to_string(images.size()) + "个图像文件").bytes()));
         }
     }
-    for (const Images& images : archives) {
-        if (catalogued.contains(ArchiveKey(images.number))) continue;
-        AddForArchive(images.number, images.folder, CheckItem::ImagesWithoutCatalogue, U("档号列在目录中"),
-                      U(std::to_string(images.count) + "个图像文件，目录中没有此档号"));
+    for (std::size_t a = 0; a < archives.size(); ++a) {
+        if (catalogued[a]) continue;
+        const std::span<const std::uint32_t> images = archives[a];
+        const CheckedRecord& front = records_[images.front()];
+        AddForArchive(front.archive, FolderPrefixOf(front.relativePath), CheckItem::ImagesWithoutCatalogue,
+                      P("档号列在目录中"),
+                      Keep(U(std::to_string(images.size()) + "个图像文件，目录中没有此档号").bytes()));
     }
 }
 

@@ -8,9 +8,12 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <memory_resource>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -47,6 +50,7 @@ inline constexpr int kCheckItemCount = static_cast<int>(CheckItem::Digest) + 1;
 // The item's name as the report shows it, UTF-8.
 const char* CheckItemName(CheckItem item);
 
+// A finding as the report shows it.
 struct Finding {
     Text archiveNumber;  // 档号
     Text fileName;       // 计算机文件名; empty for a finding about an archive number
@@ -64,13 +68,15 @@ struct CheckedFile {
     const DigestResult* digest = nullptr;                     // set when the run computed digests
 };
 
-// A file as the check keeps it for the batch rules and the digest sheet;
-// kept small, since a batch keeps one per file.
+// A file as the check keeps it for the batch rules, the findings and the
+// digest sheet. Kept small, since a batch keeps one per file: its texts are
+// GB18030 bytes in the check's own store, its archive number and format
+// indexes of the distinct ones.
 struct CheckedRecord {
-    Text archiveNumber;
-    std::optional<Text> pageDigits;
-    Text relativePath;  // its file name is the part after the last "/"
-    Text format;        // column H
+    std::string_view relativePath;  // its file name is the part after the last "/"
+    std::string_view pageDigits;    // empty when the name does not end in a page number
+    std::uint32_t archive = 0;      // the archive number as written
+    std::uint32_t format = 0;       // column H
     std::int64_t size = -1;
     std::int32_t digestIndex = -1;  // into the check's digests; -1 without
     bool image = false;             // decoded, or named as an image
@@ -86,8 +92,11 @@ class AcceptanceCheck {
 public:
     // folder: the image folder as the scan gave it; relative paths start below it.
     AcceptanceCheck(AcceptanceRules rules, const Text& folder);
+    // Records and findings point into the check's own store.
+    AcceptanceCheck(const AcceptanceCheck&) = delete;
+    AcceptanceCheck& operator=(const AcceptanceCheck&) = delete;
 
-    // Room for the files the run will add, so the kept files are never moved.
+    // Room for the files the run will add.
     void Reserve(std::size_t files);
     // One file, its row as written (fourteen texts, A to N) and its path.
     void AddFile(std::span<const Text> row, const Text& path, const CheckedFile& file);
@@ -95,42 +104,80 @@ public:
     void Finish();
 
     const AcceptanceRules& Rules() const { return rules_; }
-    const std::deque<Finding>& Findings() const { return findings_; }
-    // The files kept for the batch rules and the digest sheet: every file
-    // when one of those is on, none otherwise (a check of per-file rules
-    // alone keeps nothing per file, however large the batch).
+    std::size_t FindingCount() const { return findings_.size(); }
+    // The index-th finding, by file in entry order, then the batch rules' in rule order.
+    Finding FindingAt(std::size_t index) const;
+    // The files kept: every file when a batch rule or digests are on (the
+    // digest sheet lists them); otherwise only those with findings, so a
+    // check of per-file rules alone keeps little however large the batch.
     const std::vector<CheckedRecord>& Files() const { return records_; }
     std::int64_t FilesChecked() const { return filesChecked_; }
     // A kept file's digests, or nullptr when it has none.
     const FileDigests* DigestsOf(const CheckedRecord& record) const;
-    // A kept file's name (column I).
+    // A kept file's archive number, name (column I) and path below the image folder.
+    Text ArchiveNumberOf(const CheckedRecord& record) const;
     static Text FileNameOf(const CheckedRecord& record);
+    static Text RelativePathOf(const CheckedRecord& record) { return Text(record.relativePath); }
     // Every rule that is on, with the findings it gave.
     std::vector<RuleSummary> Summary() const;
 
 private:
-    void Add(const CheckedRecord& record, CheckItem item, Text requirement, Text actual);
-    void AddForArchive(const Text& archiveNumber, const Text& relativeFolder, CheckItem item, Text requirement,
-                       Text actual);
-    void CheckFileRules(std::span<const Text> row, const CheckedRecord& record, const CheckedFile& file);
+    // A finding as kept: the file it is about, or an archive number and folder.
+    struct KeptFinding {
+        std::uint32_t file = kAboutArchive;  // into records_
+        std::uint32_t archive = 0;           // for a finding about an archive number
+        CheckItem item = CheckItem::Resolution;
+        std::string_view folder;  // for a finding about an archive number
+        std::string_view requirement;
+        std::string_view actual;
+    };
+    static constexpr std::uint32_t kAboutArchive = UINT32_MAX;
+    struct StringHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    template <typename Value>
+    using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
+
+    void Add(std::uint32_t file, CheckItem item, std::string_view requirement, std::string_view actual);
+    void AddForArchive(std::uint32_t archive, std::string_view folder, CheckItem item, std::string_view requirement,
+                       std::string_view actual);
+    void CheckFileRules(std::span<const Text> row, std::uint32_t index, const CheckedRecord& record,
+                        const CheckedFile& file);
     void CheckOneFormat();
     void CheckPageSequences();
     void CheckRepeatedPages();
     void CheckCatalogue();
-    Text RelativePath(const Text& path) const;
-    // The Text of a UTF-8 phrase, converted once: findings repeat the same few thousands of times.
-    const Text& P(const std::string& utf8);
+    std::uint32_t ArchiveIndex(const Text& archiveNumber);
+    std::uint32_t FormatIndex(const Text& format);
+    const Text& FormatOf(const CheckedRecord& record) const { return formats_[record.format]; }
+    std::uint32_t GroupOf(const CheckedRecord& record) const { return archiveGroups_[record.archive]; }
+    // The bytes, copied into the check's store; the parts joined.
+    std::string_view Keep(std::string_view bytes);
+    std::string_view Keep(std::initializer_list<std::string_view> parts);
+    // The GB18030 bytes of a UTF-8 phrase, converted once: findings repeat the same few thousands of times.
+    std::string_view P(std::string_view utf8);
 
     AcceptanceRules rules_;
     std::string folderPrefix_;
     bool keepRecords_ = false;
     std::int64_t filesChecked_ = 0;
+    // Every kept text lives here until the check ends; nothing is freed one by one.
+    std::pmr::monotonic_buffer_resource store_;
     std::vector<CheckedRecord> records_;
     std::vector<FileDigests> digests_;
+    // Archive numbers as written, and the groups they fall in: those equal
+    // but for surrounding spaces are one archive.
+    std::vector<Text> archiveNumbers_;
+    StringMap<std::uint32_t> archiveIndex_;
+    std::vector<std::uint32_t> archiveGroups_;
+    StringMap<std::uint32_t> groupIndex_;  // by the archive number without surrounding spaces, UTF-8
+    std::uint32_t lastArchive_ = UINT32_MAX;
+    std::deque<Text> formats_;  // a deque: findings view these texts, which must not move
     // A deque: a strict rule can find something in most files, and a vector
     // would move them all each time it grows.
-    std::deque<Finding> findings_;
-    std::unordered_map<std::string, Text> phrases_;
+    std::deque<KeptFinding> findings_;
+    StringMap<Text> phrases_;
     struct {
         Text resolution, colourModes, formats, jpegQuality;
     } requirements_;  // of the rules judged on every file, made once

@@ -26,7 +26,8 @@ std::optional<sheet::WorkbookFailure> WriteFindings(sheet::RowWorkbook& workbook
     for (int item = 0; item < kCheckItemCount; ++item) {
         itemNames[static_cast<std::size_t>(item)] = TextFromUtf8(CheckItemName(static_cast<CheckItem>(item)));
     }
-    for (const Finding& finding : check.Findings()) {
+    for (std::size_t i = 0; i < check.FindingCount(); ++i) {
+        const Finding finding = check.FindingAt(i);
         const std::array<Text, 6> row = {finding.archiveNumber, finding.fileName,
                                          finding.relativePath,  itemNames[static_cast<std::size_t>(finding.item)],
                                          finding.requirement,   finding.actual};
@@ -42,7 +43,7 @@ std::optional<sheet::WorkbookFailure> WriteSummary(sheet::RowWorkbook& workbook,
                                          ToText(rule.findings)};
         if (auto failure = workbook.AppendRow(row)) return failure;
     }
-    const auto findings = static_cast<std::int64_t>(check.Findings().size());
+    const auto findings = static_cast<std::int64_t>(check.FindingCount());
     const std::array<std::array<Text, 3>, 3> totals = {{
         {TextFromUtf8("检验文件数"), Text(), ToText(check.FilesChecked())},
         {TextFromUtf8("问题总数"), Text(), ToText(findings)},
@@ -64,8 +65,12 @@ std::optional<sheet::WorkbookFailure> WriteDigests(sheet::RowWorkbook& workbook,
         const FileDigests* digests = check.DigestsOf(file);
         const Text sm3 = digests ? Text(DigestHex(digests->sm3)) : Text();
         const Text sha256 = digests ? Text(DigestHex(digests->sha256)) : Text();
-        const std::array<Text, 6> row = {file.archiveNumber, AcceptanceCheck::FileNameOf(file), file.relativePath,
-                                         ToText(file.size),  sm3,           sha256};
+        const std::array<Text, 6> row = {check.ArchiveNumberOf(file),
+                                         AcceptanceCheck::FileNameOf(file),
+                                         AcceptanceCheck::RelativePathOf(file),
+                                         ToText(file.size),
+                                         sm3,
+                                         sha256};
         if (auto failure = workbook.AppendRow(row)) return failure;
     }
     return std::nullopt;
@@ -86,7 +91,7 @@ std::string Sha256Manifest(const AcceptanceCheck& check) {
     for (const CheckedRecord& file : check.Files()) {
         const FileDigests* digests = check.DigestsOf(file);
         if (digests == nullptr) continue;
-        const std::string path = TextToNativeName(file.relativePath);
+        const std::string path = TextToNativeName(AcceptanceCheck::RelativePathOf(file));
         std::string escaped;
         bool escapes = false;
         for (const char c : path) {

@@ -172,7 +172,7 @@ RunResult RunExtraction(WindowPort& window, const FileSystem& fs, sheet::Workboo
             result.outcome = RunOutcome::SaveFailed;
             return result;
         }
-        result.findings = static_cast<std::int64_t>(check->Findings().size());
+        result.findings = static_cast<std::int64_t>(check->FindingCount());
     }
 
     window.ReportSaving();

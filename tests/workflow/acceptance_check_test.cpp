@@ -316,7 +316,8 @@ std::vector<std::vector<std::string>> SequenceFindings(const std::vector<std::st
     }
     check.Finish();
     std::vector<std::vector<std::string>> findings;
-    for (const Finding& finding : check.Findings()) {
+    for (std::size_t i = 0; i < check.FindingCount(); ++i) {
+        const Finding finding = check.FindingAt(i);
         findings.push_back({TextToUtf8(finding.archiveNumber), TextToUtf8(finding.relativePath),
                             CheckItemName(finding.item), TextToUtf8(finding.requirement), TextToUtf8(finding.actual)});
     }
@@ -369,6 +370,44 @@ TEST(PageSequence, GapsRepeatsAndWidthsPerArchiveNumber) {
     }
 }
 
+// Findings keep what they name while the batch goes on: later files bring
+// new formats and archive numbers, and a check of per-file rules alone
+// keeps only the files that have findings.
+TEST(AcceptanceCheckOverRows, EachFindingNamesItsOwnFileWhateverFollows) {
+    const std::vector<std::string> paths = {"/scan/A-1.bmp",    "/scan/x/B-1.png", "/scan/C-1.jpg",  "/scan/D-1.gif",
+                                            "/scan/档案-1.tif", "/scan/y/E-1.pcx", "/scan/F-1.wbmp", "/scan/G-1.jpeg"};
+    for (const bool keepEveryFile : {false, true}) {
+        SCOPED_TRACE(keepEveryFile);
+        AcceptanceRules rules;
+        rules.formats = std::vector<Text>{Text("jpg")};
+        rules.pageSequence = keepEveryFile;  // one page 1 per archive: nothing to find
+        AcceptanceCheck check(rules, Text("/scan"));
+        for (const std::string& path : paths) {
+            check.AddFile(RowFor(path), TextFromUtf8(path), {.decoded = true, .format = image::ImageFormat::Jpg});
+        }
+        check.Finish();
+        std::vector<std::vector<std::string>> findings;
+        for (std::size_t i = 0; i < check.FindingCount(); ++i) {
+            const Finding finding = check.FindingAt(i);
+            findings.push_back({TextToUtf8(finding.archiveNumber), TextToUtf8(finding.fileName),
+                                TextToUtf8(finding.relativePath), CheckItemName(finding.item),
+                                TextToUtf8(finding.requirement), TextToUtf8(finding.actual)});
+        }
+        const std::vector<std::vector<std::string>> expected = {
+            {"A", "A-1.bmp", "A-1.bmp", "格式", "jpg", "bmp"},
+            {"B", "B-1.png", "x/B-1.png", "格式", "jpg", "png"},
+            {"D", "D-1.gif", "D-1.gif", "格式", "jpg", "gif"},
+            {"档案", "档案-1.tif", "档案-1.tif", "格式", "jpg", "tif"},
+            {"E", "E-1.pcx", "y/E-1.pcx", "格式", "jpg", "pcx"},
+            {"F", "F-1.wbmp", "F-1.wbmp", "格式", "jpg", "wbmp"},
+            {"G", "G-1.jpeg", "G-1.jpeg", "格式", "jpg", "jpeg"},
+        };
+        EXPECT_EQ(findings, expected);
+        EXPECT_EQ(check.Files().size(), keepEveryFile ? paths.size() : expected.size());
+        EXPECT_EQ(check.FilesChecked(), static_cast<std::int64_t>(paths.size()));
+    }
+}
+
 // ---- the manifest ----
 
 TEST(Sha256Manifest, PathsThatNeedItAreEscapedAsSha256sumDoes) {
@@ -385,8 +424,8 @@ TEST(Sha256Manifest, PathsThatNeedItAreEscapedAsSha256sumDoes) {
     std::string expected;
     for (std::size_t i = 0; i < 32; ++i) expected += "ab";
     EXPECT_EQ(Sha256Manifest(check), expected + "  a/1.jpg\n\\" + expected + "  a\\\\b.jpg\n");
-    ASSERT_EQ(check.Findings().size(), 1u);
-    EXPECT_EQ(check.Findings()[0].item, CheckItem::Digest);
+    ASSERT_EQ(check.FindingCount(), 1u);
+    EXPECT_EQ(check.FindingAt(0).item, CheckItem::Digest);
 }
 
 }  // namespace
