@@ -248,9 +248,10 @@ std::uint32_t AcceptanceCheck::ArchiveIndex(const Text& archiveNumber) {
 
 std::uint32_t AcceptanceCheck::FormatIndex(const Text& format) {
     for (std::size_t i = 0; i < formats_.size(); ++i) {
-        if (formats_[i] == format) return static_cast<std::uint32_t>(i);
+        if (formats_[i].text == format) return static_cast<std::uint32_t>(i);
     }
-    formats_.push_back(format);
+    const bool allowed = rules_.formats && std::ranges::find(*rules_.formats, format) != rules_.formats->end();
+    formats_.push_back({format, IsImageExtension(format), allowed});
     return static_cast<std::uint32_t>(formats_.size() - 1);
 }
 
@@ -307,7 +308,7 @@ void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const
     record.archive = ArchiveIndex(name.archiveNumber.empty() ? FolderNameOf(path) : name.archiveNumber);
     record.format = FormatIndex(row[kFormat]);
     record.size = LeadingNumber(row[kSize]).value_or(-1);
-    record.image = file.decoded || IsImageExtension(row[kFormat]);
+    record.image = file.decoded || FormatOf(record).image;
     record.relativePath = relativePath;
     if (name.pageDigits) record.pageDigits = name.pageDigits->bytes();
     if (file.digest != nullptr && file.digest->digests && keepRecords_) {
@@ -318,8 +319,7 @@ void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const
     CheckFileRules(row, static_cast<std::uint32_t>(records_.size()), record, file);
     ++filesChecked_;
     if (keepRecords_ || findings_.size() != findingsBefore) {
-        // Until now the texts were the caller's.
-        record.relativePath = Keep(record.relativePath);
+        // Until now the digits were the row's.
         record.pageDigits = Keep(record.pageDigits);
         records_.push_back(record);
     }
@@ -327,7 +327,8 @@ void AcceptanceCheck::AddFile(std::span<const Text> row, const Text& path, const
 
 void AcceptanceCheck::CheckFileRules(std::span<const Text> row, std::uint32_t index, const CheckedRecord& record,
                                      const CheckedFile& file) {
-    const Text& format = FormatOf(record);
+    const KnownFormat& known = FormatOf(record);
+    const Text& format = known.text;
     // The image values of a file no decoder accepted are defaults, not the
     // file's: such a file is judged by the file rules alone.
     if (file.decoded && rules_.lowestResolution) {
@@ -341,7 +342,7 @@ void AcceptanceCheck::CheckFileRules(std::span<const Text> row, std::uint32_t in
         std::ranges::find(*rules_.colourModes, row[kColour]) == rules_.colourModes->end()) {
         Add(index, CheckItem::ColourMode, requirements_.colourModes.bytes(), Keep(row[kColour].bytes()));
     }
-    if (rules_.formats && std::ranges::find(*rules_.formats, format) == rules_.formats->end()) {
+    if (rules_.formats && !known.allowed) {
         Add(index, CheckItem::Format, requirements_.formats.bytes(),
             format.empty() ? P("（无扩展名）") : format.bytes());
     }
@@ -354,7 +355,7 @@ void AcceptanceCheck::CheckFileRules(std::span<const Text> row, std::uint32_t in
     if (rules_.checkFiles) {
         if (record.size == 0) {
             Add(index, CheckItem::EmptyFile, P("文件不为空"), P("0字节"));
-        } else if (!file.decoded && IsImageExtension(format)) {
+        } else if (!file.decoded && known.image) {
             Add(index, CheckItem::Unrecognised, P("能识别为图像"),
                 file.notReadReason.empty() ? P("无法解码") : Keep({P("无法解码："), file.notReadReason.bytes()}));
         } else if (!file.decoded) {
@@ -393,11 +394,11 @@ void AcceptanceCheck::CheckOneFormat() {
     }
     if (order.size() < 2) return;
     const std::uint32_t batchFormat = MostCommon(order, counts);
-    const std::string_view requirement = Keep({P("与本批主要格式"), formats_[batchFormat].bytes(), P("一致")});
+    const std::string_view requirement = Keep({P("与本批主要格式"), formats_[batchFormat].text.bytes(), P("一致")});
     for (std::size_t i = 0; i < records_.size(); ++i) {
         const CheckedRecord& record = records_[i];
         if (record.image && record.format != batchFormat) {
-            const Text& format = FormatOf(record);
+            const Text& format = FormatOf(record).text;
             Add(static_cast<std::uint32_t>(i), CheckItem::OneFormat, requirement,
                 format.empty() ? P("（无扩展名）") : format.bytes());
         }

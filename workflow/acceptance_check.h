@@ -69,11 +69,11 @@ struct CheckedFile {
 };
 
 // A file as the check keeps it for the batch rules, the findings and the
-// digest sheet. Kept small, since a batch keeps one per file: its texts are
-// GB18030 bytes in the check's own store, its archive number and format
-// indexes of the distinct ones.
+// digest sheet. Kept small, since a batch keeps one per file: its path is
+// the caller's, its page digits in the check's own store (GB18030 bytes),
+// its archive number and format indexes of the distinct ones.
 struct CheckedRecord {
-    std::string_view relativePath;  // its file name is the part after the last "/"
+    std::string_view relativePath;  // into the path AddFile was given; its file name is the part after the last "/"
     std::string_view pageDigits;    // empty when the name does not end in a page number
     std::uint32_t archive = 0;      // the archive number as written
     std::uint32_t format = 0;       // column H
@@ -99,6 +99,8 @@ public:
     // Room for the files the run will add.
     void Reserve(std::size_t files);
     // One file, its row as written (fourteen texts, A to N) and its path.
+    // The path is kept by reference, not copied: it must outlive the check
+    // (a run's file list does), since a batch's paths would double its size.
     void AddFile(std::span<const Text> row, const Text& path, const CheckedFile& file);
     // Applies the batch rules; call once, after the last file.
     void Finish();
@@ -150,7 +152,13 @@ private:
     void CheckCatalogue();
     std::uint32_t ArchiveIndex(const Text& archiveNumber);
     std::uint32_t FormatIndex(const Text& format);
-    const Text& FormatOf(const CheckedRecord& record) const { return formats_[record.format]; }
+    // A column-H text as the check keeps it: what the per-file rules ask of it is worked out once per text.
+    struct KnownFormat {
+        Text text;
+        bool image = false;    // names an image format
+        bool allowed = false;  // among the allowed formats, when the rule is on
+    };
+    const KnownFormat& FormatOf(const CheckedRecord& record) const { return formats_[record.format]; }
     std::uint32_t GroupOf(const CheckedRecord& record) const { return archiveGroups_[record.archive]; }
     // The bytes, copied into the check's store; the parts joined.
     std::string_view Keep(std::string_view bytes);
@@ -173,7 +181,7 @@ private:
     std::vector<std::uint32_t> archiveGroups_;
     StringMap<std::uint32_t> groupIndex_;  // by the archive number without surrounding spaces, UTF-8
     std::uint32_t lastArchive_ = UINT32_MAX;
-    std::deque<Text> formats_;  // a deque: findings view these texts, which must not move
+    std::deque<KnownFormat> formats_;  // a deque: findings view these texts, which must not move
     // A deque: a strict rule can find something in most files, and a vector
     // would move them all each time it grows.
     std::deque<KeptFinding> findings_;

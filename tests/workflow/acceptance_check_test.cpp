@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -306,13 +307,21 @@ std::vector<Text> RowFor(const std::string& path) {
     return row;
 }
 
+// Paths held as a run's file list holds them: the check keeps them by reference.
+std::deque<Text> PathTexts(const std::vector<std::string>& paths) {
+    std::deque<Text> texts;
+    for (const std::string& path : paths) texts.push_back(TextFromUtf8(path));
+    return texts;
+}
+
 std::vector<std::vector<std::string>> SequenceFindings(const std::vector<std::string>& paths, int firstPage = 1) {
     AcceptanceRules rules;
     rules.pageSequence = true;
     rules.firstPage = firstPage;
+    const std::deque<Text> pathTexts = PathTexts(paths);
     AcceptanceCheck check(rules, Text("/scan"));
-    for (const std::string& path : paths) {
-        check.AddFile(RowFor(path), TextFromUtf8(path), {.decoded = true, .format = image::ImageFormat::Jpg});
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        check.AddFile(RowFor(paths[i]), pathTexts[i], {.decoded = true, .format = image::ImageFormat::Jpg});
     }
     check.Finish();
     std::vector<std::vector<std::string>> findings;
@@ -381,9 +390,10 @@ TEST(AcceptanceCheckOverRows, EachFindingNamesItsOwnFileWhateverFollows) {
         AcceptanceRules rules;
         rules.formats = std::vector<Text>{Text("jpg")};
         rules.pageSequence = keepEveryFile;  // one page 1 per archive: nothing to find
+        const std::deque<Text> pathTexts = PathTexts(paths);
         AcceptanceCheck check(rules, Text("/scan"));
-        for (const std::string& path : paths) {
-            check.AddFile(RowFor(path), TextFromUtf8(path), {.decoded = true, .format = image::ImageFormat::Jpg});
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            check.AddFile(RowFor(paths[i]), pathTexts[i], {.decoded = true, .format = image::ImageFormat::Jpg});
         }
         check.Finish();
         std::vector<std::vector<std::string>> findings;
@@ -413,13 +423,16 @@ TEST(AcceptanceCheckOverRows, EachFindingNamesItsOwnFileWhateverFollows) {
 TEST(Sha256Manifest, PathsThatNeedItAreEscapedAsSha256sumDoes) {
     AcceptanceRules rules;
     rules.digests = true;
+    const std::vector<std::string> paths = {"/scan/a/1.jpg", "/scan/a\\b.jpg", "/scan/c.jpg"};
+    const std::deque<Text> pathTexts = PathTexts(paths);
     AcceptanceCheck check(rules, Text("/scan"));
     DigestResult digest{FileDigests{}, {}};
     digest.digests->sha256.fill(0xAB);
-    check.AddFile(RowFor("/scan/a/1.jpg"), TextFromUtf8("/scan/a/1.jpg"), {.decoded = true, .digest = &digest});
-    check.AddFile(RowFor("/scan/a\\b.jpg"), TextFromUtf8("/scan/a\\b.jpg"), {.decoded = true, .digest = &digest});
     const DigestResult failed{std::nullopt, "文件未能完整读取"};
-    check.AddFile(RowFor("/scan/c.jpg"), TextFromUtf8("/scan/c.jpg"), {.decoded = true, .digest = &failed});
+    const DigestResult* digestOf[] = {&digest, &digest, &failed};
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        check.AddFile(RowFor(paths[i]), pathTexts[i], {.decoded = true, .digest = digestOf[i]});
+    }
     check.Finish();
     std::string expected;
     for (std::size_t i = 0; i < 32; ++i) expected += "ab";
