@@ -314,22 +314,39 @@ std::deque<Text> PathTexts(const std::vector<std::string>& paths) {
     return texts;
 }
 
-std::vector<std::vector<std::string>> SequenceFindings(const std::vector<std::string>& paths, int firstPage = 1) {
-    AcceptanceRules rules;
-    rules.pageSequence = true;
-    rules.firstPage = firstPage;
+// The check over made-up rows of decoded JPEGs: every finding as its six
+// texts, and how many files it kept.
+struct CheckedRows {
+    std::vector<std::vector<std::string>> findings;
+    std::size_t filesKept = 0;
+};
+
+CheckedRows CheckRows(const AcceptanceRules& rules, const std::vector<std::string>& paths) {
     const std::deque<Text> pathTexts = PathTexts(paths);
     AcceptanceCheck check(rules, Text("/scan"));
     for (std::size_t i = 0; i < paths.size(); ++i) {
         check.AddFile(RowFor(paths[i]), pathTexts[i], {.decoded = true, .format = image::ImageFormat::Jpg});
     }
     check.Finish();
-    std::vector<std::vector<std::string>> findings;
+    EXPECT_EQ(check.FilesChecked(), static_cast<std::int64_t>(paths.size()));
+    CheckedRows checked;
     for (std::size_t i = 0; i < check.FindingCount(); ++i) {
         const Finding finding = check.FindingAt(i);
-        findings.push_back({TextToUtf8(finding.archiveNumber), TextToUtf8(finding.relativePath),
-                            CheckItemName(finding.item), TextToUtf8(finding.requirement), TextToUtf8(finding.actual)});
+        checked.findings.push_back({TextToUtf8(finding.archiveNumber), TextToUtf8(finding.fileName),
+                                    TextToUtf8(finding.relativePath), CheckItemName(finding.item),
+                                    TextToUtf8(finding.requirement), TextToUtf8(finding.actual)});
     }
+    checked.filesKept = check.Files().size();
+    return checked;
+}
+
+// The page sequence's findings without the file name column.
+std::vector<std::vector<std::string>> SequenceFindings(const std::vector<std::string>& paths, int firstPage = 1) {
+    AcceptanceRules rules;
+    rules.pageSequence = true;
+    rules.firstPage = firstPage;
+    std::vector<std::vector<std::string>> findings = CheckRows(rules, paths).findings;
+    for (std::vector<std::string>& finding : findings) finding.erase(finding.begin() + 1);
     return findings;
 }
 
@@ -390,19 +407,7 @@ TEST(AcceptanceCheckOverRows, EachFindingNamesItsOwnFileWhateverFollows) {
         AcceptanceRules rules;
         rules.formats = std::vector<Text>{Text("jpg")};
         rules.pageSequence = keepEveryFile;  // one page 1 per archive: nothing to find
-        const std::deque<Text> pathTexts = PathTexts(paths);
-        AcceptanceCheck check(rules, Text("/scan"));
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            check.AddFile(RowFor(paths[i]), pathTexts[i], {.decoded = true, .format = image::ImageFormat::Jpg});
-        }
-        check.Finish();
-        std::vector<std::vector<std::string>> findings;
-        for (std::size_t i = 0; i < check.FindingCount(); ++i) {
-            const Finding finding = check.FindingAt(i);
-            findings.push_back({TextToUtf8(finding.archiveNumber), TextToUtf8(finding.fileName),
-                                TextToUtf8(finding.relativePath), CheckItemName(finding.item),
-                                TextToUtf8(finding.requirement), TextToUtf8(finding.actual)});
-        }
+        const CheckedRows checked = CheckRows(rules, paths);
         const std::vector<std::vector<std::string>> expected = {
             {"A", "A-1.bmp", "A-1.bmp", "格式", "jpg", "bmp"},
             {"B", "B-1.png", "x/B-1.png", "格式", "jpg", "png"},
@@ -412,9 +417,8 @@ TEST(AcceptanceCheckOverRows, EachFindingNamesItsOwnFileWhateverFollows) {
             {"F", "F-1.wbmp", "F-1.wbmp", "格式", "jpg", "wbmp"},
             {"G", "G-1.jpeg", "G-1.jpeg", "格式", "jpg", "jpeg"},
         };
-        EXPECT_EQ(findings, expected);
-        EXPECT_EQ(check.Files().size(), keepEveryFile ? paths.size() : expected.size());
-        EXPECT_EQ(check.FilesChecked(), static_cast<std::int64_t>(paths.size()));
+        EXPECT_EQ(checked.findings, expected);
+        EXPECT_EQ(checked.filesKept, keepEveryFile ? paths.size() : expected.size());
     }
 }
 
