@@ -91,7 +91,8 @@ small=$root/small50k
 corpus small "$small" 50000
 warm "$small"
 sets=(clean archive strict)
-none=() declare -A rules=()
+none=()
+declare -A rules=()
 for ((i = 0; i < runs; i++)); do
   none+=("$(seconds run none "$small")")
   for set in "${sets[@]}"; do rules[$set]+="$(seconds run "$set" "$small") "; done
