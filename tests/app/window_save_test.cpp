@@ -220,8 +220,10 @@ private slots:
                     Qt::QueuedConnection);
                 return;
             }
-            if (watch.committed) {
-                // The run has returned (it handles no events after the save): the operator closes the window.
+            // The operator closes the window once the run has shown its box. Not as soon as the saving thread
+            // is done: the window's loop still turns until it has seen that, and a close then is a close
+            // during the save, which shows no box.
+            if (watch.committed && (!closeDuringSave.isEmpty() || !dialogs.messages.empty())) {
                 shown->close();
                 return;
             }
