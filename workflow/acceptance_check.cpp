@@ -406,14 +406,14 @@ void AcceptanceCheck::CheckOneFormat() {
 }
 
 void AcceptanceCheck::CheckPageSequences() {
-    const std::string_view first = Keep(std::to_string(rules_.firstPage));
+    const std::string first = std::to_string(rules_.firstPage);
     const Grouped archives =
         GroupRecords(records_.size(), groupIndex_.size(), [&](std::size_t i) -> std::optional<std::uint32_t> {
             const CheckedRecord& record = records_[i];
             if (!record.image) return std::nullopt;
             if (record.pageDigits.empty()) {
-                Add(static_cast<std::uint32_t>(i), CheckItem::Naming,
-                    P("档号加页号（页号为数字，从" + std::string(first) + "起）"), P("文件名不以页号结尾"));
+                Add(static_cast<std::uint32_t>(i), CheckItem::Naming, P("档号加页号（页号为数字，从" + first + "起）"),
+                    P("文件名不以页号结尾"));
                 return std::nullopt;
             }
             return GroupOf(record);
@@ -454,7 +454,7 @@ void AcceptanceCheck::CheckPageSequences() {
             }
             const std::uint64_t value = PageValue(digits);
             if (value < firstPage) {
-                Add(page, CheckItem::Naming, P("页号从" + std::string(first) + "起"), Keep({P("页号"), digits}));
+                Add(page, CheckItem::Naming, P("页号从" + first + "起"), Keep({P("页号"), digits}));
                 continue;
             }
             const auto firstWithValue =

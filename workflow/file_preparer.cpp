@@ -1,12 +1,10 @@
 #include "workflow/file_preparer.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <cassert>
 
 #include "image/image_object.h"
+#include "runtime/termination_signals.h"
 #include "runtime/text_encoding.h"
 
 namespace quillmere::workflow {
@@ -157,10 +155,7 @@ bool FilePreparer::WaitForRoom(std::size_t index) {
 void FilePreparer::WorkerLoop() {
     // Termination signals belong to the thread that owns the run: a handler
     // that runs there can tell where the run stands, one on a worker cannot.
-    sigset_t termination;
-    sigemptyset(&termination);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&termination, signal);
-    pthread_sigmask(SIG_BLOCK, &termination, nullptr);
+    const TerminationSignalsBlocked blocked;
     DirectoryHandle directory;
     for (;;) {
         const std::size_t index = nextToClaim_.fetch_add(1, std::memory_order_relaxed);
